@@ -1,0 +1,1 @@
+"""The ralo_ui toolkit package."""

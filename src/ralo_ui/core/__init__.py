@@ -1,0 +1,1 @@
+"""Core services of the toolkit."""

@@ -1,0 +1,1 @@
+"""Native accelerators of the toolkit."""

@@ -1,0 +1,1 @@
+"""Native rounded-rectangle rasterisers; see the extension module ``fast_shapes``."""

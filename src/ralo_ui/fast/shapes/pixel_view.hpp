@@ -1,0 +1,70 @@
+// pixel_view: a typed, strided view of one plane of a surface's pixels, owned RAII-style.
+#pragma once
+
+#include <Python.h>
+
+#include <cstddef>
+#include <cstdint>
+
+namespace fs {
+
+// A view holds a buffer export of the array that pygame's surfarray returned;
+// the export keeps the array, and so pygame's lock on the surface, alive until
+// release().  Element access is a bare address computation: callers check the
+// extents once with fits() and then index within them.
+class pixel_view {
+public:
+    pixel_view() noexcept = default;
+    ~pixel_view() { release(); }
+    pixel_view(const pixel_view&) = delete;
+    pixel_view& operator=(const pixel_view&) = delete;
+
+    // md.pygame.surfarray.<method>(surf) converted to a view of `rank` dimensions.
+    bool acquire(PyObject* surf, PyObject* method, int rank) noexcept;
+    // Converts an exporting object to a view of `rank` dimensions (2 or 3).
+    bool acquire_from(PyObject* array, int rank) noexcept;
+    // Releases the export; does nothing on an empty view.
+    void release() noexcept;
+
+    bool held() const noexcept { return held_; }
+    int rank() const noexcept { return rank_; }
+
+    uint8_t* data = nullptr;
+    Py_ssize_t shape[3] = {0, 0, 0};
+    Py_ssize_t strides[3] = {0, 0, 0};
+
+    uint8_t* at(Py_ssize_t x, Py_ssize_t y) const noexcept {
+        return data + x * strides[0] + y * strides[1];
+    }
+    uint8_t* at(Py_ssize_t x, Py_ssize_t y, Py_ssize_t c) const noexcept {
+        return data + x * strides[0] + y * strides[1] + c * strides[2];
+    }
+
+private:
+    Py_buffer buffer_{};
+    bool held_ = false;
+    int rank_ = 0;
+};
+
+// The colour (pixels3d) and alpha (pixels_alpha) views of one surface.  They
+// are acquired colour first and released colour first, on every path.
+struct surface_views {
+    pixel_view color;
+    pixel_view alpha;
+
+    surface_views() noexcept = default;
+    ~surface_views() { release(); }
+    surface_views(const surface_views&) = delete;
+    surface_views& operator=(const surface_views&) = delete;
+
+    bool acquire(PyObject* surf) noexcept;
+    void release() noexcept {
+        color.release();
+        alpha.release();
+    }
+    // False with ValueError unless both views cover width x height pixels (and
+    // three colour channels): the rasterisers index every pixel of that size.
+    bool fits(int32_t width, int32_t height) const noexcept;
+};
+
+}  // namespace fs
