@@ -1,0 +1,168 @@
+"""Argument binding, boundary conversions and tuple checks shared by all eight functions."""
+import re
+import traceback
+import warnings
+
+import pytest
+
+from ralo_ui.fast.shapes import fast_shapes as fs
+
+# name: (parameter count, required count)
+FUNCTIONS = {
+    "_create_outlined_rounded_rect_sdf": (4, 4),
+    "_create_rounded_rect_surface_optimized": (3, 3),
+    "transform_into_outlined_rounded_rect": (5, 4),
+    "transform_into_rounded_rect": (3, 2),
+    "_get_cached_rounded_rect_surface": (3, 3),
+    "create_rounded_rect_surface": (3, 3),
+    "_get_cached_outlined_rounded_rect_sdf": (4, 4),
+    "create_outlined_rounded_rect_sdf": (4, 4),
+}
+FILE = "src/ralo_ui/fast/shapes/fast_shapes"
+
+
+def raw(name):
+    f = getattr(fs, name)
+    return getattr(f, "__wrapped__", f)  # bypass the cache: hashing comes before binding there
+
+
+def params(name):
+    return raw(name).__code__.co_varnames
+
+
+def count_message(name, how, bound, given):
+    return re.escape(f"{name}() takes {how} {bound} positional arguments ({given} given)")
+
+
+@pytest.mark.parametrize("name", FUNCTIONS)
+def test_wrong_positional_counts(name):
+    n, required = FUNCTIONS[name]
+    exact = n == required
+    with pytest.raises(TypeError, match=count_message(name, "exactly" if exact else "at most", n, n + 1)):
+        raw(name)(*range(n + 1))
+    with pytest.raises(TypeError, match=count_message(name, "exactly" if exact else "at least", required, 1)):
+        raw(name)(None)
+
+
+@pytest.mark.parametrize("name", FUNCTIONS)
+def test_missing_keyword_counts_parameters_before_the_gap(name):
+    n, required = FUNCTIONS[name]
+    names = params(name)
+    kwargs = {p: None for p in names[: required - 1]}  # the last required one is missing
+    with pytest.raises(TypeError, match=count_message(name, "exactly" if n == required else "at least",
+                                                      required, required - 1)):
+        raw(name)(**kwargs)
+
+
+@pytest.mark.parametrize("name", FUNCTIONS)
+def test_keyword_errors(name):
+    n, _ = FUNCTIONS[name]
+    first = params(name)[0]
+    with pytest.raises(TypeError, match=re.escape(f"{name}() got multiple values for keyword argument '{first}'")):
+        raw(name)(*([None] * n), **{first: None})
+    with pytest.raises(TypeError, match=re.escape(f"{name}() got an unexpected keyword argument 'bogus'")):
+        raw(name)(*([None] * n), bogus=1)
+
+
+def test_tuple_checks_in_parameter_order_after_conversions():
+    f = raw("_get_cached_outlined_rounded_rect_sdf")
+    with pytest.raises(OverflowError, match="^value too large to convert to int$"):
+        f([], 2**31, "not a number", [])  # the int32 conversion runs first
+    with pytest.raises(TypeError, match="must be real number, not str"):
+        f([], 3, "x", [])  # then the float conversion
+    with pytest.raises(TypeError, match=re.escape("Argument 'size' has incorrect type (expected tuple, got list)")):
+        f([], 3, 2, [])
+    with pytest.raises(TypeError, match=re.escape("Argument 'color' has incorrect type (expected tuple, got list)")):
+        f((), 3, 2, [])
+    from collections import namedtuple
+    with pytest.raises(TypeError, match=re.escape("(expected tuple, got Size)")):
+        f(namedtuple("Size", "w h")(1, 2), 3, 2, ())
+
+
+class IntLike:
+    def __init__(self, value):
+        self.value = value
+
+    def __int__(self):
+        return self.value
+
+
+class FakeIndex:
+    def __index__(self):
+        return 3
+
+
+class Boom(Exception):
+    pass
+
+
+class Exploding:
+    def __int__(self):
+        raise Boom
+
+
+class MyInt(int):
+    pass
+
+
+@pytest.mark.parametrize("value, error, message", [
+    (2**31, OverflowError, "^value too large to convert to int$"),
+    (-2**31 - 1, OverflowError, "^value too large to convert to int$"),
+    (2**59, OverflowError, "^value too large to convert to int$"),
+    (2**60, OverflowError, "^Python int too large"),
+    (-2**80, OverflowError, "^Python int too large"),
+    ("7", TypeError, "^an integer is required$"),
+    (FakeIndex(), TypeError, "^an integer is required$"),
+    (IntLike(2.5), TypeError, re.escape("__int__ returned non-int (type float)")),
+    (IntLike(2**40), OverflowError, "^value too large to convert to int$"),
+    (Exploding(), Boom, None),
+])
+def test_int32_conversion_failures(value, error, message):
+    with pytest.raises(error, match=message):
+        raw("_create_outlined_rounded_rect_sdf")((), value, 1.0, [])
+
+
+@pytest.mark.parametrize("value", [7.9, -7.9, True, MyInt(5), IntLike(-2**31), 2**31 - 1])
+def test_int32_conversion_successes_reach_the_tuple_check(value):
+    with pytest.raises(TypeError, match="Argument 'color'"):
+        raw("_create_outlined_rounded_rect_sdf")((), value, 1.0, [])
+
+
+def test_int_subclass_from_int_warns():
+    f = raw("_create_outlined_rounded_rect_sdf")
+    with pytest.warns(DeprecationWarning, match=re.escape(
+            "__int__ returned non-int (type MyInt).  The ability to return an instance of a strict subclass of int "
+            "is deprecated, and may be removed in a future version of Python.")):
+        with pytest.raises(TypeError, match="Argument 'color'"):
+            f((), IntLike(MyInt(3)), 1.0, [])
+    with warnings.catch_warnings():
+        warnings.simplefilter("error", DeprecationWarning)
+        with pytest.raises(DeprecationWarning):
+            f((), IntLike(MyInt(3)), 1.0, [])
+
+
+class FloatLike:
+    def __float__(self):
+        return 2.5
+
+
+@pytest.mark.parametrize("value", [2, 1e300, float("nan"), FloatLike(), FakeIndex(), True])
+def test_float32_conversion_accepts_numbers(value):
+    with pytest.raises(TypeError, match="Argument 'color'"):
+        raw("_create_outlined_rounded_rect_sdf")((), 1, value, [])
+
+
+@pytest.mark.parametrize("value", ["2", None, [1]])
+def test_float32_conversion_refuses_non_numbers(value):
+    with pytest.raises(TypeError, match="must be real number"):
+        raw("_create_outlined_rounded_rect_sdf")((), 1, value, [])
+
+
+def test_one_traceback_entry_per_function():
+    with pytest.raises(TypeError) as info:
+        fs.create_rounded_rect_surface((1, 2), 3, (1, 2, 3))
+    entries = traceback.extract_tb(info.value.__traceback__)[1:]
+    assert [(e.filename, e.name) for e in entries] == [
+        (FILE, "ralo_ui.fast.shapes.fast_shapes.create_rounded_rect_surface"),
+        (FILE, "ralo_ui.fast.shapes.fast_shapes._get_cached_rounded_rect_surface"),
+    ]
