@@ -2,14 +2,13 @@
 import math
 import random
 import re
-from types import SimpleNamespace
 
 import numpy as np
 import pygame
 import pytest
 
 import corner_model as cm
-from corner_model import mirrored, planes, random_radii
+from corner_model import Recorder, mirrored, planes, random_radii
 from ralo_ui.core import modules
 from ralo_ui.fast.shapes import fast_shapes as fs
 
@@ -26,23 +25,17 @@ def surface(w, h, rgb=(40, 50, 60), alpha=200, rng=None):
 
 
 @pytest.fixture
-def views(monkeypatch):
-    """Counts the pixel views asked of the host's pygame."""
-    asked = []
-    fake = SimpleNamespace(surfarray=SimpleNamespace(
-        pixels3d=lambda s: asked.append("rgb") or pygame.surfarray.pixels3d(s),
-        pixels_alpha=lambda s: asked.append("alpha") or pygame.surfarray.pixels_alpha(s)))
-    monkeypatch.setattr(modules, "pygame", fake)
-    return asked
+def host(monkeypatch):
+    """The host's pygame, counting the pixel views asked of it."""
+    monkeypatch.setattr(modules, "pygame", Recorder())
+    return modules.pygame
 
 
 @pytest.mark.parametrize("radii, color, inside, block", [
     (3, (255, 0, 0), 255, [[0, 0, 86], [0, 171, 255], [86, 255, 255]]),
     (3, None, 200, [[0, 0, 67], [0, 134, 200], [67, 200, 200]]),
     (1, (255, 0, 0), 255, [[21]]),
-    (1, [0, 0, 0], 255, [[21]]),
     (1, None, 200, [[17]]),
-    ((1, 1, 1, 1), None, 200, [[17]]),
     (3, [255, 255, 255, 128], 128, [[0, 0, 43], [0, 85, 128], [43, 128, 128]]),
 ])
 def test_corner_alphas(radii, color, inside, block):
@@ -70,24 +63,24 @@ def test_radii_are_clamped_to_half_the_smaller_side():
 
 @pytest.mark.parametrize("radii", [(0, 0, 0, 0), -3, -0.0, (5, 5), (), [1, 2, 3, 4, 5], math.nan,
                                    (math.nan, -1, 0, -math.inf), -math.inf])
-def test_nothing_to_cut(views, radii):
+def test_nothing_to_cut(host, radii):
     surf = surface(8, 8, rng=np.random.default_rng(1))
     before = planes(surf)
     assert round_in_place(surf, radii) is None
-    assert views == []
+    assert host.views == 0
     for a, b in zip(before, planes(surf)):
         np.testing.assert_array_equal(a, b)
 
     assert round_in_place(surf, radii, (1, 2, 3, 4)) is None
-    assert views == []
+    assert host.views == 0
     rgb, alpha = planes(surf)
     assert (rgb == (1, 2, 3)).all() and (alpha == 4).all()
 
 
-def test_transparent_colour_acquires_no_view(views):
+def test_transparent_colour_acquires_no_view(host):
     surf = surface(8, 8)
     assert round_in_place(surf, 3, (10, 20, 30, 0)) is None
-    assert views == []
+    assert host.views == 0
     rgb, alpha = planes(surf)
     assert not rgb.any() and not alpha.any()
 
@@ -95,21 +88,19 @@ def test_transparent_colour_acquires_no_view(views):
 @pytest.mark.parametrize("color, exc, message", [
     ((300, 0, 0), OverflowError, "value too large to convert to npy_uint8"),
     ((0, 0, -1), OverflowError, "can't convert negative value to npy_uint8"),
-    ((0, 0, -1.5), OverflowError, "can't convert negative value to npy_uint8"),
     ("abc", TypeError, "an integer is required"),
     ("abcd", TypeError, "an integer is required"),
-    ((0, 0, 0, "x"), TypeError, "an integer is required"),
     ((0, 0, 0, 2**31), OverflowError, "value too large to convert to int"),
     (5, TypeError, "object of type 'int' has no len()"),
     ((1, 2), IndexError, "tuple index out of range"),
 ])
 @pytest.mark.parametrize("radii", [3, 0])
-def test_colour_is_checked_before_filling(views, color, exc, message, radii):
+def test_colour_is_checked_before_filling(host, color, exc, message, radii):
     surf = surface(8, 8)
     with pytest.raises(exc, match="^" + re.escape(message) + "$"):
         round_in_place(surf, radii, color)
     rgb, alpha = planes(surf)
-    assert views == [] and (rgb == (40, 50, 60)).all() and (alpha == 200).all()
+    assert host.views == 0 and (rgb == (40, 50, 60)).all() and (alpha == 200).all()
 
 
 class Liar(pygame.Surface):
@@ -128,26 +119,6 @@ def test_reported_size_beyond_the_pixels_is_refused(color):
     assert not surf.get_locked()
     # Filled already, as a failing view would leave it, but no corner cut.
     assert (np.array(pygame.surfarray.pixels_alpha(surf)) == (200 if color is None else 255)).all()
-
-
-@pytest.mark.parametrize("surf, exc", [
-    (object(), AttributeError),
-    (SimpleNamespace(get_width=lambda: "7", get_height=lambda: 7), TypeError),
-    (SimpleNamespace(get_width=lambda: 7, get_height=lambda: 2**31), OverflowError),
-])
-def test_surface_failures(surf, exc):
-    with pytest.raises(exc):
-        round_in_place(surf, 3)
-
-
-def test_radii_failures():
-    surf = surface(8, 8)
-    with pytest.raises(TypeError, match=re.escape("object of type 'object' has no len()")):
-        round_in_place(surf, object())
-    with pytest.raises(ValueError, match=re.escape("could not convert string to float: 'x'")):
-        round_in_place(surf, (1, "x", 2, 3))
-    rgb, alpha = planes(surf)
-    assert (alpha == 200).all()
 
 
 @pytest.mark.parametrize("seed", range(10))
