@@ -68,8 +68,8 @@ void round_corners(const alpha_plane& plane, const corner_geometry& g, Edge edge
         const float k_a = r + 0.5f;  // coverage = k_a - d = 0.5 - signed distance
 
         for (int32_t y = y0; y < y0 + n; ++y) {
-            // Per row.  Coordinates convert to float exactly below 2^24 and round to
-            // nearest above, which only surfaces no one can allocate reach.
+            // Per row.  Coordinates become floats before the subtraction: exact
+            // below 2^24, rounded to nearest on wider surfaces.
             const float qy = std::fabs(static_cast<float>(y) - g.center_y) + k_h;
             const float my0 = qy > 0.0f ? qy : 0.0f;
             const float m_y = my0 * my0;  // squared and rounded on its own, not fused
