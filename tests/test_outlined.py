@@ -243,7 +243,7 @@ def test_out_of_range_arguments_clip(size, radius, width):
     assert_model(size, radius, width, (40, 50, 60, 200))
 
 
-def test_stroke_wider_than_surface_covers_the_bands_solid():
+def test_stroke_wider_than_surface_makes_slabs_of_the_bands():
     _, alpha = planes(make((20, 14), 6, 1e6, (1, 1, 1)))
     assert (alpha[6:14, :] == 255).all() and (alpha[:, 6:8] == 255).all()
 

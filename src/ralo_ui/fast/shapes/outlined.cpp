@@ -6,9 +6,11 @@
 //    A colour with fewer than three items fails the same way when its red, green and blue
 //    are read (after the surface was made, like every colour error).
 //  - A negative radius, or a width whose ceiling exceeds the surface (+inf included): the
-//    bands and squares are clipped to the surface.  Every pixel inside gets exactly what the
-//    rule gives it and nothing outside is touched, so a stroke wider than the surface
-//    covers it solid and a negative radius gives square ends to the bands.
+//    bands are clipped to the surface (the corner squares never leave it, being at most
+//    half of each side).  Every pixel inside gets exactly what the rule gives it and
+//    nothing outside is touched: a stroke wider than the surface
+//    turns each band into a slab across the whole surface, and a negative radius lets
+//    the bands run on to the surface's edges.
 //  - A NaN width: no band (its ceiling counts as 0) and the distance test rejects every
 //    corner pixel, so the surface comes back fully transparent, as for a width of -1 or
 //    less (-inf included).
