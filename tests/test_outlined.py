@@ -136,9 +136,6 @@ def test_stroke_of_two_on_20_by_14():
     assert {p: alpha[p] for p in expect} == expect
     assert tuple(rgb[6, 0]) == (10, 20, 30) and tuple(rgb[7, 0]) == (10, 20, 30)
     assert tuple(rgb[7, 2]) == (0, 0, 0) and tuple(rgb[0, 0]) == (0, 0, 0)
-    # Mirror symmetric about both axes.
-    np.testing.assert_array_equal(alpha, alpha[::-1, :])
-    np.testing.assert_array_equal(alpha, alpha[:, ::-1])
 
 
 @pytest.mark.parametrize("fourth, corner, band", [(128, 64, 128), (256, 128, 0), (-1, 0, 255)])
@@ -243,9 +240,9 @@ def test_out_of_range_arguments_clip(size, radius, width):
     assert_model(size, radius, width, (40, 50, 60, 200))
 
 
-def test_stroke_wider_than_surface_makes_slabs_of_the_bands():
-    _, alpha = planes(make((20, 14), 6, 1e6, (1, 1, 1)))
-    assert (alpha[6:14, :] == 255).all() and (alpha[:, 6:8] == 255).all()
+def test_radicand_is_rounded_once():
+    # Rounding dx * dx before adding dy_sq changes alpha bits here.
+    assert_model((13, 10), 8, 3.8462939262390137, (116, 46, 109, 72267150))
 
 
 @pytest.mark.parametrize("layout", ["planar", "reversed_x", "c_order"])
@@ -281,8 +278,9 @@ def random_case(rng):
     else:
         width = float(F(rng.uniform(-2.0, 14.0)))
     rgb = tuple(int(v) for v in rng.integers(0, 256, 3))
+    # A large alpha stores low bits of the product, exposing the last bit of the coverage.
     alpha = rng.choice([None, 255, int(rng.integers(1, 256)), int(rng.integers(256, 700)),
-                        int(rng.integers(-300, 0))])
+                        int(rng.integers(-300, 0)), int(rng.integers(2**20, 2**30))])
     return (w, h), radius, width, rgb if alpha is None else rgb + (int(alpha),)
 
 

@@ -131,10 +131,7 @@ void corner(const planes& pl, const stroke& s, const paint& c, int64_t x0, int64
 }  // namespace
 
 PyObject* outlined_surface(PyObject* size, int32_t radius, float width, PyObject* color) noexcept {
-    if (size == Py_None) {
-        PyErr_SetString(PyExc_TypeError, "'NoneType' object is not subscriptable");
-        return nullptr;
-    }
+    // None fails its first indexing: "'NoneType' object is not subscriptable".
     int32_t w = 0, h = 0;
     if (!size_item(size, 0, w) || !size_item(size, 1, h)) return nullptr;
 
@@ -167,8 +164,10 @@ PyObject* outlined_surface(PyObject* size, int32_t radius, float width, PyObject
     s.center_y = narrow(static_cast<double>(int64_t{h} - 1) * 0.5);
     // w - width is a float difference; the rest is double, rounded once at the end.
     const double two_cr = 2.0 * static_cast<double>(s.center_radius);
-    s.centerline_w = narrow(((static_cast<double>(static_cast<float>(w) - width) - 1.0) - two_cr) * 0.5);
-    s.centerline_h = narrow(((static_cast<double>(static_cast<float>(h) - width) - 1.0) - two_cr) * 0.5);
+    const double w_less = static_cast<float>(w) - width;
+    const double h_less = static_cast<float>(h) - width;
+    s.centerline_w = narrow(((w_less - 1.0) - two_cr) * 0.5);
+    s.centerline_h = narrow(((h_less - 1.0) - two_cr) * 0.5);
     // Band thickness: ceil(width), saturated at the int32 limits; NaN gives 0 (no band).
     const int64_t sw = trunc_to_int32(std::ceil(width));
     s.cutoff = s.half_width + 0.5f;
@@ -185,7 +184,8 @@ PyObject* outlined_surface(PyObject* size, int32_t radius, float width, PyObject
         band(pl, 0, sw, r, H - r, W, H, c);          // left
         band(pl, W - sw, W, r, H - r, W, H, c);      // right
     }
-    // At most half of each side, so the four squares stay inside the surface and apart.
+    // Formed attached, between the two detached stretches.  At most half of each side, so
+    // the four squares stay inside the surface and apart.
     const int64_t box = std::min({r + sw, W / 2, H / 2});
     if (box > 0) {
         detached nogil;
