@@ -18,11 +18,11 @@ def empty_caches():
 
 
 def test_hits_return_the_identical_surface():
-    a = fs.create_rounded_rect_surface((20, 10), 4, (1, 2, 3))
-    b = fs.create_rounded_rect_surface(size=(20, 10), radii_input=4.0, color=(1, 2, 3))
+    a = fs.create_rounded_rect_surface((20, 10), (4, 4, 4, 4), (1, 2, 3))
+    b = fs.create_rounded_rect_surface(size=(20, 10), radii_input=(4.0, 4, 4, 4), color=(1, 2, 3))
     assert a is b  # positional and keyword calls make one key; 4 == 4.0
     a.fill((9, 9, 9))  # shared: a caller's change is seen by the next hit
-    assert fs.create_rounded_rect_surface((20, 10), 4, (1, 2, 3)).get_at((5, 5))[:3] == (9, 9, 9)
+    assert fs.create_rounded_rect_surface((20, 10), (4, 4, 4, 4), (1, 2, 3)).get_at((5, 5))[:3] == (9, 9, 9)
     o = fs.create_outlined_rounded_rect_sdf((20, 10), 4, 2, (1, 2, 3))
     assert fs.create_outlined_rounded_rect_sdf((20, 10), 4, 2.0, (1, 2, 3)) is o
     assert fs.create_outlined_rounded_rect_sdf((20, 10), 4.9, 2, (1, 2, 3)) is not o  # truncated after the look-up
