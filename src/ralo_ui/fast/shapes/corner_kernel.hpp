@@ -1,7 +1,6 @@
 // The anti-aliased rounded-corner alpha loop shared by the filled and the in-place rasterisers.
 #pragma once
 
-#include <cmath>
 #include <cstdint>
 
 namespace fs {
@@ -26,73 +25,25 @@ struct corner_geometry {
     float half_w, half_h;
 };
 
+// What a pixel on the one-pixel ramp of the edge gets, from its coverage (about
+// 0 to 1).  Either product is rounded to single precision, truncated toward zero
+// (saturating at the int32 limits, so any alpha is defined) and stored as its low
+// eight bits.
+enum class edge_rule : uint8_t {
+    scaled,  // coverage x `alpha`: a colour's alpha, rounded to single precision by the caller
+    kept,    // the pixel's own alpha x coverage; `alpha` is not used
+};
+
 // Rewrites the alpha of the four corner squares from the rounded-box signed
 // distance, in the order top-left, top-right, bottom-left, bottom-right; rows
 // top to bottom, columns left to right.  A pixel at least half a pixel outside
 // the edge gets alpha 0, a pixel at least half a pixel inside is not touched,
-// and a pixel on the one-pixel ramp between is handed to `edge(alpha, coverage)`
-// with `alpha` pointing at its sample and `coverage` in about (0, 1).
+// and a pixel on the ramp between gets what `rule` says.
 //
 // Makes no interpreter call: it runs detached.  All geometry is single
-// precision, as is every intermediate value; the build keeps the compiler from
-// fusing anything but the one std::fma below.
-template <class Edge>
-void round_corners(const alpha_plane& plane, const corner_geometry& g, Edge edge) noexcept {
-    if (plane.width <= 0 || plane.height <= 0) return;
-    uint8_t* const data = plane.data;
-    const std::intptr_t sx = plane.x_stride;
-    const std::intptr_t sy = plane.y_stride;
-    // The largest square side that keeps the four squares apart and inside the
-    // plane.  Radii bounded by half the smaller dimension truncate to at most
-    // this already; the clip makes the loop safe whatever radius arrives.
-    const int32_t limit = (plane.width < plane.height ? plane.width : plane.height) / 2;
-
-    const float radii[4] = {g.top_left, g.top_right, g.bottom_left, g.bottom_right};
-    for (int corner = 0; corner < 4; ++corner) {
-        const float r = radii[corner];
-        if (!(r > 0.0f)) continue;  // zero, negative and NaN radii leave the corner square
-        // Side of the corner square: r truncated toward zero.  The comparison is
-        // exact in double, and below it 0 < r < limit <= 2^30, so the cast is defined.
-        const int32_t n = static_cast<double>(r) >= limit ? limit : static_cast<int32_t>(r);
-        if (n == 0) continue;
-        const bool right = corner == 1 || corner == 3;
-        const bool bottom = corner >= 2;
-        const int32_t x0 = right ? plane.width - n : 0;
-        const int32_t y0 = bottom ? plane.height - n : 0;
-
-        // Per corner, each rounded once to single precision.  (k_w, k_h) moves
-        // the pixel's offset from the centre to its offset from the inner
-        // rectangle spanned by the corner circles' centres.
-        const float k_w = r - g.half_w;
-        const float k_h = r - g.half_h;
-        const float k_a = r + 0.5f;  // coverage = k_a - d = 0.5 - signed distance
-
-        for (int32_t y = y0; y < y0 + n; ++y) {
-            // Per row.  Coordinates become floats before the subtraction: exact
-            // below 2^24, rounded to nearest on wider surfaces.
-            const float qy = std::fabs(static_cast<float>(y) - g.center_y) + k_h;
-            const float my0 = qy > 0.0f ? qy : 0.0f;
-            const float m_y = my0 * my0;  // squared and rounded on its own, not fused
-            uint8_t* const row = data + static_cast<std::intptr_t>(y) * sy;
-
-            for (int32_t x = x0; x < x0 + n; ++x) {
-                const float qx = std::fabs(static_cast<float>(x) - g.center_x) + k_w;
-                const float m_x = qx > 0.0f ? qx : 0.0f;
-                // m_x * m_x + m_y with a single rounding; the square root in single precision.
-                const float dist_outside = std::sqrt(std::fma(m_x, m_x, m_y));
-                const float q = qx > qy ? qx : qy;
-                const float dist_inside = q < 0.0f ? q : 0.0f;
-                const float d = dist_outside + dist_inside;
-                const float signed_dist = d - r;
-                if (signed_dist >= 0.5f) {
-                    row[static_cast<std::intptr_t>(x) * sx] = 0;
-                } else if (signed_dist > -0.5f) {
-                    edge(row + static_cast<std::intptr_t>(x) * sx, k_a - d);
-                }
-                // Otherwise the pixel lies inside and keeps its alpha.
-            }
-        }
-    }
-}
+// precision, as is every intermediate value.  Where the processor has AVX2 and
+// FMA the rows run eight pixels at a time with the same operations per pixel,
+// so the bytes do not depend on the processor.
+void round_corners(const alpha_plane& plane, const corner_geometry& g, edge_rule rule, float alpha) noexcept;
 
 }  // namespace fs

@@ -9,21 +9,6 @@
 
 namespace fs {
 
-namespace {
-
-// Edge pixels get coverage times the colour's alpha: the product rounded to
-// single precision, truncated toward zero (saturating, so any int32 alpha is
-// defined) and stored as its low eight bits.
-struct scaled_alpha {
-    float alpha;  // alpha_base, rounded to single precision once
-    void operator()(uint8_t* a, float coverage) const noexcept {
-        const float value = coverage * alpha;
-        *a = static_cast<uint8_t>(trunc_to_int32(value));
-    }
-};
-
-}  // namespace
-
 PyObject* filled_surface(PyObject* size, PyObject* radii_input, PyObject* color) noexcept {
     // Both items are read before anything is made: a tuple shorter than two
     // raises IndexError here instead of being read past its end.
@@ -69,10 +54,11 @@ PyObject* filled_surface(PyObject* size, PyObject* radii_input, PyObject* color)
     };
     const alpha_plane plane{views.alpha.data, views.alpha.strides[0], views.alpha.strides[1],
                             width, height};
-    const scaled_alpha rule{static_cast<float>(alpha_base)};  // int32 -> float rounds to nearest
+    // Edge pixels get coverage times the colour's alpha; int32 -> float rounds to nearest.
+    const float alpha = static_cast<float>(alpha_base);
     {
         detached nogil;
-        round_corners(plane, geometry, rule);
+        round_corners(plane, geometry, edge_rule::scaled, alpha);
     }
     return surf.release();
 }

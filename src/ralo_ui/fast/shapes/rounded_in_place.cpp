@@ -9,30 +9,6 @@
 
 namespace fs {
 
-namespace {
-
-// With a colour, an edge pixel gets coverage times the colour's alpha, as on
-// a new filled surface.
-struct scaled_alpha {
-    float alpha;  // alpha_base, rounded to single precision once
-    void operator()(uint8_t* a, float coverage) const noexcept {
-        const float value = coverage * alpha;
-        *a = static_cast<uint8_t>(trunc_to_int32(value));
-    }
-};
-
-// Without one, the pixel's own alpha is scaled by the coverage.  Both products
-// are rounded to single precision, truncated toward zero (saturating) and
-// stored as their low eight bits.
-struct kept_alpha {
-    void operator()(uint8_t* a, float coverage) const noexcept {
-        const float value = static_cast<float>(*a) * coverage;
-        *a = static_cast<uint8_t>(trunc_to_int32(value));
-    }
-};
-
-}  // namespace
-
 PyObject* round_in_place(PyObject* surf, PyObject* radii_input, PyObject* color) noexcept {
     int32_t width = 0, height = 0;
     if (!surface_size(surf, width, height)) return nullptr;
@@ -96,10 +72,13 @@ PyObject* round_in_place(PyObject* surf, PyObject* radii_input, PyObject* color)
                             width, height};
     {
         detached nogil;
+        // With a colour, edge pixels get coverage times its alpha (int32 -> float
+        // rounds to nearest), as on a new filled surface; without one, their own
+        // alpha is scaled by the coverage.
         if (has_color) {
-            round_corners(plane, geometry, scaled_alpha{static_cast<float>(alpha_base)});
+            round_corners(plane, geometry, edge_rule::scaled, static_cast<float>(alpha_base));
         } else {
-            round_corners(plane, geometry, kept_alpha{});
+            round_corners(plane, geometry, edge_rule::kept, 0.0f);
         }
     }
     Py_RETURN_NONE;

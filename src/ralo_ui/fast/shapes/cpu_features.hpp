@@ -1,0 +1,36 @@
+// Which instruction sets the pixel kernels may use, decided once when the library is loaded.
+#pragma once
+
+// On x86-64 the kernels are compiled twice: once for the baseline instruction set,
+// where std::fma is the C library's (correctly rounded, in software if need be),
+// and once for AVX2 with FMA, marked FS_TARGET_AVX2_FMA, where it is the fused
+// instruction.  Both give the same bytes: every operation they use is correctly
+// rounded in single precision, and the build keeps the compiler from contracting
+// anything else into a fused multiply-add in either.
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#define FS_HAVE_AVX2_FMA_PATH 1
+#define FS_TARGET_AVX2_FMA [[gnu::target("avx2,fma")]]
+#else
+#define FS_HAVE_AVX2_FMA_PATH 0
+#endif
+
+namespace fs {
+
+#if FS_HAVE_AVX2_FMA_PATH
+namespace detail {
+inline bool detect_avx2_fma() noexcept {
+    // The library may be loaded before the compiler runtime's own detection has
+    // run; asking again is harmless.  The checks include the operating system's
+    // support for the AVX registers.
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
+}
+}  // namespace detail
+
+// Set while the library is loaded, before any call: no check on the pixel path.
+inline const bool cpu_has_avx2_fma = detail::detect_avx2_fma();
+#else
+inline constexpr bool cpu_has_avx2_fma = false;
+#endif
+
+}  // namespace fs
