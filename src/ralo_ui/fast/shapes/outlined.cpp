@@ -18,6 +18,7 @@
 //    surface holds for every radius.
 // Integer geometry is done in 64 bits throughout, so none of these can overflow.
 #include "convert.hpp"
+#include "cpu_features.hpp"
 #include "detach.hpp"
 #include "host.hpp"
 #include "pixel_view.hpp"
@@ -26,6 +27,10 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+
+#if FS_HAVE_AVX2_FMA_PATH
+#include <immintrin.h>
+#endif
 
 namespace fs {
 namespace {
@@ -36,13 +41,45 @@ struct planes {
     Py_ssize_t csx, csy, csc;  // colour: per column, per row, per channel
     uint8_t* alpha;
     Py_ssize_t asx, asy;       // alpha: per column, per row
+    // pygame's own layout: the four samples of a pixel are the four bytes of one
+    // 32-bit word, whose lowest byte is word + 4 x + asy y, and a row's words
+    // follow each other.  Null for any other layout.
+    uint8_t* word;
 };
+
+// The lowest of the four sample addresses of pixel (0, 0) when they are four
+// consecutive bytes, the column strides 4 and the row strides equal; else null.
+uint8_t* packed_pixels(const planes& pl) noexcept {
+    if (pl.csx != 4 || pl.asx != 4 || pl.csy != pl.asy) return nullptr;
+    const std::uintptr_t c = reinterpret_cast<std::uintptr_t>(pl.color);
+    const std::uintptr_t at[4] = {c, c + pl.csc, c + 2 * pl.csc, reinterpret_cast<std::uintptr_t>(pl.alpha)};
+    const std::uintptr_t low = std::min({at[0], at[1], at[2], at[3]});
+    unsigned seen = 0;
+    for (std::uintptr_t p : at) {
+        if (p - low > 3) return nullptr;
+        seen |= 1u << (p - low);
+    }
+    return seen == 0xfu ? reinterpret_cast<uint8_t*>(low) : nullptr;
+}
 
 // What a stroke pixel receives at full coverage.
 struct paint {
     uint8_t rgb[3];
-    uint8_t alpha;  // low eight bits of alpha_base
+    uint8_t alpha;     // low eight bits of alpha_base
+    uint8_t word[4];   // the same four samples in the byte order of a packed pixel
+    uint8_t alpha_at;  // where alpha lies in that word
 };
+
+// Puts the paint's four samples where a packed pixel keeps them.
+void pack(const planes& pl, paint& c) noexcept {
+    const std::uintptr_t low = reinterpret_cast<std::uintptr_t>(pl.word);
+    const std::uintptr_t col = reinterpret_cast<std::uintptr_t>(pl.color);
+    c.word[col - low] = c.rgb[0];
+    c.word[col + pl.csc - low] = c.rgb[1];
+    c.word[col + 2 * pl.csc - low] = c.rgb[2];
+    c.alpha_at = static_cast<uint8_t>(reinterpret_cast<std::uintptr_t>(pl.alpha) - low);
+    c.word[c.alpha_at] = c.alpha;
+}
 
 // Writes `n` copies of `v` at p, p + step, p + 2 step, ...: one plane of one band row.
 void store_run(uint8_t* p, Py_ssize_t step, int64_t n, uint8_t v) noexcept {
@@ -55,7 +92,8 @@ void store_run(uint8_t* p, Py_ssize_t step, int64_t n, uint8_t v) noexcept {
     }
 }
 
-// Paints columns [x0, x1) of rows [y0, y1) solid, clipped to the w x h surface.
+// Paints columns [x0, x1) of rows [y0, y1) solid, clipped to the w x h surface: per row,
+// one run of identical words for packed pixels, else one run per plane.
 void band(const planes& pl, int64_t x0, int64_t x1, int64_t y0, int64_t y1, int64_t w,
           int64_t h, const paint& c) noexcept {
     x0 = std::max<int64_t>(x0, 0);
@@ -65,6 +103,11 @@ void band(const planes& pl, int64_t x0, int64_t x1, int64_t y0, int64_t y1, int6
     if (x0 >= x1 || y0 >= y1) return;
     const int64_t n = x1 - x0;
     for (int64_t y = y0; y < y1; ++y) {
+        if (pl.word != nullptr) {
+            uint8_t* p = pl.word + x0 * 4 + y * pl.asy;
+            for (int64_t i = 0; i < n; ++i) std::memcpy(p + 4 * i, c.word, 4);
+            continue;
+        }
         uint8_t* col = pl.color + x0 * pl.csx + y * pl.csy;
         for (int ch = 0; ch < 3; ++ch) store_run(col + ch * pl.csc, pl.csx, n, c.rgb[ch]);
         store_run(pl.alpha + x0 * pl.asx + y * pl.asy, pl.asx, n, c.alpha);
@@ -80,52 +123,164 @@ struct stroke {
     float alpha_mult;                  // alpha_base as a float
 };
 
+// Per row of a corner square: the vertical offset from the centre line's straight part.
+struct row_values {
+    float dy, dy_pos, dy_sq;  // dy_pos is current_dy_dist
+};
+[[gnu::always_inline]] inline row_values frame_row(const stroke& s, int64_t y) noexcept {
+    const float dy = std::fabs(static_cast<float>(y) - s.center_y) - s.centerline_h;
+    const float dy_pos = dy > 0.0f ? dy : 0.0f;
+    return {dy, dy_pos, dy_pos * dy_pos};
+}
+
+// A pixel the distance test accepts: colour, then alpha.  A packed pixel takes the
+// paint's word and then its alpha byte.  The loops below take the planes and the paint
+// by value: as locals that no pixel byte can alias, they stay in registers.
+[[gnu::always_inline]] inline void put(const planes& pl, const paint& c, int64_t x, int64_t y, uint8_t a) noexcept {
+    if (pl.word != nullptr) {
+        uint8_t* const px = pl.word + x * 4 + y * pl.asy;
+        std::memcpy(px, c.word, 4);
+        px[c.alpha_at] = a;
+        return;
+    }
+    uint8_t* px = pl.color + x * pl.csx + y * pl.csy;
+    px[0] = c.rgb[0];
+    px[pl.csc] = c.rgb[1];
+    px[2 * pl.csc] = c.rgb[2];
+    pl.alpha[x * pl.asx + y * pl.asy] = a;
+}
+
+// The reference: pixels [x_begin, x_end) of row y, left to right.  Inlined into both
+// versions below, so its fused multiply-add is the library call in one and the
+// instruction in the other; each is rounded once.
+[[gnu::always_inline]] inline void scalar_row(planes pl, stroke s, paint c, int64_t y,
+                                              int64_t x_begin, int64_t x_end, row_values rv) noexcept {
+    for (int64_t x = x_begin; x < x_end; ++x) {
+        const float dx = std::fabs(static_cast<float>(x) - s.center_x) - s.centerline_w;
+        // Length of (max(dx, 0), max(dy, 0)): the root only when both are positive, its
+        // radicand rounded once (fused multiply-add).
+        float dist;
+        if (dx > 0.0f && rv.dy_pos > 0.0f) {
+            dist = std::sqrt(std::fma(dx, dx, rv.dy_sq));
+        } else {
+            dist = rv.dy_pos > dx ? rv.dy_pos : dx;
+        }
+        // The inside term uses the unclamped dy.
+        const float larger = rv.dy > dx ? rv.dy : dx;
+        const float inside = larger < 0.0f ? larger : 0.0f;
+        const float signed_dist = (inside - s.center_radius) + dist;
+        const float dist_from_edge = std::fabs(signed_dist);
+        if (dist_from_edge > s.cutoff) continue;
+        const float alpha_f = s.half_width - dist_from_edge;
+        if (!(alpha_f > -0.5f)) continue;  // NaN lands here too
+        // Coverage times alpha in single precision, truncated toward zero (not rounded:
+        // alpha_f 0 at alpha 255 stores 127).  Only an alpha_base near 2^31 can push the
+        // product out of int32; it saturates there.
+        put(pl, c, x, y,
+            alpha_f >= 0.5f ? c.alpha : static_cast<uint8_t>(trunc_to_int32((alpha_f + 0.5f) * s.alpha_mult)));
+    }
+}
+
 // Evaluates the signed distance over the n x n square whose top-left pixel is (x0, y0),
 // writing the pixels it accepts.  Callers keep the square inside the surface.
-void corner(const planes& pl, const stroke& s, const paint& c, int64_t x0, int64_t y0,
-            int64_t n) noexcept {
-    for (int64_t y = y0; y < y0 + n; ++y) {
-        // Per row: the vertical offset from the centre line's straight part.
-        const float dy = std::fabs(static_cast<float>(y) - s.center_y) - s.centerline_h;
-        const float dy_pos = dy > 0.0f ? dy : 0.0f;  // current_dy_dist
-        const float dy_sq = dy_pos * dy_pos;
-        uint8_t* col_row = pl.color + y * pl.csy;
-        uint8_t* alpha_row = pl.alpha + y * pl.asy;
-        for (int64_t x = x0; x < x0 + n; ++x) {
-            const float dx = std::fabs(static_cast<float>(x) - s.center_x) - s.centerline_w;
-            // Length of (max(dx, 0), max(dy, 0)): the root only when both are positive, its
-            // radicand rounded once (fused multiply-add).
-            float dist;
-            if (dx > 0.0f && dy_pos > 0.0f) {
-                dist = std::sqrt(std::fma(dx, dx, dy_sq));
-            } else {
-                dist = dy_pos > dx ? dy_pos : dx;
-            }
-            // The inside term uses the unclamped dy.
-            const float larger = dy > dx ? dy : dx;
-            const float inside = larger < 0.0f ? larger : 0.0f;
-            const float signed_dist = (inside - s.center_radius) + dist;
-            const float dist_from_edge = std::fabs(signed_dist);
-            if (dist_from_edge > s.cutoff) continue;
-            const float alpha_f = s.half_width - dist_from_edge;
-            if (!(alpha_f > -0.5f)) continue;  // NaN lands here too
+void corner_generic(const planes& pl, const stroke& s, const paint& c, int64_t x0, int64_t y0,
+                    int64_t n) noexcept {
+    for (int64_t y = y0; y < y0 + n; ++y) scalar_row(pl, s, c, y, x0, x0 + n, frame_row(s, y));
+}
 
-            uint8_t* px = col_row + x * pl.csx;
-            px[0] = c.rgb[0];
-            px[pl.csc] = c.rgb[1];
-            px[2 * pl.csc] = c.rgb[2];
-            uint8_t a;
-            if (alpha_f >= 0.5f) {
-                a = c.alpha;
-            } else {
-                // Coverage times alpha in single precision, truncated toward zero (not
-                // rounded: alpha_f 0 at alpha 255 stores 127).  Only an alpha_base near
-                // 2^31 can push the product out of int32; it saturates there.
-                a = static_cast<uint8_t>(trunc_to_int32((alpha_f + 0.5f) * s.alpha_mult));
-            }
-            alpha_row[x * pl.asx] = a;
+#if FS_HAVE_AVX2_FMA_PATH
+
+// Eight pixels per step, lane i being pixel x0 + start + i, with the scalar row's
+// operations in its order, each correctly rounded as there: max_ps(a, b) is
+// `a > b ? a : b` and min_ps(a, b) `a < b ? a : b`, NaN and signed zeros included;
+// the root is taken in every lane and kept where the scalar row takes it; NGT_UQ is
+// `!(a > b)`; cvttps truncates like trunc_to_int32 except that it gives INT_MIN where
+// that saturates, which matters (in the low eight bits) only at or above 2^31 and is
+// set right by hand.  A row of n >= 8 pixels takes ceil(n / 8) steps; the last starts
+// at n - 8 and leaves alone the lanes already written.  Accepted pixels are written in
+// ascending x, colour then alpha, as in the scalar row, whatever bytes they share.
+FS_TARGET_AVX2_FMA [[gnu::always_inline]] inline void vector_row(planes pl, stroke s, paint c,
+                                                                int64_t y, int64_t x0, int64_t n,
+                                                                row_values rv) noexcept {
+    const __m256i lanes = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
+    const __m256 abs_mask = _mm256_castsi256_ps(_mm256_set1_epi32(0x7fffffff));
+    const __m256 zero = _mm256_setzero_ps();
+    const __m256 half = _mm256_set1_ps(0.5f);
+    const __m256 minus_half = _mm256_set1_ps(-0.5f);
+    const __m256 two_31 = _mm256_set1_ps(2147483648.0f);
+    const __m256i int_max = _mm256_set1_epi32(0x7fffffff);
+    const __m256i full_alpha = _mm256_set1_epi32(c.alpha);
+    // Per 128-bit half: bytes 0, 4, 8 and 12 (the low bytes of its four lanes) to the front.
+    const __m256i low_bytes = _mm256_setr_epi8(0, 4, 8, 12, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1,
+                                               0, 4, 8, 12, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1);
+    const __m256 center_x = _mm256_set1_ps(s.center_x);
+    const __m256 centerline_w = _mm256_set1_ps(s.centerline_w);
+    const __m256 center_radius = _mm256_set1_ps(s.center_radius);
+    const __m256 half_width = _mm256_set1_ps(s.half_width);
+    const __m256 cutoff = _mm256_set1_ps(s.cutoff);
+    const __m256 alpha_mult = _mm256_set1_ps(s.alpha_mult);
+    const __m256 dy = _mm256_set1_ps(rv.dy);
+    const __m256 dy_pos = _mm256_set1_ps(rv.dy_pos);
+    const __m256 dy_sq = _mm256_set1_ps(rv.dy_sq);
+    const bool rooted_row = rv.dy_pos > 0.0f;
+
+    for (int64_t start = 0; start < n; start += 8) {
+        int64_t first = start;
+        unsigned fresh = 0xffu;  // lanes not written by an earlier step
+        if (start + 8 > n) {
+            first = n - 8;
+            fresh = (0xffu << (start - first)) & 0xffu;
+        }
+        const int64_t x = x0 + first;  // x + 7 < w <= INT32_MAX
+        const __m256 xf = _mm256_cvtepi32_ps(_mm256_add_epi32(_mm256_set1_epi32(static_cast<int32_t>(x)), lanes));
+        const __m256 dx = _mm256_sub_ps(_mm256_and_ps(_mm256_sub_ps(xf, center_x), abs_mask), centerline_w);
+        __m256 dist = _mm256_max_ps(dy_pos, dx);
+        if (rooted_row) {
+            const __m256 root = _mm256_sqrt_ps(_mm256_fmadd_ps(dx, dx, dy_sq));
+            dist = _mm256_blendv_ps(dist, root, _mm256_cmp_ps(dx, zero, _CMP_GT_OQ));
+        }
+        const __m256 inside = _mm256_min_ps(_mm256_max_ps(dy, dx), zero);
+        const __m256 signed_dist = _mm256_add_ps(_mm256_sub_ps(inside, center_radius), dist);
+        const __m256 dist_from_edge = _mm256_and_ps(signed_dist, abs_mask);
+        const __m256 alpha_f = _mm256_sub_ps(half_width, dist_from_edge);
+        const __m256 accepted = _mm256_and_ps(_mm256_cmp_ps(dist_from_edge, cutoff, _CMP_NGT_UQ),
+                                              _mm256_cmp_ps(alpha_f, minus_half, _CMP_GT_OQ));
+        const unsigned write = static_cast<unsigned>(_mm256_movemask_ps(accepted)) & fresh;
+        if (write == 0) continue;
+
+        const __m256 value = _mm256_mul_ps(_mm256_add_ps(alpha_f, half), alpha_mult);
+        __m256i a = _mm256_cvttps_epi32(value);
+        a = _mm256_blendv_epi8(a, int_max, _mm256_castps_si256(_mm256_cmp_ps(value, two_31, _CMP_GE_OQ)));
+        a = _mm256_blendv_epi8(a, full_alpha, _mm256_castps_si256(_mm256_cmp_ps(alpha_f, half, _CMP_GE_OQ)));
+        // The low byte of lane i becomes byte i of `bytes`, kept in a register.
+        const __m256i packed = _mm256_permutevar8x32_epi32(_mm256_shuffle_epi8(a, low_bytes),
+                                                           _mm256_setr_epi32(0, 4, 0, 0, 0, 0, 0, 0));
+        const uint64_t bytes = static_cast<uint64_t>(_mm_cvtsi128_si64(_mm256_castsi256_si128(packed)));
+        for (unsigned bits = write; bits != 0; bits &= bits - 1) {
+            const int i = __builtin_ctz(bits);
+            put(pl, c, x + i, y, static_cast<uint8_t>(bytes >> (8 * i)));
         }
     }
+}
+
+FS_TARGET_AVX2_FMA void corner_avx2(const planes& pl, const stroke& s, const paint& c, int64_t x0, int64_t y0,
+                                    int64_t n) noexcept {
+    for (int64_t y = y0; y < y0 + n; ++y) {
+        if (n >= 8) {
+            vector_row(pl, s, c, y, x0, n, frame_row(s, y));
+        } else {
+            scalar_row(pl, s, c, y, x0, x0 + n, frame_row(s, y));
+        }
+    }
+}
+
+#endif
+
+void corner(const planes& pl, const stroke& s, const paint& c, int64_t x0, int64_t y0, int64_t n) noexcept {
+#if FS_HAVE_AVX2_FMA_PATH
+    if (cpu_has_avx2_fma) return corner_avx2(pl, s, c, x0, y0, n);
+#endif
+    corner_generic(pl, s, c, x0, y0, n);
 }
 
 }  // namespace
@@ -173,9 +328,11 @@ PyObject* outlined_surface(PyObject* size, int32_t radius, float width, PyObject
     s.cutoff = s.half_width + 0.5f;
     s.alpha_mult = static_cast<float>(alpha_base);  // rounds to nearest beyond 2^24
 
-    const planes pl{views.color.data, views.color.strides[0], views.color.strides[1],
-                    views.color.strides[2], views.alpha.data, views.alpha.strides[0],
-                    views.alpha.strides[1]};
+    planes pl{views.color.data, views.color.strides[0], views.color.strides[1],
+              views.color.strides[2], views.alpha.data, views.alpha.strides[0],
+              views.alpha.strides[1], nullptr};
+    pl.word = packed_pixels(pl);
+    if (pl.word != nullptr) pack(pl, c);
     const int64_t W = w, H = h;
     {
         detached nogil;
