@@ -1,0 +1,142 @@
+"""The fast corner and band paths against the float32 models, bit for bit.
+
+Where the processor has AVX2 and FMA, corner rows of eight or more pixels run eight
+pixels a step (the last step overlapping the one before it), shorter rows run the scalar
+reference loop, and band rows on pygame's packed pixels are written as 32-bit words.  The
+module cannot be switched to its baseline path from Python (it reads no settings and its
+namespace is fixed), so every path is held to the same independent models instead: the
+cases below put corner sides on both sides of each step boundary, so that one run checks
+the vector steps and the scalar reference together, and on a machine without AVX2 and
+FMA the same cases check the baseline path.
+"""
+import types
+
+import numpy as np
+import pygame
+import pytest
+
+import corner_model as cm
+from corner_model import Recorder, planes
+from ralo_ui.core import modules
+from ralo_ui.fast.shapes import fast_shapes as fs
+from test_outlined import model as outline_model
+
+SIDES = [1, 7, 8, 9, 12, 15, 16, 17, 24, 25, 33]
+ALPHAS = [255, 128, 1]  # pygame's fill refuses alphas outside a byte
+
+
+def random_surface(rng, w, h):
+    surf = pygame.Surface((w, h), pygame.SRCALPHA)
+    pygame.surfarray.pixels3d(surf)[...] = rng.integers(0, 256, (w, h, 3))
+    pygame.surfarray.pixels_alpha(surf)[...] = rng.integers(0, 256, (w, h))
+    return surf
+
+
+def uneven_radii(n):
+    """Four radii whose corner squares are n, n, n - 1 and n pixels wide (clockwise from top-left)."""
+    return (n + 0.5, float(n), max(n - 1, 0) + 0.25, n + 0.875)
+
+
+@pytest.mark.parametrize("n", SIDES)
+@pytest.mark.parametrize("alpha_base", ALPHAS)
+def test_filled_corner_sides(n, alpha_base):
+    w, h = 2 * n + 5, 2 * n + 2
+    radii = uneven_radii(n)
+    surf = fs._create_rounded_rect_surface_optimized((w, h), radii, (9, 99, 199, alpha_base))
+    _, alpha = planes(surf)
+    np.testing.assert_array_equal(alpha, cm.filled_alpha(w, h, radii, alpha_base))
+
+
+@pytest.mark.parametrize("n", SIDES)
+@pytest.mark.parametrize("alpha_base", [None, 255, 77, 1])
+def test_in_place_corner_sides_over_random_content(n, alpha_base):
+    rng = np.random.default_rng(n)
+    w, h = 2 * n + 2, 2 * n + 7
+    surf = random_surface(rng, w, h)
+    rgb_before, alpha_before = planes(surf)
+    radii = uneven_radii(n)
+    color = None if alpha_base is None else (1, 2, 3, alpha_base)
+    fs.transform_into_rounded_rect(surf, radii, color)
+    rgb, alpha = planes(surf)
+    start = alpha_before if color is None else np.full_like(alpha_before, alpha_base)
+    np.testing.assert_array_equal(alpha, cm.in_place_alpha(start, radii, alpha_base))
+    if color is None:
+        np.testing.assert_array_equal(rgb, rgb_before)
+
+
+@pytest.mark.parametrize("seed", range(4))
+def test_random_corners_over_random_content(seed):
+    rng = np.random.default_rng(500 + seed)
+    for _ in range(25):
+        w, h = (int(v) for v in rng.integers(1, 90, 2))
+        radii = tuple(float(np.float32(rng.uniform(0, 46))) for _ in range(4))
+        surf = random_surface(rng, w, h)
+        _, before = planes(surf)
+        fs.transform_into_rounded_rect(surf, radii)
+        np.testing.assert_array_equal(planes(surf)[1], cm.in_place_alpha(before, radii),
+                                      err_msg=f"{(w, h)} {radii}")
+
+
+def foreign_alpha(layout, w, h, rng):
+    """An alpha plane indexed [x, y] whose column stride is not pygame's."""
+    if layout == "planar":
+        plane = np.zeros((h, w), np.uint8).T  # x stride 1
+    elif layout == "reversed":
+        plane = np.zeros((w, h), np.uint8)[::-1]  # negative x stride
+    else:
+        plane = np.zeros((3 * w, h), np.uint8)[::3]  # x stride 3 * h
+    plane[...] = rng.integers(0, 256, (w, h))
+    return plane
+
+
+@pytest.mark.parametrize("layout", ["planar", "reversed", "spread"])
+@pytest.mark.parametrize("alpha_base", [None, 200])
+def test_in_place_on_other_strides(monkeypatch, layout, alpha_base):
+    rng = np.random.default_rng(7)
+    w, h = 45, 38
+    alpha = foreign_alpha(layout, w, h, rng)
+    colour = np.zeros((w, h, 3), np.uint8)
+    before = alpha.copy()
+    rec = Recorder()
+    rec.surfarray = types.SimpleNamespace(pixels3d=lambda s: colour, pixels_alpha=lambda s: alpha)
+    monkeypatch.setattr(modules, "pygame", rec)
+    radii = (17.5, 9.25, 3.0, 16.0)
+    fs.transform_into_rounded_rect(pygame.Surface((w, h), pygame.SRCALPHA), radii,
+                                   None if alpha_base is None else (5, 6, 7, alpha_base))
+    np.testing.assert_array_equal(alpha, cm.in_place_alpha(before, radii, alpha_base))
+    assert not colour.any()
+
+
+def assert_outline(size, radius, width, color, surf):
+    rgb, alpha = planes(surf) if isinstance(surf, pygame.Surface) else surf
+    want_rgb, want_alpha = outline_model(*size, radius, width, color)
+    np.testing.assert_array_equal(alpha, want_alpha, err_msg=f"alpha of {size, radius, width, color}")
+    np.testing.assert_array_equal(rgb, want_rgb, err_msg=f"colour of {size, radius, width, color}")
+
+
+# Corner squares of 6 to 19 pixels: radius plus the stroke's ceiling, capped at half a side.
+@pytest.mark.parametrize("size, radius, width", [
+    ((40, 30), 5, 1.0), ((40, 30), 6, 2.0), ((40, 30), 7, 1.5), ((64, 32), 12, 2.5),
+    ((64, 40), 13, 2.0), ((90, 60), 14, 2.25), ((90, 60), 15, 3.75), ((38, 38), 19, 6.0),
+])
+@pytest.mark.parametrize("alpha_base", [255, 99, 256, 2**31 - 1])
+def test_outline_corner_sides(size, radius, width, alpha_base):
+    color = (30, 60, 90, alpha_base)
+    assert_outline(size, radius, width, color, fs._create_outlined_rounded_rect_sdf(size, radius, width, color))
+
+
+@pytest.mark.parametrize("layout", ["rgba_words", "planar"])
+def test_outline_on_other_layouts(monkeypatch, layout):
+    """Packed pixels in another byte order take the word path; planes the per-plane runs."""
+    w, h = 57, 41
+    if layout == "rgba_words":
+        pixels = np.zeros((h, w, 4), np.uint8).transpose(1, 0, 2)  # x stride 4, red first
+        colour, alpha = pixels[:, :, :3], pixels[:, :, 3]
+    else:
+        colour, alpha = np.zeros((3, h, w), np.uint8).transpose(2, 1, 0), np.zeros((h, w), np.uint8).T
+    rec = Recorder()
+    rec.surfarray = types.SimpleNamespace(pixels3d=lambda s: colour, pixels_alpha=lambda s: alpha)
+    monkeypatch.setattr(modules, "pygame", rec)
+    args = ((w, h), 13, 2.75, (11, 22, 33, 222))
+    fs._create_outlined_rounded_rect_sdf(*args)
+    assert_outline(*args, (colour, alpha))
