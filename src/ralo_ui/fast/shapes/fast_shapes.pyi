@@ -10,6 +10,7 @@ from ralo_ui.core import modules
 # The module keeps the host registry, numpy and lru_cache in its namespace.
 md = modules
 np = numpy
+__test__: dict[str, object]  # empty: the functions carry no doctests
 
 # (width, height) in pixels; each item is truncated toward zero to an int.
 _Size: TypeAlias = tuple[float, float]
