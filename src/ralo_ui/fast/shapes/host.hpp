@@ -20,6 +20,7 @@ struct constants {
     PyObject* get_width;
     PyObject* get_height;
     PyObject* transparent;  // the tuple (0, 0, 0, 0)
+    PyObject* builtins;     // the builtins module's namespace
 };
 extern constants k;
 

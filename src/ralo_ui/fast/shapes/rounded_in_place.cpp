@@ -3,7 +3,7 @@
 
 namespace fs {
 
-PyObject* round_in_place(PyObject* surf, PyObject* radii_input, PyObject* color) noexcept {
+PyObject* round_in_place(PyObject* /*surf*/, PyObject* /*radii_input*/, PyObject* /*color*/) noexcept {
     PyErr_SetString(PyExc_NotImplementedError, "round_in_place is not built yet");
     return nullptr;
 }

@@ -1,0 +1,360 @@
+// The module's function type: attributes, vectorcall, the argument binder and traceback entries.
+#include "function.hpp"
+
+#include "convert.hpp"
+#include "ref.hpp"
+
+#include <frameobject.h>
+
+#include <cstddef>
+#include <cstdio>
+#include <cstring>
+
+namespace fs {
+namespace {
+
+struct function_object {
+    PyObject_HEAD
+    vectorcallfunc vectorcall;
+    const function_spec* spec;
+    PyObject* name;
+    PyObject* qualname;
+    PyObject* module;
+    PyObject* globals;
+    PyObject* code;
+    PyObject* defaults;     // informational: calls always default to None
+    PyObject* annotations;  // made on first access
+    PyObject* dict;
+    PyObject* weakrefs;
+    PyObject* param_names[max_params];
+};
+
+function_object* as_function(PyObject* self) noexcept { return reinterpret_cast<function_object*>(self); }
+
+// ---- argument binding ---------------------------------------------------------------------
+
+[[gnu::cold, gnu::noinline]] void wrong_count(const function_spec& s, Py_ssize_t given) noexcept {
+    bool exact = s.required == s.param_count;
+    Py_ssize_t bound = given < s.required ? s.required : s.param_count;
+    const char* how = exact ? "exactly" : (given < s.required ? "at least" : "at most");
+    PyErr_Format(PyExc_TypeError, "%.200s() takes %.8s %zd positional argument%.1s (%zd given)", s.name, how, bound,
+                 bound == 1 ? "" : "s", given);
+}
+
+int param_index(const function_object* f, PyObject* key) noexcept {
+    const int n = f->spec->param_count;
+    for (int i = 0; i < n; ++i)
+        if (f->param_names[i] == key) return i;
+    if (!PyUnicode_Check(key)) return -1;
+    for (int i = 0; i < n; ++i)
+        if (PyUnicode_Equal(f->param_names[i], key) == 1) return i;
+    return -1;
+}
+
+// Reports the keyword that neither fills a free parameter nor is expected.
+[[gnu::cold, gnu::noinline]] void bad_keyword(const function_object* f, PyObject* kwnames, Py_ssize_t nargs) noexcept {
+    const char* name = f->spec->name;
+    for (Py_ssize_t k = 0; k < PyTuple_GET_SIZE(kwnames); ++k) {
+        PyObject* key = PyTuple_GET_ITEM(kwnames, k);
+        int i = param_index(f, key);
+        if (i >= nargs) continue;  // filled by this keyword
+        if (i >= 0) {
+            PyErr_Format(PyExc_TypeError, "%s() got multiple values for keyword argument '%U'", name, key);
+        } else if (!PyUnicode_Check(key)) {
+            PyErr_Format(PyExc_TypeError, "%.200s() keywords must be strings", name);
+        } else {
+            PyErr_Format(PyExc_TypeError, "%s() got an unexpected keyword argument '%U'", name, key);
+        }
+        return;
+    }
+}
+
+// Fills `out` with borrowed references to the arguments in parameter order.
+bool bind(const function_object* f, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames,
+          PyObject** out) noexcept {
+    const function_spec& s = *f->spec;
+    if (nargs > s.param_count) {
+        wrong_count(s, nargs);
+        return false;
+    }
+    for (Py_ssize_t i = 0; i < nargs; ++i) out[i] = args[i];
+    Py_ssize_t nkw = kwnames != nullptr ? PyTuple_GET_SIZE(kwnames) : 0;
+    if (nkw == 0) {
+        if (nargs < s.required) {
+            wrong_count(s, nargs);
+            return false;
+        }
+        for (Py_ssize_t i = nargs; i < s.param_count; ++i) out[i] = Py_None;
+        return true;
+    }
+    PyObject* const* kwvalues = args + nargs;
+    Py_ssize_t unused = nkw;
+    for (Py_ssize_t i = nargs; i < s.param_count; ++i) {
+        out[i] = nullptr;
+        for (Py_ssize_t k = 0; k < nkw && out[i] == nullptr; ++k)
+            if (PyTuple_GET_ITEM(kwnames, k) == f->param_names[i]) out[i] = kwvalues[k];
+        for (Py_ssize_t k = 0; k < nkw && out[i] == nullptr; ++k) {
+            PyObject* key = PyTuple_GET_ITEM(kwnames, k);
+            if (PyUnicode_Check(key) && PyUnicode_Equal(key, f->param_names[i]) == 1) out[i] = kwvalues[k];
+        }
+        if (out[i] != nullptr) {
+            --unused;
+        } else if (i < s.required) {
+            wrong_count(s, i);  // the parameters before the first unfilled one count as given
+            return false;
+        } else {
+            out[i] = Py_None;
+        }
+    }
+    if (unused > 0) {
+        bad_keyword(f, kwnames, nargs);
+        return false;
+    }
+    return true;
+}
+
+[[gnu::cold, gnu::noinline]] bool not_a_tuple(const char* name, PyObject* value) noexcept {
+    PyErr_Format(PyExc_TypeError, "Argument '%.200s' has incorrect type (expected %.200s, got %.200s)", name, "tuple",
+                 Py_TYPE(value)->tp_name);
+    return false;
+}
+
+// Conversions in parameter order, then the tuple checks in parameter order.
+bool convert(const function_spec& s, call_args& a) noexcept {
+    for (int i = 0; i < s.param_count; ++i) {
+        if (s.params[i].kind == param_kind::int32 && !to_int32(a.obj[i], a.i32[i])) return false;
+        if (s.params[i].kind == param_kind::float32 && !to_float32(a.obj[i], a.f32[i])) return false;
+    }
+    for (int i = 0; i < s.param_count; ++i) {
+        PyObject* v = a.obj[i];
+        if (s.params[i].kind == param_kind::tuple_or_none && v != Py_None && !PyTuple_CheckExact(v))
+            return not_a_tuple(s.params[i].name, v);
+    }
+    return true;
+}
+
+PyObject* function_call(PyObject* self, PyObject* const* args, size_t nargsf, PyObject* kwnames) noexcept {
+    const function_object* f = as_function(self);
+    const function_spec& s = *f->spec;
+    call_args a;
+    PyObject* result = nullptr;
+    if (bind(f, args, PyVectorcall_NARGS(nargsf), kwnames, a.obj) && convert(s, a)) result = s.body(a);
+    if (result == nullptr) add_traceback(s);
+    return result;
+}
+
+// ---- attributes ---------------------------------------------------------------------------
+
+PyObject* get_doc(PyObject*, void*) noexcept { Py_RETURN_NONE; }
+PyObject* get_none(PyObject*, void*) noexcept { Py_RETURN_NONE; }
+
+PyObject* get_name(PyObject* self, void*) noexcept { return Py_NewRef(as_function(self)->name); }
+PyObject* get_qualname(PyObject* self, void*) noexcept { return Py_NewRef(as_function(self)->qualname); }
+
+int set_str(PyObject*& slot, PyObject* value, const char* what) noexcept {
+    if (value == nullptr || !PyUnicode_Check(value)) {
+        PyErr_Format(PyExc_TypeError, "%s must be set to a string object", what);
+        return -1;
+    }
+    Py_SETREF(slot, Py_NewRef(value));
+    return 0;
+}
+int set_name(PyObject* self, PyObject* value, void*) noexcept {
+    return set_str(as_function(self)->name, value, "__name__");
+}
+int set_qualname(PyObject* self, PyObject* value, void*) noexcept {
+    return set_str(as_function(self)->qualname, value, "__qualname__");
+}
+
+PyObject* get_defaults(PyObject* self, void*) noexcept {
+    PyObject* d = as_function(self)->defaults;
+    return Py_NewRef(d != nullptr ? d : Py_None);
+}
+int set_defaults(PyObject* self, PyObject* value, void*) noexcept {
+    if (value != nullptr && value != Py_None && !PyTuple_Check(value)) {
+        PyErr_SetString(PyExc_TypeError, "__defaults__ must be set to a tuple object");
+        return -1;
+    }
+    if (PyErr_WarnFormat(PyExc_RuntimeWarning, 1,
+                         "%U.__defaults__ only describes the function: calls keep their built-in defaults",
+                         as_function(self)->name) < 0)
+        return -1;
+    Py_XSETREF(as_function(self)->defaults, value == Py_None ? nullptr : Py_XNewRef(value));
+    return 0;
+}
+
+PyObject* get_annotations(PyObject* self, void*) noexcept {
+    function_object* f = as_function(self);
+    if (f->annotations == nullptr && (f->annotations = PyDict_New()) == nullptr) return nullptr;
+    return Py_NewRef(f->annotations);
+}
+int set_annotations(PyObject* self, PyObject* value, void*) noexcept {
+    if (value != nullptr && value != Py_None && !PyDict_Check(value)) {
+        PyErr_SetString(PyExc_TypeError, "__annotations__ must be set to a dict object");
+        return -1;
+    }
+    Py_XSETREF(as_function(self)->annotations, value == Py_None ? nullptr : Py_XNewRef(value));
+    return 0;
+}
+
+PyGetSetDef function_getset[] = {
+    {"__name__", get_name, set_name, nullptr, nullptr},
+    {"__qualname__", get_qualname, set_qualname, nullptr, nullptr},
+    {"__doc__", get_doc, nullptr, nullptr, nullptr},
+    {"__defaults__", get_defaults, set_defaults, nullptr, nullptr},
+    {"__kwdefaults__", get_none, nullptr, nullptr, nullptr},
+    {"__closure__", get_none, nullptr, nullptr, nullptr},
+    {"__annotations__", get_annotations, set_annotations, nullptr, nullptr},
+    {"__dict__", PyObject_GenericGetDict, PyObject_GenericSetDict, nullptr, nullptr},
+    {nullptr, nullptr, nullptr, nullptr, nullptr},
+};
+
+// ---- lifecycle ----------------------------------------------------------------------------
+
+int function_traverse(PyObject* self, visitproc visit, void* arg) noexcept {
+    function_object* f = as_function(self);
+    Py_VISIT(Py_TYPE(self));
+    Py_VISIT(f->globals);
+    Py_VISIT(f->code);
+    Py_VISIT(f->defaults);
+    Py_VISIT(f->annotations);
+    Py_VISIT(f->dict);
+    Py_VISIT(f->module);
+    return 0;
+}
+
+int function_clear(PyObject* self) noexcept {
+    function_object* f = as_function(self);
+    Py_CLEAR(f->globals);
+    Py_CLEAR(f->code);
+    Py_CLEAR(f->defaults);
+    Py_CLEAR(f->annotations);
+    Py_CLEAR(f->dict);
+    Py_CLEAR(f->module);
+    return 0;
+}
+
+void function_dealloc(PyObject* self) noexcept {
+    function_object* f = as_function(self);
+    PyObject_GC_UnTrack(self);
+    if (f->weakrefs != nullptr) PyObject_ClearWeakRefs(self);
+    function_clear(self);
+    Py_CLEAR(f->name);
+    Py_CLEAR(f->qualname);
+    for (PyObject*& n : f->param_names) Py_CLEAR(n);
+    PyTypeObject* type = Py_TYPE(self);
+    PyObject_GC_Del(self);
+    Py_DECREF(type);
+}
+
+PyObject* function_repr(PyObject* self) noexcept {
+    return PyUnicode_FromFormat("<function %U at %p>", as_function(self)->qualname, self);
+}
+
+// Functions bind to instances like Python functions do.
+PyObject* function_get(PyObject* self, PyObject* obj, PyObject*) noexcept {
+    if (obj == nullptr || obj == Py_None) return Py_NewRef(self);
+    return PyMethod_New(self, obj);
+}
+
+// The code object of a function: its parameters, all positional-or-keyword,
+// in the module's source file.
+PyObject* make_code(const function_spec& s, PyObject* const* names) noexcept {
+    ref code = ref::steal(reinterpret_cast<PyObject*>(PyCode_NewEmpty(source_file, s.name, s.line)));
+    if (!code) return nullptr;
+    ref varnames = ref::steal(PyTuple_New(s.param_count));
+    if (!varnames) return nullptr;
+    for (int i = 0; i < s.param_count; ++i) PyTuple_SET_ITEM(varnames.get(), i, Py_NewRef(names[i]));
+    ref replace = ref::steal(PyObject_GetAttrString(code.get(), "replace"));
+    ref kwargs = ref::steal(Py_BuildValue("{s:i,s:i,s:O,s:i}", "co_argcount", s.param_count, "co_nlocals",
+                                          s.param_count, "co_varnames", varnames.get(), "co_flags",
+                                          CO_OPTIMIZED | CO_NEWLOCALS));
+    if (!replace || !kwargs) return nullptr;
+    ref empty = ref::steal(PyTuple_New(0));
+    if (!empty) return nullptr;
+    return PyObject_Call(replace.get(), empty.get(), kwargs.get());
+}
+
+}  // namespace
+
+PyTypeObject* function_type = nullptr;
+
+bool init_function_type() noexcept {
+    if (function_type != nullptr) return true;
+    static PyMemberDef members[] = {
+        {"__module__", Py_T_OBJECT_EX, offsetof(function_object, module), 0, nullptr},
+        {"__globals__", Py_T_OBJECT_EX, offsetof(function_object, globals), Py_READONLY, nullptr},
+        {"__code__", Py_T_OBJECT_EX, offsetof(function_object, code), Py_READONLY, nullptr},
+        {"__vectorcalloffset__", Py_T_PYSSIZET, offsetof(function_object, vectorcall), Py_READONLY, nullptr},
+        {"__weaklistoffset__", Py_T_PYSSIZET, offsetof(function_object, weakrefs), Py_READONLY, nullptr},
+        {"__dictoffset__", Py_T_PYSSIZET, offsetof(function_object, dict), Py_READONLY, nullptr},
+        {nullptr, 0, 0, 0, nullptr},
+    };
+    static PyType_Slot slots[] = {
+        {Py_tp_dealloc, reinterpret_cast<void*>(function_dealloc)},
+        {Py_tp_repr, reinterpret_cast<void*>(function_repr)},
+        {Py_tp_call, reinterpret_cast<void*>(PyVectorcall_Call)},
+        {Py_tp_traverse, reinterpret_cast<void*>(function_traverse)},
+        {Py_tp_clear, reinterpret_cast<void*>(function_clear)},
+        {Py_tp_members, members},
+        {Py_tp_getset, function_getset},
+        {Py_tp_descr_get, reinterpret_cast<void*>(function_get)},
+        {0, nullptr},
+    };
+    static PyType_Spec spec = {
+        .name = "ralo_ui.fast.shapes.fast_shapes.function",
+        .basicsize = sizeof(function_object),
+        .itemsize = 0,
+        .flags = Py_TPFLAGS_DEFAULT | Py_TPFLAGS_HAVE_GC | Py_TPFLAGS_HAVE_VECTORCALL | Py_TPFLAGS_METHOD_DESCRIPTOR |
+                 Py_TPFLAGS_IMMUTABLETYPE | Py_TPFLAGS_DISALLOW_INSTANTIATION,
+        .slots = slots,
+    };
+    function_type = reinterpret_cast<PyTypeObject*>(PyType_FromSpec(&spec));
+    return function_type != nullptr;
+}
+
+PyObject* make_function(const function_spec& spec, PyObject* globals, PyObject* defaults) noexcept {
+    ref self = ref::steal(reinterpret_cast<PyObject*>(PyObject_GC_New(function_object, function_type)));
+    if (!self) return nullptr;
+    function_object* f = as_function(self.get());
+    std::memset(reinterpret_cast<char*>(f) + sizeof(PyObject), 0, sizeof(function_object) - sizeof(PyObject));
+    f->vectorcall = function_call;
+    f->spec = &spec;
+    for (int i = 0; i < spec.param_count; ++i)
+        if ((f->param_names[i] = PyUnicode_InternFromString(spec.params[i].name)) == nullptr) return nullptr;
+    f->name = PyUnicode_InternFromString(spec.name);
+    f->qualname = Py_XNewRef(f->name);
+    f->module = PyUnicode_InternFromString(module_name);
+    f->globals = Py_NewRef(globals);
+    f->defaults = Py_XNewRef(defaults);
+    if (f->name == nullptr || f->module == nullptr) return nullptr;
+    if ((f->code = make_code(spec, f->param_names)) == nullptr) return nullptr;
+    PyObject_GC_Track(self.get());
+    return self.release();
+}
+
+void add_traceback(const char* dotted_name, int line) noexcept {
+    PyObject* raised = PyErr_GetRaisedException();
+    if (raised == nullptr) return;
+    ref code = ref::steal(reinterpret_cast<PyObject*>(PyCode_NewEmpty(source_file, dotted_name, line)));
+    ref globals = ref::steal(PyDict_New());
+    if (code && globals) {
+        ref frame = ref::steal(reinterpret_cast<PyObject*>(
+            PyFrame_New(PyThreadState_Get(), reinterpret_cast<PyCodeObject*>(code.get()), globals.get(), nullptr)));
+        if (frame) {
+            PyErr_SetRaisedException(raised);
+            PyTraceBack_Here(reinterpret_cast<PyFrameObject*>(frame.get()));
+            return;
+        }
+    }
+    PyErr_Clear();  // the entry is lost, the original error is kept
+    PyErr_SetRaisedException(raised);
+}
+
+void add_traceback(const function_spec& spec) noexcept {
+    char dotted[160];
+    std::snprintf(dotted, sizeof dotted, "%s.%s", module_name, spec.name);
+    add_traceback(dotted, spec.line);
+}
+
+}  // namespace fs

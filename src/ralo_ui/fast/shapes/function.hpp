@@ -1,0 +1,61 @@
+// The module's function type: vectorcall, the shared argument binder and traceback entries.
+#pragma once
+
+#include <Python.h>
+
+#include <cstdint>
+
+namespace fs {
+
+inline constexpr int max_params = 5;
+
+// What the binder does with a parameter before the body runs.
+enum class param_kind : uint8_t {
+    any,            // passed on as it comes
+    tuple_or_none,  // exactly the built-in tuple, or None
+    int32,          // the integer conversion
+    float32,        // the float conversion
+};
+
+struct param {
+    const char* name;
+    param_kind kind;
+};
+
+// The bound and converted arguments of one call.  `obj` holds borrowed
+// references (a missing optional argument is None); `i32` and `f32` hold the
+// converted values of int32 and float32 parameters at the same positions.
+struct call_args {
+    PyObject* obj[max_params];
+    int32_t i32[max_params];
+    float f32[max_params];
+};
+
+using body_fn = PyObject* (*)(const call_args& args) noexcept;
+
+struct function_spec {
+    const char* name;
+    param params[max_params];
+    int param_count;
+    int required;  // parameters after these default to None
+    body_fn body;
+    int line;  // line number given to this function's traceback entries
+};
+
+// The function type, made once by init_function_type().
+extern PyTypeObject* function_type;
+bool init_function_type() noexcept;
+
+// A new function object for `spec`, with the module namespace as its globals
+// and `defaults` (may be nullptr) as its defaults tuple.
+PyObject* make_function(const function_spec& spec, PyObject* globals, PyObject* defaults) noexcept;
+
+// Adds a traceback entry "ralo_ui.fast.shapes.fast_shapes.<name>" in the
+// module's source file to the exception being raised.
+void add_traceback(const char* dotted_name, int line) noexcept;
+void add_traceback(const function_spec& spec) noexcept;
+
+inline constexpr const char module_name[] = "ralo_ui.fast.shapes.fast_shapes";
+inline constexpr const char source_file[] = "src/ralo_ui/fast/shapes/fast_shapes";
+
+}  // namespace fs

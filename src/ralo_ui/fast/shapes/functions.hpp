@@ -1,0 +1,20 @@
+// The eight functions the module publishes, as specs for the function type.
+#pragma once
+
+#include "function.hpp"
+
+namespace fs::functions {
+
+extern const function_spec create_outlined_rounded_rect_sdf_raster;  // _create_outlined_rounded_rect_sdf
+extern const function_spec create_rounded_rect_surface_optimized;    // _create_rounded_rect_surface_optimized
+extern const function_spec transform_into_outlined_rounded_rect;
+extern const function_spec transform_into_rounded_rect;
+extern const function_spec get_cached_rounded_rect_surface;          // _get_cached_rounded_rect_surface
+extern const function_spec create_rounded_rect_surface;
+extern const function_spec get_cached_outlined_rounded_rect_sdf;     // _get_cached_outlined_rounded_rect_sdf
+extern const function_spec create_outlined_rounded_rect_sdf;
+
+// Interned names the front ends look up in the namespace; made at initialisation.
+bool init_names() noexcept;
+
+}  // namespace fs::functions

@@ -1,0 +1,156 @@
+// pixel_view: acquisition of surfarray buffers, their checks and messages, and release.
+#include "pixel_view.hpp"
+
+#include "host.hpp"
+#include "ref.hpp"
+
+#include <cstring>
+
+namespace fs {
+namespace {
+
+constexpr int buffer_flags = PyBUF_STRIDES | PyBUF_FORMAT | PyBUF_WRITABLE;
+
+// How a format character that is not an unsigned byte is named in the mismatch message.
+const char* describe_format(char c) noexcept {
+    switch (c) {
+        case 'b': return "'signed char'";
+        case 'B': return "'unsigned char'";
+        case 'h': return "'short'";
+        case 'H': return "'unsigned short'";
+        case 'i': return "'int'";
+        case 'I': return "'unsigned int'";
+        case 'l': return "'long'";
+        case 'L': return "'unsigned long'";
+        case 'q': return "'long long'";
+        case 'Q': return "'unsigned long long'";
+        case 'n': return "'Py_ssize_t'";
+        case 'N': return "'size_t'";
+        case 'e': return "'half float'";
+        case 'f': return "'float'";
+        case 'd': return "'double'";
+        case 'g': return "'long double'";
+        case 'Z': return "a complex number";
+        case 'O': return "Python object";
+        case 'T': return "a struct";
+        case 's':
+        case 'p': return "a string";
+        case 'x': return "a pad byte";
+        case '\0': return "end";
+        default: return "unparseable format string";
+    }
+}
+
+bool is_format_char(char c) noexcept {
+    return c != '\0' && std::strchr("?cbBhHiIlLqQnNefdgZOTspx:{}()0123456789", c) != nullptr;
+}
+
+// Accepts exactly one unsigned byte item ("B", "?" or "c"), optionally after
+// the byte-order marks "@", "=", "<" or "^".
+bool check_format(const char* format) noexcept {
+    const char* f = format != nullptr ? format : "B";
+    while (*f == '@' || *f == '=' || *f == '<' || *f == '^') ++f;
+    if (*f == '>' || *f == '!') {
+        PyErr_SetString(PyExc_ValueError, "Big-endian buffer not supported on little-endian compiler");
+        return false;
+    }
+    if ((*f == 'B' || *f == '?' || *f == 'c') && f[1] == '\0') return true;
+    if (*f != '\0' && !is_format_char(*f)) {
+        PyErr_Format(PyExc_ValueError, "Does not understand character buffer dtype format string ('%c')", *f);
+        return false;
+    }
+    PyErr_Format(PyExc_ValueError, "Buffer dtype mismatch, expected %s%s%s but got %s", "'uint8_t'", "", "",
+                 describe_format((*f == 'B' || *f == '?' || *f == 'c') ? f[1] : *f));
+    return false;
+}
+
+}  // namespace
+
+bool pixel_view::acquire(PyObject* surf, PyObject* method, int rank) noexcept {
+    ref surfarray;
+    if (ref pg = pygame()) surfarray = ref::steal(PyObject_GetAttr(pg.get(), k.surfarray));
+    if (!surfarray) return false;
+    PyObject* args[] = {surfarray.get(), surf};
+    ref array = ref::steal(PyObject_VectorcallMethod(method, args, 2 | PY_VECTORCALL_ARGUMENTS_OFFSET, nullptr));
+    if (!array) return false;
+    if (array.get() == Py_None) {
+        PyErr_Format(PyExc_TypeError, "surfarray.%U() returned None instead of a pixel array", method);
+        return false;
+    }
+    return acquire_from(array.get(), rank);  // the export keeps the array alive; our reference goes
+}
+
+bool pixel_view::acquire_from(PyObject* array, int rank) noexcept {
+    release();
+    Py_buffer b;
+    if (PyObject_GetBuffer(array, &b, buffer_flags) < 0) return false;
+    // From here on `b` is released unless it is handed to the view.
+    struct guard {
+        Py_buffer* b;
+        ~guard() {
+            if (b != nullptr) PyBuffer_Release(b);
+        }
+    } g{&b};
+
+    if (b.ndim != rank) {
+        PyErr_Format(PyExc_ValueError, "Buffer has wrong number of dimensions (expected %d, got %d)", rank, b.ndim);
+        return false;
+    }
+    if (!check_format(b.format)) return false;
+    if (b.itemsize != 1) {
+        PyErr_Format(PyExc_ValueError, "Item size of buffer (%zu byte%s) does not match size of '%s' (%zu byte%s)",
+                     static_cast<size_t>(b.itemsize), b.itemsize == 1 ? "" : "s", "uint8_t", size_t{1}, "");
+        return false;
+    }
+    if (b.len > 0 && b.suboffsets != nullptr) {
+        for (int d = 0; d < rank; ++d) {
+            if (b.suboffsets[d] >= 0) {
+                PyErr_Format(PyExc_ValueError, "Buffer not compatible with direct access in dimension %d.", d);
+                return false;
+            }
+        }
+        if (b.strides == nullptr) {
+            PyErr_SetString(PyExc_ValueError, "Buffer exposes suboffsets but no strides");
+            return false;
+        }
+    }
+
+    data = static_cast<uint8_t*>(b.buf);
+    Py_ssize_t next = 1;  // a buffer without strides is row-major
+    for (int d = rank - 1; d >= 0; --d) {
+        shape[d] = b.shape != nullptr ? b.shape[d] : (d == 0 ? b.len : 1);
+        strides[d] = b.strides != nullptr ? b.strides[d] : next;
+        next = strides[d] * shape[d];
+    }
+    for (int d = rank; d < 3; ++d) shape[d] = strides[d] = 0;
+    buffer_ = b;
+    g.b = nullptr;
+    held_ = true;
+    rank_ = rank;
+    return true;
+}
+
+void pixel_view::release() noexcept {
+    if (!held_) return;
+    held_ = false;
+    data = nullptr;
+    PyBuffer_Release(&buffer_);
+}
+
+bool surface_views::acquire(PyObject* surf) noexcept {
+    return color.acquire(surf, k.pixels3d, 3) && alpha.acquire(surf, k.pixels_alpha, 2);
+}
+
+bool surface_views::fits(int32_t width, int32_t height) const noexcept {
+    if (width <= 0 || height <= 0) return true;  // nothing will be indexed
+    if (color.shape[0] >= width && color.shape[1] >= height && color.shape[2] >= 3 && alpha.shape[0] >= width &&
+        alpha.shape[1] >= height)
+        return true;
+    PyErr_Format(PyExc_ValueError,
+                 "pixel arrays of %zd x %zd x %zd (colour) and %zd x %zd (alpha) are too small "
+                 "for a surface of %d x %d",
+                 color.shape[0], color.shape[1], color.shape[2], alpha.shape[0], alpha.shape[1], width, height);
+    return false;
+}
+
+}  // namespace fs
