@@ -15,8 +15,8 @@ from pathlib import Path
 os.environ.setdefault("PYGAME_HIDE_SUPPORT_PROMPT", "1")
 
 import numpy as np
-import pygame
 
+from ralo_ui.core.modules import pygame  # the toolkit's own pygame binding
 from ralo_ui.fast.shapes import fast_shapes as fs
 
 CELL_W, CELL_H = 152, 128  # one gallery cell: caption on top, shape below
