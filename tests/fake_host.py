@@ -2,6 +2,7 @@
 whatever arrays a test needs."""
 import contextlib
 import ctypes
+import sys
 import types
 
 import pygame
@@ -37,6 +38,12 @@ def host_registry(md):
     finally:
         namespace.clear()
         namespace.update(saved)
+
+
+def refcounts(objects):
+    """The reference counts of `objects`.  Taken with map(), not a comprehension: in a frame an
+    exception has passed through, a comprehension's variable was seen to keep one more."""
+    return list(map(sys.getrefcount, objects))
 
 
 class FakeSurface:

@@ -11,7 +11,7 @@ import numpy as np
 import pygame
 import pytest
 
-from fake_host import FakeSurface, host_registry, registry
+from fake_host import FakeSurface, host_registry, refcounts, registry
 from ralo_ui.fast.shapes import fast_shapes as fs
 
 CALLS = 1200        # a multiple of CYCLE
@@ -319,11 +319,11 @@ def run_case(surf, fn, args, kwargs, error, md, warn, cycle):
         gc.disable()
         try:
             repeat(call, catch, 2 * CYCLE if cycle else WARMUP)  # a cache's table settles in two cycles
-            refs_before = [sys.getrefcount(o) for o in watched]
+            refs_before = refcounts(watched)
             mem_before = tracemalloc.get_traced_memory()[0]
             repeat(call, catch, CALLS)
             mem_growth = tracemalloc.get_traced_memory()[0] - mem_before
-            refs_after = [sys.getrefcount(o) for o in watched]
+            refs_after = refcounts(watched)
         finally:
             gc.enable()
 

@@ -7,7 +7,7 @@ import numpy as np
 import pygame
 import pytest
 
-from fake_host import Exporter, FakeSurface, host_registry, registry, returning
+from fake_host import Exporter, FakeSurface, host_registry, refcounts, registry, returning
 from ralo_ui.fast.shapes import fast_shapes as fs
 
 W, H = 8, 6
@@ -68,13 +68,13 @@ REFUSED = [
 @pytest.mark.parametrize("colour, alpha, error, message", REFUSED)
 def test_refused_buffers(driver, colour, alpha, error, message):
     before = [np.array(a) for a in (COLOUR, ALPHA)]
-    refs = [sys.getrefcount(o) for o in (colour, alpha)]
+    refs = refcounts((colour, alpha))
     with host_registry(returning(colour, alpha)):
         with pytest.raises(error, match=f"^{re.escape(message)}$"):
             driver(FakeSurface())
     # Nothing written, and no export kept (a held view would hold a reference).
     assert all(np.array_equal(b, a) for b, a in zip(before, (COLOUR, ALPHA)))
-    assert [sys.getrefcount(o) for o in (colour, alpha)] == refs
+    assert refcounts((colour, alpha)) == refs
 
 
 @pytest.mark.parametrize("driver", DRIVERS)
