@@ -2,6 +2,7 @@
 exceptions come out, and no surface stays locked or keeps an array exported."""
 import collections
 import math
+import os
 import warnings
 
 import numpy as np
@@ -13,8 +14,10 @@ from hypothesis import strategies as st
 from fake_host import FakeSurface, host_registry, refcounts, registry
 from ralo_ui.fast.shapes import fast_shapes as fs
 
-EXAMPLES = 200
-SETTINGS = settings(max_examples=EXAMPLES, deadline=None, database=None, derandomize=True,
+# A fixed, moderate run by default; HOSTILE_EXAMPLES=N asks for a longer, random one.
+EXAMPLES = int(os.environ.get("HOSTILE_EXAMPLES", 200))
+SETTINGS = settings(max_examples=EXAMPLES, deadline=None, database=None,
+                    derandomize="HOSTILE_EXAMPLES" not in os.environ,
                     suppress_health_check=[HealthCheck.too_slow, HealthCheck.data_too_large])
 ERRORS = [ValueError, TypeError, OverflowError, IndexError, KeyError, ZeroDivisionError, MemoryError,
           RecursionError, pygame.error]
@@ -52,6 +55,29 @@ class Odd:
         return f"Odd({self.result!r})"
 
 
+SHARED = pygame.Surface((9, 7), pygame.SRCALPHA)
+
+
+class Reentrant:
+    """Its conversions call the module again, on a surface the outer call may be drawing on
+    (its views held), and rebind `md` on the way."""
+
+    def __init__(self, value):
+        self.value = value
+
+    def __int__(self):
+        fs.transform_into_outlined_rounded_rect(SHARED, 2, 1.5, (1, 2, 3), (4, 5, 6, 7))
+        fs.transform_into_rounded_rect(SHARED, (2, 0, 1, 3), (7, 8, 9))
+        fs.md = fs.md
+        return self.value
+
+    def __float__(self):
+        return float(self.__int__())
+
+    def __repr__(self):
+        return f"Reentrant({self.value!r})"
+
+
 class Sequence:
     """len() and indexing that lie or raise."""
 
@@ -85,7 +111,8 @@ def numbers(ints):
     odd_results = st.one_of(ints, big_ints, edge_floats, raising, st.builds(IntSub, ints),
                             st.builds(FloatSub, st.floats(-10, 300)), st.sampled_from(["3", None, 2.5]))
     return st.one_of(ints, big_ints, st.builds(IntSub, ints), st.booleans(), st.floats(-10, 300), edge_floats,
-                     st.builds(FloatSub, st.floats(-10, 300) | edge_floats), st.builds(Odd, odd_results), others)
+                     st.builds(FloatSub, st.floats(-10, 300) | edge_floats), st.builds(Odd, odd_results),
+                     st.builds(Reentrant, ints), others)
 
 
 def sequences(items, max_size=6):
@@ -206,7 +233,9 @@ def report(figures):
 
 
 def surface_like(data):
-    kind = data.draw(st.sampled_from(["alpha"] * 4 + ["plain", "fake", "fake", "object"]))
+    kind = data.draw(st.sampled_from(["alpha"] * 4 + ["shared", "plain", "fake", "fake", "object"]))
+    if kind == "shared":
+        return SHARED, [SHARED], SHARED.get_size()
     if kind in ("alpha", "plain"):
         size = data.draw(st.tuples(st.integers(0, 24), st.integers(0, 24)))
         surf = pygame.Surface(size, pygame.SRCALPHA) if kind == "alpha" else pygame.Surface(size)

@@ -100,10 +100,10 @@ def case(name, fn, args, kwargs=None, error=None, md=False, warn=None, cycle=Fal
     return pytest.param(fn, args, kwargs or {}, error, md, warn, cycle, id=f"{fn}-{name}")
 
 
-def failures_of_creating(fn, *, radius_at):
-    """Rows shared by the functions that make a new surface from (size, ..., color)."""
-    def args(size=SIZE, color=RED, middle=None):
-        return (size, *(middle or ((3,) if radius_at else (3, 2.0))), color)
+def failures_of_creating(fn, middle):
+    """Rows shared by the functions that make a new surface from (size, *middle, color)."""
+    def args(size=SIZE, color=RED):
+        return (size, *middle, color)
     rows = [
         case("count", fn, args()[:-1], error=TypeError),
         case("keyword-unknown", fn, args(), {"bogus": 1}, error=TypeError),
@@ -130,7 +130,7 @@ CASES = [
     case("ok-per-corner", FILLED, (SIZE, [3, 0, 2.5, 1], (1, 2, 3, 128))),
     case("ok-transparent", FILLED, (SIZE, 3, (1, 2, 3, 0))),
     case("ok-keywords", FILLED, (), {"size": SIZE, "radii_input": 2, "color": RED}),
-    *failures_of_creating(FILLED, radius_at=True),
+    *failures_of_creating(FILLED, (3,)),
     case("radii-no-len", FILLED, (SIZE, object(), RED), error=TypeError),
     case("radii-item-text", FILLED, (SIZE, (1, 2, "x", 4), RED), error=TypeError),
     case("radii-item-raises", FILLED, (SIZE, Raising(), RED), error=KeyError),
@@ -140,7 +140,7 @@ CASES = [
     case("ok", OUTLINED, (SIZE, 3, 2.0, (1, 2, 3, 128))),
     case("ok-transparent", OUTLINED, (SIZE, 3, 2.0, (300, 0, 0, 0))),
     case("ok-radius-int-subclass-warning-ignored", OUTLINED, (SIZE, IntViaSubclass(), 2.0, RED), warn="ignore"),
-    *failures_of_creating(OUTLINED, radius_at=False),
+    *failures_of_creating(OUTLINED, (3, 2.0)),
     case("radius-text", OUTLINED, (SIZE, "x", 2.0, RED), error=TypeError),
     case("radius-overflow", OUTLINED, (SIZE, 2 ** 31, 2.0, RED), error=OverflowError),
     case("radius-warning-as-error", OUTLINED, (SIZE, IntViaSubclass(), 2.0, RED), error=DeprecationWarning,
