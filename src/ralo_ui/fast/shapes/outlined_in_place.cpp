@@ -25,9 +25,9 @@ void outline_all(const outline::params& p, const surface_views& views, int32_t w
             const outline::distance d = outline::distance_at(p, rw, x);
             const outline::pixel px{colour + x * cx + y * cy, channel, alpha + x * ax + y * ay};
             if constexpr (WithBackground)
-                outline::shade_over_background(p, d, px);
+                outline::apply(p, outline::over_background(p, d), px);
             else
-                outline::shade_over_content(p, d, px);
+                outline::apply(p, outline::over_content(p, d), px);
         }
     }
 }
