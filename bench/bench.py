@@ -16,19 +16,22 @@ one call per batch), and each cell gets 5 to 25 batches within about 0.25 s.  Co
   target   the goal the module is held to, then ok or MISS
 
 The last row runs the large outline-with-background transform in one thread,
-then in two threads at once (each on its own surface), and reports the
-throughput of two threads over one.
+then in two threads at once (each on its own surface): its module cell is the
+wall time per call with two threads, its floor the time per call with one, and
+its target the throughput of two threads over one.
 """
 import argparse
 import functools
 import gc
 import json
+import os
 import platform
 import statistics
 import sys
 import threading
 import time
 from pathlib import Path
+from typing import Callable, NamedTuple
 
 import numpy as np
 import pygame
@@ -170,44 +173,41 @@ def _lru4(size, radius, width, color):
     return size
 
 
-# Per operation: module function, how it is called for (w, h, r), its floor and how that is called,
-# the peer table key.  Args are built fresh for every cell.
+class Case(NamedTuple):
+    name: str  # the row's operation
+    key: str  # its entry in peers.PEERS and TARGETS
+    fn: Callable  # the module function
+    args: Callable  # fresh arguments for the module function and its peers
+    floor_name: str
+    floor_fn: Callable
+    floor_args: Callable
+
+
 def cases(w, h, r):
     size, radii = (w, h), (r, r, r, r)
     return [
-        ("_create_rounded_rect_surface_optimized", "filled",
-         fs._create_rounded_rect_surface_optimized, lambda: (size, radii, COLOR),
-         "Surface+fill", _surface_and_fill, lambda: (size, COLOR),
-         lambda: (size, radii, COLOR)),
-        ("_create_outlined_rounded_rect_sdf", "outlined",
-         fs._create_outlined_rounded_rect_sdf, lambda: (size, r, STROKE, STROKE_COLOR),
-         "Surface+fill", _surface_and_fill, lambda: (size, (0, 0, 0, 0)),
-         lambda: (size, r, STROKE, STROKE_COLOR)),
-        ("transform_into_rounded_rect", "round",
-         fs.transform_into_rounded_rect, lambda: (_content(w, h), r),
-         "views", _views, lambda: (_content(w, h),),
-         lambda: (_content(w, h), r)),
-        ("transform_into_rounded_rect +colour", "round+colour",
-         fs.transform_into_rounded_rect, lambda: (_content(w, h), r, COLOR),
-         "fill+views", _fill_and_views, lambda: (_content(w, h), COLOR),
-         lambda: (_content(w, h), r, COLOR)),
-        ("transform_into_outlined_rounded_rect", "outline",
-         fs.transform_into_outlined_rounded_rect, lambda: (_content(w, h), r, STROKE, STROKE_COLOR),
-         "views", _views, lambda: (_content(w, h),),
-         lambda: (_content(w, h), r, STROKE, STROKE_COLOR)),
-        ("transform_into_outlined_rounded_rect +bg", "outline+bg",
-         fs.transform_into_outlined_rounded_rect,
-         lambda: (_content(w, h), r, STROKE, STROKE_COLOR, BACKGROUND),
-         "fill", _fill, lambda: (_content(w, h), BACKGROUND),
-         lambda: (_content(w, h), r, STROKE, STROKE_COLOR, BACKGROUND)),
-        ("create_rounded_rect_surface (hit)", "hit",
-         fs.create_rounded_rect_surface, lambda: (size, radii, COLOR),
-         "lru_cache hit", _lru3, lambda: (size, radii, COLOR),
-         None),
-        ("create_outlined_rounded_rect_sdf (hit)", "hit",
-         fs.create_outlined_rounded_rect_sdf, lambda: (size, r, STROKE, STROKE_COLOR),
-         "lru_cache hit", _lru4, lambda: (size, r, STROKE, STROKE_COLOR),
-         None),
+        Case("_create_rounded_rect_surface_optimized", "filled", fs._create_rounded_rect_surface_optimized,
+             lambda: (size, radii, COLOR), "Surface+fill", _surface_and_fill, lambda: (size, COLOR)),
+        Case("_create_outlined_rounded_rect_sdf", "outlined", fs._create_outlined_rounded_rect_sdf,
+             lambda: (size, r, STROKE, STROKE_COLOR), "Surface+fill", _surface_and_fill,
+             lambda: (size, (0, 0, 0, 0))),
+        Case("transform_into_rounded_rect", "round", fs.transform_into_rounded_rect,
+             lambda: (_content(w, h), r), "views", _views, lambda: (_content(w, h),)),
+        Case("transform_into_rounded_rect +colour", "round+colour", fs.transform_into_rounded_rect,
+             lambda: (_content(w, h), r, COLOR), "fill+views", _fill_and_views,
+             lambda: (_content(w, h), COLOR)),
+        Case("transform_into_outlined_rounded_rect", "outline", fs.transform_into_outlined_rounded_rect,
+             lambda: (_content(w, h), r, STROKE, STROKE_COLOR), "views", _views, lambda: (_content(w, h),)),
+        Case("transform_into_outlined_rounded_rect +bg", "outline+bg",
+             fs.transform_into_outlined_rounded_rect,
+             lambda: (_content(w, h), r, STROKE, STROKE_COLOR, BACKGROUND), "fill", _fill,
+             lambda: (_content(w, h), BACKGROUND)),
+        # measure()'s warm-up call is the miss that fills the entry every later call hits
+        Case("create_rounded_rect_surface (hit)", "hit", fs.create_rounded_rect_surface,
+             lambda: (size, radii, COLOR), "lru_cache hit", _lru3, lambda: (size, radii, COLOR)),
+        Case("create_outlined_rounded_rect_sdf (hit)", "hit", fs.create_outlined_rounded_rect_sdf,
+             lambda: (size, r, STROKE, STROKE_COLOR), "lru_cache hit", _lru4,
+             lambda: (size, r, STROKE, STROKE_COLOR)),
     ]
 
 
@@ -253,25 +253,20 @@ def run(mode):
     rows, errors = [], {}
     for w, h, r in mode.sizes:
         large = (w, h, r) == mode.large
-        for name, key, fn, args, floor_name, floor_fn, floor_args, peer_args in cases(w, h, r):
-            if key == "hit":
-                try:
-                    fn(*args())  # fill the cache entry the loop will hit
-                except Exception:
-                    pass
-            row = {"operation": name, "size": f"{w}x{h}", "radius": r,
-                   "module": _try(errors, f"module {name}", mode, fn, args()),
-                   "floor_kind": floor_name, "floor": measure(mode, floor_fn, *floor_args())}
+        for case in cases(w, h, r):
+            row = {"operation": case.name, "size": f"{w}x{h}", "radius": r,
+                   "module": _try(errors, f"module {case.name}", mode, case.fn, case.args()),
+                   "floor_kind": case.floor_name, "floor": measure(mode, case.floor_fn, *case.floor_args())}
             for peer in peers.PEER_NAMES:
-                pf = peers.PEERS.get(key, {}).get(peer)
-                row[peer] = None if pf is None else _try(errors, f"{peer} {key}", mode, pf, peer_args())
+                pf = peers.PEERS.get(case.key, {}).get(peer)
+                row[peer] = None if pf is None else _try(errors, f"{peer} {case.key}", mode, pf, case.args())
             ratios = {}
             if row["module"] is not None:
                 for k in ("floor", *peers.PEER_NAMES):
                     if row[k]:
                         ratios[k] = row["module"] / row[k]
             row["ratios"] = ratios
-            row["target"], row["ok"] = check(TARGETS[key], ratios, large)
+            row["target"], row["ok"] = check(TARGETS[case.key], ratios, large)
             rows.append(row)
     rows.append(threads_row(mode, errors))
     return rows, errors
@@ -307,7 +302,9 @@ def _us(v):
 def _ratio(v):
     if v is None:
         return "-"
-    return f"{v:.3f}" if v < 0.1 else f"{v:.2f}"
+    if v < 0.1:
+        return f"{v:.2g}"
+    return f"{v:.2f}" if v < 10 else f"{v:.1f}" if v < 100 else f"{v:.0f}"
 
 
 def table(rows, errors):
@@ -343,14 +340,17 @@ def main(argv=None):
     parser.add_argument("--json", metavar="FILE", help="also write the rows as JSON")
     opts = parser.parse_args(argv)
     mode = Mode(opts.quick)
+    load_before = os.getloadavg()[0] if hasattr(os, "getloadavg") else float("nan")
     t0 = time.perf_counter()
     rows, errors = run(mode)
     print(table(rows, errors))
+    load = os.getloadavg()[0] if hasattr(os, "getloadavg") else float("nan")
     print(f"({time.perf_counter() - t0:.1f} s; Python {platform.python_version()}, "
-          f"pygame {pygame.version.ver}, numpy {np.__version__})")
+          f"pygame {pygame.version.ver}, numpy {np.__version__}; {os.cpu_count()} CPUs, load average "
+          f"{load_before:.2f} before and {load:.2f} after: other load skews every cell, the thread row most)")
     if opts.json:
         with open(opts.json, "w") as f:
-            json.dump({"quick": opts.quick, "python": platform.python_version(),
+            json.dump({"quick": opts.quick, "python": platform.python_version(), "load": [load_before, load],
                        "pygame": pygame.version.ver, "rows": rows, "errors": errors}, f, indent=1)
     return 0
 
