@@ -5,7 +5,9 @@
 
 Every cell is the median, over repeated batches, of the time per call in
 microseconds; a batch is sized to take about 8 ms of wall time (slow peers run
-one call per batch), and each cell gets 5 to 25 batches within about 0.25 s.  Columns:
+one call per batch).  The cells of a row take turns, one batch each per round,
+for 5 to 25 rounds within about a second, so that other load on the machine
+falls on all of them alike.  Columns:
 
   module   the fast_shapes function
   floor    the least work any implementation of the operation must do in pygame
@@ -49,17 +51,17 @@ CONTENT = (200, 160, 40, 255)  # what an in-place operation finds in the surface
 
 
 class Mode:
-    """How long to measure: batch length, number of batches, time budget per cell."""
+    """How long to measure: batch length, rounds of batches and time budget per row."""
 
     def __init__(self, quick):
         self.quick = quick
         if quick:
             self.sizes = ((64, 32, 8), (256, 64, 12), (160, 120, 12))
-            self.batch_ns, self.min_batches, self.max_batches, self.budget_ns = 50_000, 1, 2, 1_000_000
+            self.batch_ns, self.min_batches, self.max_batches, self.budget_ns = 50_000, 1, 2, 2_000_000
             self.thread_ns, self.thread_reps = 1_000_000, 1
         else:
             self.sizes = ((64, 32, 8), (256, 64, 12), (1024, 768, 12))
-            self.batch_ns, self.min_batches, self.max_batches, self.budget_ns = 8_000_000, 5, 25, 250_000_000
+            self.batch_ns, self.min_batches, self.max_batches, self.budget_ns = 8_000_000, 5, 25, 1_000_000_000
             self.thread_ns, self.thread_reps = 40_000_000, 7
         self.large = self.sizes[-1]
 
@@ -81,34 +83,51 @@ def _batch(loop, n, fn, args):
     return time.perf_counter_ns() - t0
 
 
-def measure(mode, fn, *args):
-    """Median microseconds per call of fn(*args)."""
+def _calibrate(batch_ns, fn, args):
+    """(loop, batch size n, time of one batch) such that one batch of fn(*args) takes about batch_ns."""
     loop = _loop(len(args))
     loop(1, fn, *args)  # warm up; also surfaces any error before timing
+    n, t = 1, _batch(loop, 1, fn, args)
+    while t < batch_ns and n < 1 << 22:
+        n = min(1 << 22, max(n * 2, int(n * 1.25 * batch_ns / max(t, 1))))
+        t = _batch(loop, n, fn, args)
+    return loop, n, t
+
+
+def measure_row(mode, calls):
+    """Median microseconds per call of each fn(*args) in calls, or None where the call raises.
+
+    The calls take turns, one batch each per round, so that load from elsewhere on the
+    machine falls on all of them alike and their ratios stay fair.
+    """
     gc_was_on = gc.isenabled()
     gc.disable()
     try:
-        n, t = 1, _batch(loop, 1, fn, args)
-        while t < mode.batch_ns and n < 1 << 22:  # grow the batch until it takes batch_ns
-            n = min(1 << 22, max(n * 2, int(n * 1.25 * mode.batch_ns / max(t, 1))))
-            t = _batch(loop, n, fn, args)
-        count = min(mode.max_batches, max(mode.min_batches, mode.budget_ns // max(t, 1)))
-        samples = [t] + [_batch(loop, n, fn, args) for _ in range(count - 1)]
+        timed, errors = [], [None] * len(calls)
+        for i, (fn, args) in enumerate(calls):
+            try:
+                timed.append((i, fn, args, *_calibrate(mode.batch_ns, fn, args)))
+            except Exception as exc:  # a function not built yet, or a peer failing here
+                errors[i] = exc
+        round_ns = sum(t for *_, t in timed) or 1
+        rounds = min(mode.max_batches, max(mode.min_batches, mode.budget_ns // round_ns))
+        samples = {i: [] for i, *_ in timed}
+        for _ in range(rounds):
+            for i, fn, args, loop, n, _t in timed:
+                samples[i].append(_batch(loop, n, fn, args) / n)
     finally:
         if gc_was_on:
             gc.enable()
-    return statistics.median(samples) / n / 1000
+    result = [None] * len(calls)
+    for i, values in samples.items():
+        result[i] = statistics.median(values) / 1000
+    return result, errors
 
 
 def thread_scaling(mode, fn, make_args):
     """Throughput of two threads over one, each thread calling fn(*make_args()) on its own objects."""
     args = [make_args(), make_args()]
-    loop = _loop(len(args[0]))
-    loop(1, fn, *args[0])
-    n, t = 1, _batch(loop, 1, fn, args[0])
-    while t < mode.thread_ns and n < 1 << 16:
-        n = min(1 << 16, max(n * 2, int(n * 1.25 * mode.thread_ns / max(t, 1))))
-        t = _batch(loop, n, fn, args[0])
+    loop, n, _ = _calibrate(mode.thread_ns, fn, args[0])
 
     def two():
         start = threading.Barrier(3)
@@ -202,7 +221,7 @@ def cases(w, h, r):
              fs.transform_into_outlined_rounded_rect,
              lambda: (_content(w, h), r, STROKE, STROKE_COLOR, BACKGROUND), "fill", _fill,
              lambda: (_content(w, h), BACKGROUND)),
-        # measure()'s warm-up call is the miss that fills the entry every later call hits
+        # the calibration's warm-up call is the miss that fills the entry every later call hits
         Case("create_rounded_rect_surface (hit)", "hit", fs.create_rounded_rect_surface,
              lambda: (size, radii, COLOR), "lru_cache hit", _lru3, lambda: (size, radii, COLOR)),
         Case("create_outlined_rounded_rect_sdf (hit)", "hit", fs.create_outlined_rounded_rect_sdf,
@@ -241,25 +260,26 @@ def check(targets, ratios, large):
     return " ".join(texts), "ok" if ok else "MISS"
 
 
-def _try(errors, label, mode, fn, args):
-    try:
-        return measure(mode, fn, *args)
-    except Exception as exc:  # a function not built yet, or a peer that fails here
-        errors.setdefault(label, f"{type(exc).__name__}: {exc}")
-        return None
-
-
 def run(mode):
     rows, errors = [], {}
     for w, h, r in mode.sizes:
         large = (w, h, r) == mode.large
         for case in cases(w, h, r):
-            row = {"operation": case.name, "size": f"{w}x{h}", "radius": r,
-                   "module": _try(errors, f"module {case.name}", mode, case.fn, case.args()),
-                   "floor_kind": case.floor_name, "floor": measure(mode, case.floor_fn, *case.floor_args())}
-            for peer in peers.PEER_NAMES:
-                pf = peers.PEERS.get(case.key, {}).get(peer)
-                row[peer] = None if pf is None else _try(errors, f"{peer} {case.key}", mode, pf, case.args())
+            peer_fns = peers.PEERS.get(case.key, {})
+            labels = [f"module {case.name}", "floor", *(f"{p} {case.key}" for p in peers.PEER_NAMES)]
+            calls = [(case.fn, case.args()), (case.floor_fn, case.floor_args())]
+            calls += [(peer_fns.get(p), case.args()) for p in peers.PEER_NAMES]
+            present = [i for i, (fn, _) in enumerate(calls) if fn is not None]
+            times, failures = measure_row(mode, [calls[i] for i in present])
+            cells = [None] * len(calls)
+            for i, t, exc in zip(present, times, failures):
+                cells[i] = t
+                if exc is not None:
+                    if i == 1:
+                        raise exc  # the floor is plain pygame: a failure there is a broken benchmark
+                    errors.setdefault(labels[i], f"{type(exc).__name__}: {exc}")
+            row = {"operation": case.name, "size": f"{w}x{h}", "radius": r, "module": cells[0],
+                   "floor_kind": case.floor_name, "floor": cells[1], **dict(zip(peers.PEER_NAMES, cells[2:]))}
             ratios = {}
             if row["module"] is not None:
                 for k in ("floor", *peers.PEER_NAMES):
