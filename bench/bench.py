@@ -55,13 +55,15 @@ class Mode:
 
     def __init__(self, quick):
         self.quick = quick
-        if quick:
+        # (width, height, radius); the last one is the large size some targets apply to
+        if quick:  # a smaller large size keeps the slow peers short
             self.sizes = ((64, 32, 8), (256, 64, 12), (160, 120, 12))
-            self.batch_ns, self.min_batches, self.max_batches, self.budget_ns = 50_000, 1, 2, 2_000_000
+            self.batch_ns, self.min_rounds, self.max_rounds, self.budget_ns = 50_000, 1, 2, 2_000_000
             self.thread_ns, self.thread_reps = 1_000_000, 1
         else:
             self.sizes = ((64, 32, 8), (256, 64, 12), (1024, 768, 12))
-            self.batch_ns, self.min_batches, self.max_batches, self.budget_ns = 8_000_000, 5, 25, 1_000_000_000
+            self.batch_ns, self.min_rounds, self.max_rounds = 8_000_000, 5, 25
+            self.budget_ns = 1_000_000_000
             self.thread_ns, self.thread_reps = 40_000_000, 7
         self.large = self.sizes[-1]
 
@@ -110,7 +112,7 @@ def measure_row(mode, calls):
             except Exception as exc:  # a function not built yet, or a peer failing here
                 errors[i] = exc
         round_ns = sum(t for *_, t in timed) or 1
-        rounds = min(mode.max_batches, max(mode.min_batches, mode.budget_ns // round_ns))
+        rounds = min(mode.max_rounds, max(mode.min_rounds, mode.budget_ns // round_ns))
         samples = {i: [] for i, *_ in timed}
         for _ in range(rounds):
             for i, fn, args, loop, n, _t in timed:
