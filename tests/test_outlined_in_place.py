@@ -253,10 +253,10 @@ class Sized(pygame.Surface):
     def __init__(self, size, width):
         super().__init__(size, pygame.SRCALPHA)
         self.fill((9, 8, 7, 6))
-        self.width = width
+        self.reported_width = width
 
     def get_width(self):
-        return self.width
+        return self.reported_width
 
 
 class NoLen:
