@@ -82,6 +82,8 @@ bool same(const outcome& a, const outcome& b) noexcept {
 }
 
 // Deep as in (T): the rest of the side from here on has this pixel's outcome.
+// The single-precision expressions are the rule's own coverage arguments,
+// formed in the same order, so they round as they do there.
 bool deep(const params& p, bool with_background, const distance& d) noexcept {
     const double sd = d.signed_dist;
     if (sd > p.edge_limit) return false;
@@ -161,8 +163,16 @@ struct walker {
         radius = left_walked ? r_left : r_right;
         column_row = {-std::numeric_limits<float>::infinity(), r_left, r_right};
         clear_hint = 0;
-        square = 0;
-        while (square < n && at(column_row, square).qx > 0.0f) ++square;
+        // qx > 0 holds on a prefix of the side (M): its length by bisection.
+        int32_t lo = 0, hi = n;
+        while (lo < hi) {
+            const int32_t mid = lo + (hi - lo) / 2;
+            if (at(column_row, mid).qx > 0.0f)
+                lo = mid + 1;
+            else
+                hi = mid;
+        }
+        square = lo;
         segments = 0;
         length = n;
         tail_deep = false;
