@@ -69,9 +69,13 @@ inline row row_at(const params& p, int32_t y) noexcept {
     return {std::fabs(py) - p.box_half_h, bottom ? p.r_bl : p.r_tl, bottom ? p.r_br : p.r_tr};
 }
 
-// Distance of one pixel centre to the stroke's centre line (a rounded box).
+// Distance of one pixel centre to the stroke's centre line (a rounded box),
+// with the two offsets it was formed from.  The outcomes below read only
+// current_r, outside, inside and signed_dist: pixels equal in those four are
+// drawn alike (the run walker relies on it).
 struct distance {
     float current_r, outside, inside, signed_dist;
+    float qx, qy;
 };
 
 inline distance distance_at(const params& p, const row& rw, int32_t x) noexcept {
@@ -87,7 +91,7 @@ inline distance distance_at(const params& p, const row& rw, int32_t x) noexcept 
     const float my2 = my * my;
     const float outside = std::sqrt(mx2 + my2);
     const float inside = min_zero(max_of(qx, qy));
-    return {current_r, outside, inside, (outside + inside) - current_r};
+    return {current_r, outside, inside, (outside + inside) - current_r, qx, qy};
 }
 
 // sa: the stroke's coverage, 1 within half_width - 0.5 of the centre line and
@@ -110,13 +114,25 @@ struct pixel {
     }
 };
 
+// What the rule does to one pixel, decided from its distance alone: keep it,
+// clear its alpha, paint it with fixed bytes, or (without a background)
+// composite the stroke's alpha `sa` over its old content.
+struct outcome {
+    enum kind_t : uint8_t { keep, clear, paint, blend };
+    kind_t kind;
+    uint8_t r, g, b, a;  // paint
+    float sa;            // blend
+};
+
+inline outcome painted(uint8_t r, uint8_t g, uint8_t b, uint8_t a) noexcept {
+    return {outcome::paint, r, g, b, a, 0.0f};
+}
+inline outcome of_kind(outcome::kind_t kind) noexcept { return {kind, 0, 0, 0, 0, 0.0f}; }
+
 // Stroke over the background colour; the pixel's old content is never read.
-inline void shade_over_background(const params& p, const distance& d, const pixel& px) noexcept {
+inline outcome over_background(const params& p, const distance& d) noexcept {
     // Beyond the stroke's outer edge (compared in double): transparent, colour kept.
-    if (static_cast<double>(d.signed_dist) > p.edge_limit) {
-        *px.alpha = 0;
-        return;
-    }
+    if (static_cast<double>(d.signed_dist) > p.edge_limit) return of_kind(outcome::clear);
     const float sa = stroke_alpha(p, d.signed_dist);
     // half_width - signed_dist, regrouped in single as (current_r + half_width) - (outside + inside).
     const float ba_eff =
@@ -124,10 +140,7 @@ inline void shade_over_background(const params& p, const distance& d, const pixe
     const double keep = 1.0 - static_cast<double>(sa);  // (1 - sa) in double
     // In double; |sa| < 2^24 and 0 <= ba_eff <= 1 keep the sum well inside the float range.
     const float total_a = static_cast<float>(static_cast<double>(sa) + ba_eff * keep);
-    if (total_a <= 0.0f) {
-        *px.alpha = 0;
-        return;
-    }
+    if (total_a <= 0.0f) return of_kind(outcome::clear);
     const double inv_total_a = 1.0f / total_a;  // the reciprocal in single
     // Products colour x weight in single, the rest in double.
     const auto blend = [&](uint8_t stroke, uint8_t bg) noexcept {
@@ -135,29 +148,29 @@ inline void shade_over_background(const params& p, const distance& d, const pixe
         const float u = static_cast<float>(bg) * ba_eff;
         return colour_byte((s + u * keep) * inv_total_a);
     };
-    px.set_rgb(blend(p.r, p.bg_r), blend(p.g, p.bg_g), blend(p.b, p.bg_b));
-    *px.alpha = alpha_byte(total_a);
+    return painted(blend(p.r, p.bg_r), blend(p.g, p.bg_g), blend(p.b, p.bg_b),
+                   alpha_byte(total_a));
 }
 
 // Stroke over the pixel's existing content: replaced in the stroke's outer
 // half and where it is opaque, composited only in the inner anti-aliased band.
-inline void shade_over_content(const params& p, const distance& d, const pixel& px) noexcept {
+inline outcome over_content(const params& p, const distance& d) noexcept {
     const double sd = d.signed_dist;  // both limits compared in double
-    if (sd > p.edge_limit) {
-        *px.alpha = 0;
-        return;
-    }
-    if (sd < -p.edge_limit) return;  // deep inside: untouched
+    if (sd > p.edge_limit) return of_kind(outcome::clear);
+    if (sd < -p.edge_limit) return of_kind(outcome::keep);  // deep inside: untouched
     const float sa = stroke_alpha(p, d.signed_dist);
-    if (sa <= 0.0f) return;
+    if (sa <= 0.0f) return of_kind(outcome::keep);
     if (d.signed_dist > 0.0f || sa >= 1.0f) {
-        px.set_rgb(p.r, p.g, p.b);
         // 0 < sa < 1 here unless opaque, so the product lies in 0..255.
-        *px.alpha = sa >= 1.0f ? p.alpha_low
-                               : low8(trunc_to_int32(static_cast<double>(sa) * 255.0));
-        return;
+        return painted(p.r, p.g, p.b,
+                       sa >= 1.0f ? p.alpha_low
+                                  : low8(trunc_to_int32(static_cast<double>(sa) * 255.0)));
     }
-    // Inner half, 0 < sa < 1: the stroke over the old pixel, straight colours.
+    return {outcome::blend, 0, 0, 0, 0, sa};  // inner half, 0 < sa < 1
+}
+
+// The inner half's composite: the stroke over the old pixel, straight colours.
+inline void blend_over_content(float sa, const params& p, const pixel& px) noexcept {
     const float orig_a = static_cast<float>(*px.alpha / 255.0);  // in double, rounded once
     const double keep = 1.0 - static_cast<double>(sa);
     // In double; lies in sa..1, so positive and representable.
@@ -171,6 +184,23 @@ inline void shade_over_content(const params& p, const distance& d, const pixel& 
     px.set_rgb(blend(p.r, px.rgb[0]), blend(p.g, px.rgb[px.channel]),
                blend(p.b, px.rgb[2 * px.channel]));
     *px.alpha = alpha_byte(total_a);
+}
+
+inline void apply(const params& p, const outcome& o, const pixel& px) noexcept {
+    switch (o.kind) {
+        case outcome::keep:
+            return;
+        case outcome::clear:
+            *px.alpha = 0;  // colour kept
+            return;
+        case outcome::paint:
+            px.set_rgb(o.r, o.g, o.b);
+            *px.alpha = o.a;
+            return;
+        case outcome::blend:
+            blend_over_content(o.sa, p, px);
+            return;
+    }
 }
 
 }  // namespace fs::outline

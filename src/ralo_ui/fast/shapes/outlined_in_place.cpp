@@ -5,12 +5,16 @@
 #include "detach.hpp"
 #include "host.hpp"
 #include "outline_pixel.hpp"
+#include "outline_runs.hpp"
+#include "outline_store.hpp"
 #include "pixel_view.hpp"
 
 namespace fs {
 namespace {
 
-// Every pixel of the w x h surface, rows top to bottom, columns left to right.
+// Every pixel of the w x h surface, rows top to bottom, columns left to right:
+// the reference that outline_runs reproduces, and the way for surfaces and
+// values outside its preconditions.
 template <bool WithBackground>
 void outline_all(const outline::params& p, const surface_views& views, int32_t w,
                  int32_t h) noexcept {
@@ -25,9 +29,9 @@ void outline_all(const outline::params& p, const surface_views& views, int32_t w
             const outline::distance d = outline::distance_at(p, rw, x);
             const outline::pixel px{colour + x * cx + y * cy, channel, alpha + x * ax + y * ay};
             if constexpr (WithBackground)
-                outline::shade_over_background(p, d, px);
+                outline::apply(p, outline::over_background(p, d), px);
             else
-                outline::shade_over_content(p, d, px);
+                outline::apply(p, outline::over_content(p, d), px);
         }
     }
 }
@@ -119,9 +123,15 @@ PyObject* outline_in_place(PyObject* surf, PyObject* radii_input, float stroke_w
     p.box_half_w = (static_cast<float>(w) - stroke_width) * 0.5f;
     p.box_half_h = (static_cast<float>(h) - stroke_width) * 0.5f;
 
+    // Runs where the layout and the values allow them, every pixel otherwise;
+    // both give the same bytes.
+    outline::packed_surface packed;
+    const bool by_runs = outline::runs_apply(p, w, h) && packed.bind(views, w, h);
     {
         detached unlocked;
-        if (has_bg)
+        if (by_runs)
+            outline::outline_runs(p, has_bg, packed, w, h);
+        else if (has_bg)
             outline_all<true>(p, views, w, h);
         else
             outline_all<false>(p, views, w, h);
