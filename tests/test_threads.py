@@ -1,5 +1,6 @@
 """Many threads at once: every result as when made alone, no surface left locked, and pixel
 loops that really run in parallel."""
+import math
 import os
 import random
 import sys
@@ -90,12 +91,14 @@ def cpus():
     return len(os.sched_getaffinity(0))
 
 
-SIDE, BATCH = 700, 6
+SIDE = 1000
 
 
 def outline_big(surf, count):
+    # A circle with a wide stroke: most of the work is per-pixel arithmetic, little is filling.
+    side = surf.get_width()
     for _ in range(count):
-        fs.transform_into_outlined_rounded_rect(surf, 40, 3.0, (200, 10, 30, 250), (10, 20, 30, 200))
+        fs.transform_into_outlined_rounded_rect(surf, side // 2, side / 16, (200, 10, 30, 250), (10, 20, 30, 200))
 
 
 def sort_big(array, count):
@@ -103,12 +106,19 @@ def sort_big(array, count):
         np.sort(array)
 
 
-def one_and_two(work, items):
-    """Seconds for one thread to do 2 BATCH calls, and for two threads to do BATCH each."""
+def calls_lasting(seconds, work, item):
+    """How many calls of work(item, 1) take about `seconds`."""
     start = time.perf_counter()
-    work(items[0], 2 * BATCH)
+    work(item, 2)
+    return max(2, math.ceil(seconds / ((time.perf_counter() - start) / 2)))
+
+
+def one_and_two(work, items, batch):
+    """Seconds for one thread to do 2 x batch calls, and for two threads to do batch each."""
+    start = time.perf_counter()
+    work(items[0], 2 * batch)
     alone = time.perf_counter() - start
-    threads = [threading.Thread(target=work, args=(item, BATCH)) for item in items]
+    threads = [threading.Thread(target=work, args=(item, batch)) for item in items]
     start = time.perf_counter()
     for t in threads:
         t.start()
@@ -138,36 +148,44 @@ def count_while(busy):
 
 
 def test_pixel_loops_run_without_the_interpreter_lock(figures):
-    # While one thread is inside a long call, this one keeps running Python code, unless the
-    # call holds the interpreter lock through its loop: then it can hardly move at all.
-    surf = pygame.Surface((2500, 2500), pygame.SRCALPHA)
-    alone = count_while(lambda: time.sleep(0.1))
-    during = count_while(lambda: fs.transform_into_outlined_rounded_rect(surf, 40, 3.0, (1, 2, 3), (4, 5, 6)))
-    figures.append(f"threads: Python ran at {during / alone:.0%} of its own pace during a long outline")
-    assert during > 0.2 * alone
+    # While another thread is inside its calls, this one keeps running Python code, unless the
+    # calls hold the interpreter lock through their loops: then it can only slip in between
+    # calls, for a switch interval made short here.  Long calls make that little.
+    surf = pygame.Surface((3 * SIDE, 3 * SIDE), pygame.SRCALPHA)
+    count = calls_lasting(0.15, outline_big, surf)
+    interval = sys.getswitchinterval()
+    sys.setswitchinterval(1e-4)
+    try:
+        alone = count_while(lambda: time.sleep(0.1))
+        during = count_while(lambda: outline_big(surf, count))
+    finally:
+        sys.setswitchinterval(interval)
+    figures.append(f"threads: Python ran at {during / alone:.0%} of its own pace during {count} long outlines")
+    assert during > 0.25 * alone
     assert not surf.get_locked()
 
 
 @pytest.mark.skipif(cpus() < 2, reason="fewer than 2 CPUs available to this process")
 def test_two_threads_outline_faster_than_one(figures):
     surfaces = [pygame.Surface((SIDE, SIDE), pygame.SRCALPHA) for _ in range(2)]
-    outline_big(surfaces[0], 1)
+    batch = calls_lasting(0.08, outline_big, surfaces[0])
     # The CPUs are shared with other work: a few tries, each side at its best.
     alone, together = [], []
     for _ in range(4):
-        one, two = one_and_two(outline_big, surfaces)
+        one, two = one_and_two(outline_big, surfaces, batch)
         alone.append(one)
         together.append(two)
         best = min(alone) / min(together)
         if len(alone) >= 2 and best > 1.5:
             break
-    figures.append(f"threads: {2 * BATCH} outlines of {SIDE} x {SIDE} with a background: two threads "
+    figures.append(f"threads: {2 * batch} outlines of {SIDE} x {SIDE} with a background: two threads "
                    f"{best:.2f}x as fast as one")
     if best <= 1.3:
         # Was the second CPU busy with other work?  Then numpy's sort, which runs without the
         # lock too, gains no more than we did.
         numbers = np.random.default_rng(1).random(1_000_000)
-        one, two = one_and_two(sort_big, [numbers, numbers])
+        one, two = one_and_two(sort_big, [numbers, numbers], 3)
         if one / two < 1.4:
             pytest.skip(f"the second CPU is busy: numpy's sort too ran only {one / two:.2f}x as fast")
     assert best > 1.3
+    assert not any(s.get_locked() for s in surfaces)
