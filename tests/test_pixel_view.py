@@ -147,6 +147,31 @@ def test_any_strides_address_the_same_pixels(driver, layout):
             assert np.array_equal(view.base[untouched], before[untouched])
 
 
+# One buffer of 4-byte pixels, x fastest, holding both planes in the orders surfaces use.
+PACKED = {
+    "rgba": (slice(0, 3), 3),
+    "bgra": (slice(2, None, -1), 3),
+    "argb": (slice(1, 4), 0),
+    "abgr": (slice(3, 0, -1), 0),
+}
+
+
+@pytest.mark.parametrize("driver", DRIVERS)
+@pytest.mark.parametrize("flip_rows", [False, True], ids=["rows-down", "rows-up"])
+@pytest.mark.parametrize("order", PACKED)
+def test_packed_pixels_in_any_byte_order(driver, order, flip_rows):
+    pixels = np.zeros((H, W, 4), np.uint8).transpose(1, 0, 2)  # strides (4, 4 W, 1)
+    if flip_rows:
+        pixels = pixels[:, ::-1]
+    channels, alpha_at = PACKED[order]
+    colour, alpha = pixels[:, :, channels], pixels[:, :, alpha_at]
+    colour[...], alpha[...] = planes()
+    with host_registry(returning(colour, alpha)):
+        driver(FakeSurface())
+    expected_colour, expected_alpha = reference(driver)
+    assert np.array_equal(colour, expected_colour) and np.array_equal(alpha, expected_alpha)
+
+
 SMALL = [
     ("narrow", planes(W - 1, H)),
     ("short", planes(W, H - 1)),
