@@ -364,3 +364,14 @@ def test_matches_numpy_recomputation(seed):
     bad = np.argwhere((got != expected).any(axis=-1))
     assert not len(bad), (bad[:5].tolist(), got[tuple(bad[0])], expected[tuple(bad[0])])
     assert not surf.get_locked()
+
+
+@pytest.mark.parametrize("size", [(0, 2**31 - 1), (2**31 - 1, 0)])
+def test_empty_surfaces_of_huge_extent_return_at_once(size):
+    import time
+    surf = pygame.Surface(size, pygame.SRCALPHA)
+    start = time.perf_counter()
+    assert fs.transform_into_outlined_rounded_rect(surf, 3, 2.0, (1, 2, 3)) is None
+    assert fs.transform_into_outlined_rounded_rect(surf, 3, 2.0, (1, 2, 3), (4, 5, 6)) is None
+    assert time.perf_counter() - start < 1.0  # walking 2^31 empty rows took seconds
+    assert not surf.get_locked()

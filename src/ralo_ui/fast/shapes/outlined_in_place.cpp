@@ -123,6 +123,8 @@ PyObject* outline_in_place(PyObject* surf, PyObject* radii_input, float stroke_w
     p.box_half_w = (static_cast<float>(w) - stroke_width) * 0.5f;
     p.box_half_h = (static_cast<float>(h) - stroke_width) * 0.5f;
 
+    if (w <= 0 || h <= 0) Py_RETURN_NONE;  // no pixel to visit, however many empty rows there are
+
     // Runs where the layout and the values allow them, every pixel otherwise;
     // both give the same bytes.
     outline::packed_surface packed;
