@@ -4,7 +4,7 @@ PYTHON ?= python3
 BUILD ?= build/ref
 SHAPES := src/ralo_ui/fast/shapes
 
-.PHONY: demo test bench build in-build in-test in-demo in-bench
+.PHONY: demo test bench build sanitize in-build in-test in-demo in-bench in-sanitize
 
 demo:
 	tools/refenv $(MAKE) --no-print-directory in-demo
@@ -14,6 +14,8 @@ bench:
 	tools/refenv $(MAKE) --no-print-directory in-bench
 build:
 	tools/refenv $(MAKE) --no-print-directory in-build
+sanitize:
+	tools/refenv $(MAKE) --no-print-directory in-sanitize
 
 # Builds the extension in place next to its sources, so tests import it from src/.
 in-build:
@@ -29,3 +31,7 @@ in-demo: in-build
 
 in-bench: in-build
 	PYTHONPATH=src $(PYTHON) bench/bench.py
+
+# The whole suite against a build with address and undefined-behaviour sanitizers.
+in-sanitize:
+	tools/sanitize

@@ -107,7 +107,7 @@ def test_failures_before_the_surface(host, size, radii, color, exc, message):
     (None, TypeError, "object of type 'NoneType' has no len()"),
     ((1, 2, 3, "x"), TypeError, "an integer is required"),
     ((1, 2, 3, 2**31), OverflowError, "value too large to convert to int"),
-    ((1, 2, 3, 300), ValueError, "invalid color argument"),
+    ((1, 2, 3, 300), ValueError, "invalid color"),
 ])
 def test_colour_failures(host, color, exc, message):
     recorder = host()

@@ -333,28 +333,53 @@ PyObject* make_function(const function_spec& spec, PyObject* globals, PyObject* 
     return self.release();
 }
 
-void add_traceback(const char* dotted_name, int line) noexcept {
-    PyObject* raised = PyErr_GetRaisedException();
-    if (raised == nullptr) return;
-    ref code = ref::steal(reinterpret_cast<PyObject*>(PyCode_NewEmpty(source_file, dotted_name, line)));
+namespace {
+
+// Adds a traceback entry for `code` (an empty code object naming the function)
+// to the exception being raised; on any failure here the entry is lost and the
+// original exception kept.
+void add_traceback_entry(PyObject* raised, PyObject* code) noexcept {
     ref globals = ref::steal(PyDict_New());
-    if (code && globals) {
+    if (code != nullptr && globals) {
         ref frame = ref::steal(reinterpret_cast<PyObject*>(
-            PyFrame_New(PyThreadState_Get(), reinterpret_cast<PyCodeObject*>(code.get()), globals.get(), nullptr)));
+            PyFrame_New(PyThreadState_Get(), reinterpret_cast<PyCodeObject*>(code), globals.get(), nullptr)));
         if (frame) {
             PyErr_SetRaisedException(raised);
             PyTraceBack_Here(reinterpret_cast<PyFrameObject*>(frame.get()));
             return;
         }
     }
-    PyErr_Clear();  // the entry is lost, the original error is kept
+    PyErr_Clear();
     PyErr_SetRaisedException(raised);
 }
 
+PyObject* traceback_code(const char* dotted_name, int line) noexcept {
+    return reinterpret_cast<PyObject*>(PyCode_NewEmpty(source_file, dotted_name, line));
+}
+
+}  // namespace
+
+void add_traceback(const char* dotted_name, int line) noexcept {
+    PyObject* raised = PyErr_GetRaisedException();
+    if (raised == nullptr) return;
+    ref code = ref::steal(traceback_code(dotted_name, line));
+    add_traceback_entry(raised, code.get());
+}
+
 void add_traceback(const function_spec& spec) noexcept {
-    char dotted[160];
-    std::snprintf(dotted, sizeof dotted, "%s.%s", module_name, spec.name);
-    add_traceback(dotted, spec.line);
+    PyObject* raised = PyErr_GetRaisedException();
+    if (raised == nullptr) return;
+    // One code object per function, made at its first failure and kept for the
+    // process: failures are ordinary in callers' code and should not rebuild it.
+    static PyObject* codes[16] = {};
+    PyObject*& code = codes[static_cast<unsigned>(spec.line) % 16];
+    if (code == nullptr) {
+        char dotted[160];
+        std::snprintf(dotted, sizeof dotted, "%s.%s", module_name, spec.name);
+        code = traceback_code(dotted, spec.line);
+        if (code == nullptr) PyErr_Clear();
+    }
+    add_traceback_entry(raised, code);
 }
 
 }  // namespace fs

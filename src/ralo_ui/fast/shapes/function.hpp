@@ -39,7 +39,7 @@ struct function_spec {
     int param_count;
     int required;  // parameters after these default to None
     body_fn body;
-    int line;  // line number given to this function's traceback entries
+    int line;  // line number of its traceback entries; unique per function, 1 to 15
 };
 
 // The function type, made once by init_function_type().

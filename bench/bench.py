@@ -1,0 +1,381 @@
+# Times fast_shapes against its floors and its peers and prints one table with ratios and targets.
+"""Benchmark of fast_shapes.
+
+    PYTHONPATH=src python3 bench/bench.py [--quick] [--json FILE]
+
+Every cell is the median, over repeated batches, of the time per call in
+microseconds; a batch is sized to take about 8 ms of wall time (slow peers run
+one call per batch).  The cells of a row take turns, one batch each per round,
+for 5 to 25 rounds within about a second, so that other load on the machine
+falls on all of them alike.  Columns:
+
+  module   the fast_shapes function
+  floor    the least work any implementation of the operation must do in pygame
+           (Surface + fill, acquiring the two pixel views, one fill, or a bare
+           lru_cache hit)
+  peers    what a Python developer would use instead (see peers.py)
+  ratios   module / floor and module / each peer (below 1: the module is faster)
+  target   the goal the module is held to, then ok or MISS
+
+The last row runs the large outline-with-background transform in one thread,
+then in two threads at once (each on its own surface): its module cell is the
+wall time per call with two threads, its floor the time per call with one, and
+its target the throughput of two threads over one.
+"""
+import argparse
+import functools
+import gc
+import json
+import os
+import platform
+import statistics
+import sys
+import threading
+import time
+from pathlib import Path
+from typing import Callable, NamedTuple
+
+import numpy as np
+import pygame
+
+sys.path.insert(0, str(Path(__file__).resolve().parent))
+import peers  # noqa: E402
+
+from ralo_ui.fast.shapes import fast_shapes as fs  # noqa: E402
+
+STROKE = 2.0
+COLOR = (40, 120, 220)
+STROKE_COLOR = (235, 235, 235)
+BACKGROUND = (30, 30, 30)
+CONTENT = (200, 160, 40, 255)  # what an in-place operation finds in the surface
+
+
+class Mode:
+    """How long to measure: batch length, rounds of batches and time budget per row."""
+
+    def __init__(self, quick):
+        self.quick = quick
+        # (width, height, radius); the last one is the large size some targets apply to
+        if quick:  # a smaller large size keeps the slow peers short
+            self.sizes = ((64, 32, 8), (256, 64, 12), (160, 120, 12))
+            self.batch_ns, self.min_rounds, self.max_rounds, self.budget_ns = 50_000, 1, 2, 2_000_000
+            self.thread_ns, self.thread_reps = 1_000_000, 1
+        else:
+            self.sizes = ((64, 32, 8), (256, 64, 12), (1024, 768, 12))
+            self.batch_ns, self.min_rounds, self.max_rounds = 8_000_000, 5, 25
+            self.budget_ns = 1_000_000_000
+            self.thread_ns, self.thread_reps = 40_000_000, 7
+        self.large = self.sizes[-1]
+
+
+# --- timing ------------------------------------------------------------------------
+
+@functools.cache
+def _loop(nargs):
+    """`loop(n, f, *args)` calling f(args...) n times, without unpacking costs in the loop."""
+    names = ", ".join(f"a{i}" for i in range(nargs))
+    namespace = {}
+    exec(f"def loop(n, f, {names}):\n    for _ in range(n):\n        f({names})\n", namespace)
+    return namespace["loop"]
+
+
+def _batch(loop, n, fn, args):
+    t0 = time.perf_counter_ns()
+    loop(n, fn, *args)
+    return time.perf_counter_ns() - t0
+
+
+def _calibrate(batch_ns, fn, args):
+    """(loop, batch size n, time of one batch) such that one batch of fn(*args) takes about batch_ns."""
+    loop = _loop(len(args))
+    loop(1, fn, *args)  # warm up; also surfaces any error before timing
+    n, t = 1, _batch(loop, 1, fn, args)
+    while t < batch_ns and n < 1 << 22:
+        n = min(1 << 22, max(n * 2, int(n * 1.25 * batch_ns / max(t, 1))))
+        t = _batch(loop, n, fn, args)
+    return loop, n, t
+
+
+def measure_row(mode, calls):
+    """Median microseconds per call of each fn(*args) in calls, or None where the call raises.
+
+    The calls take turns, one batch each per round, so that load from elsewhere on the
+    machine falls on all of them alike and their ratios stay fair.
+    """
+    gc_was_on = gc.isenabled()
+    gc.disable()
+    try:
+        timed, errors = [], [None] * len(calls)
+        for i, (fn, args) in enumerate(calls):
+            try:
+                timed.append((i, fn, args, *_calibrate(mode.batch_ns, fn, args)))
+            except Exception as exc:  # a function not built yet, or a peer failing here
+                errors[i] = exc
+        round_ns = sum(t for *_, t in timed) or 1
+        rounds = min(mode.max_rounds, max(mode.min_rounds, mode.budget_ns // round_ns))
+        samples = {i: [] for i, *_ in timed}
+        for _ in range(rounds):
+            for i, fn, args, loop, n, _t in timed:
+                samples[i].append(_batch(loop, n, fn, args) / n)
+    finally:
+        if gc_was_on:
+            gc.enable()
+    result = [None] * len(calls)
+    for i, values in samples.items():
+        result[i] = statistics.median(values) / 1000
+    return result, errors
+
+
+def thread_scaling(mode, fn, make_args):
+    """Throughput of two threads over one, each thread calling fn(*make_args()) on its own objects."""
+    args = [make_args(), make_args()]
+    loop, n, _ = _calibrate(mode.thread_ns, fn, args[0])
+
+    def two():
+        start = threading.Barrier(3)
+
+        def work(a):
+            start.wait()
+            loop(n, fn, *a)
+
+        threads = [threading.Thread(target=work, args=(a,)) for a in args]
+        for th in threads:
+            th.start()
+        start.wait()
+        t0 = time.perf_counter_ns()
+        for th in threads:
+            th.join()
+        return time.perf_counter_ns() - t0
+
+    one_ns, two_ns = [], []
+    for _ in range(mode.thread_reps):
+        one_ns.append(_batch(loop, n, fn, args[0]))
+        two_ns.append(two())
+    one = statistics.median(one_ns) / n / 1000
+    both = statistics.median(two_ns) / (2 * n) / 1000
+    return one, both
+
+
+# --- what is measured ------------------------------------------------------------------
+
+def _content(w, h):
+    surf = pygame.Surface((w, h), pygame.SRCALPHA)
+    surf.fill(CONTENT)
+    return surf
+
+
+def _surface_and_fill(size, color):
+    pygame.Surface(size, pygame.SRCALPHA).fill(color)
+
+
+def _views(surf):
+    pygame.surfarray.pixels3d(surf)
+    pygame.surfarray.pixels_alpha(surf)
+
+
+def _fill_and_views(surf, color):
+    surf.fill(color)
+    pygame.surfarray.pixels3d(surf)
+    pygame.surfarray.pixels_alpha(surf)
+
+
+def _fill(surf, color):
+    surf.fill(color)
+
+
+# Trivial functions behind a bare lru_cache: the cost of a hit and nothing else.
+@functools.lru_cache(maxsize=256)
+def _lru3(size, radii, color):
+    return size
+
+
+@functools.lru_cache(maxsize=256)
+def _lru4(size, radius, width, color):
+    return size
+
+
+class Case(NamedTuple):
+    name: str  # the row's operation
+    key: str  # its entry in peers.PEERS and TARGETS
+    fn: Callable  # the module function
+    args: Callable  # fresh arguments for the module function and its peers
+    floor_name: str
+    floor_fn: Callable
+    floor_args: Callable
+
+
+def cases(w, h, r):
+    size, radii = (w, h), (r, r, r, r)
+    return [
+        Case("_create_rounded_rect_surface_optimized", "filled", fs._create_rounded_rect_surface_optimized,
+             lambda: (size, radii, COLOR), "Surface+fill", _surface_and_fill, lambda: (size, COLOR)),
+        Case("_create_outlined_rounded_rect_sdf", "outlined", fs._create_outlined_rounded_rect_sdf,
+             lambda: (size, r, STROKE, STROKE_COLOR), "Surface+fill", _surface_and_fill,
+             lambda: (size, (0, 0, 0, 0))),
+        Case("transform_into_rounded_rect", "round", fs.transform_into_rounded_rect,
+             lambda: (_content(w, h), r), "views", _views, lambda: (_content(w, h),)),
+        Case("transform_into_rounded_rect +colour", "round+colour", fs.transform_into_rounded_rect,
+             lambda: (_content(w, h), r, COLOR), "fill+views", _fill_and_views,
+             lambda: (_content(w, h), COLOR)),
+        Case("transform_into_outlined_rounded_rect", "outline", fs.transform_into_outlined_rounded_rect,
+             lambda: (_content(w, h), r, STROKE, STROKE_COLOR), "views", _views, lambda: (_content(w, h),)),
+        Case("transform_into_outlined_rounded_rect +bg", "outline+bg",
+             fs.transform_into_outlined_rounded_rect,
+             lambda: (_content(w, h), r, STROKE, STROKE_COLOR, BACKGROUND), "fill", _fill,
+             lambda: (_content(w, h), BACKGROUND)),
+        # the calibration's warm-up call is the miss that fills the entry every later call hits
+        Case("create_rounded_rect_surface (hit)", "hit", fs.create_rounded_rect_surface,
+             lambda: (size, radii, COLOR), "lru_cache hit", _lru3, lambda: (size, radii, COLOR)),
+        Case("create_outlined_rounded_rect_sdf (hit)", "hit", fs.create_outlined_rounded_rect_sdf,
+             lambda: (size, r, STROKE, STROKE_COLOR), "lru_cache hit", _lru4,
+             lambda: (size, r, STROKE, STROKE_COLOR)),
+    ]
+
+
+# Targets: (key of the ratio it bounds, "<=" or ">=", bound, only on the large size).
+# The numpy target is "50x faster", that is module / numpy <= 1/50.
+TARGETS = {
+    "filled": [("floor", "<=", 1.2, False)],
+    "outlined": [("floor", "<=", 1.2, False)],
+    "round": [("floor", "<=", 3.0, False)],
+    "round+colour": [("floor", "<=", 1.2, False)],
+    "outline": [("draw.rect", "<=", 1.5, True)],
+    "outline+bg": [("floor", "<=", 1.5, True), ("numpy", "<=", 1 / 50, True)],
+    "hit": [("floor", "<=", 1.4, False)],
+    "threads": [("speed-up", ">=", 1.7, False)],
+}
+
+
+def check(targets, ratios, large):
+    """(target text, "ok"/"MISS"/"n/a"/"") for one row; "n/a" when the module was not measured."""
+    texts, ok = [], True
+    for key, op, bound, large_only in targets:
+        if large_only and not large:
+            continue
+        texts.append(f"{key}{op}{bound:.3g}")
+        value = ratios.get(key)
+        ok = ok and value is not None and (value <= bound if op == "<=" else value >= bound)
+    if not texts:
+        return "", ""
+    if not ratios:
+        return " ".join(texts), "n/a"
+    return " ".join(texts), "ok" if ok else "MISS"
+
+
+def run(mode):
+    rows, errors = [], {}
+    for w, h, r in mode.sizes:
+        large = (w, h, r) == mode.large
+        for case in cases(w, h, r):
+            peer_fns = peers.PEERS.get(case.key, {})
+            labels = [f"module {case.name}", "floor", *(f"{p} {case.key}" for p in peers.PEER_NAMES)]
+            calls = [(case.fn, case.args()), (case.floor_fn, case.floor_args())]
+            calls += [(peer_fns.get(p), case.args()) for p in peers.PEER_NAMES]
+            present = [i for i, (fn, _) in enumerate(calls) if fn is not None]
+            times, failures = measure_row(mode, [calls[i] for i in present])
+            cells = [None] * len(calls)
+            for i, t, exc in zip(present, times, failures):
+                cells[i] = t
+                if exc is not None:
+                    if i == 1:
+                        raise exc  # the floor is plain pygame: a failure there is a broken benchmark
+                    errors.setdefault(labels[i], f"{type(exc).__name__}: {exc}")
+            row = {"operation": case.name, "size": f"{w}x{h}", "radius": r, "module": cells[0],
+                   "floor_kind": case.floor_name, "floor": cells[1], **dict(zip(peers.PEER_NAMES, cells[2:]))}
+            ratios = {}
+            if row["module"] is not None:
+                for k in ("floor", *peers.PEER_NAMES):
+                    if row[k]:
+                        ratios[k] = row["module"] / row[k]
+            row["ratios"] = ratios
+            row["target"], row["ok"] = check(TARGETS[case.key], ratios, large)
+            rows.append(row)
+    rows.append(threads_row(mode, errors))
+    return rows, errors
+
+
+def threads_row(mode, errors):
+    w, h, r = mode.large
+    row = {"operation": "outline +bg: 2 threads vs 1", "size": f"{w}x{h}", "radius": r,
+           "floor_kind": "1 thread", "module": None, "floor": None, "ratios": {}}
+    row.update(dict.fromkeys(peers.PEER_NAMES))
+    try:
+        one, both = thread_scaling(mode, fs.transform_into_outlined_rounded_rect,
+                                   lambda: (_content(w, h), r, STROKE, STROKE_COLOR, BACKGROUND))
+    except Exception as exc:
+        errors.setdefault("module transform_into_outlined_rounded_rect", f"{type(exc).__name__}: {exc}")
+    else:
+        row["module"], row["floor"] = both, one
+        row["ratios"] = {"floor": both / one, "speed-up": one / both}
+    row["target"], row["ok"] = check(TARGETS["threads"], row["ratios"], True)
+    if row["ratios"]:
+        row["ok"] += f" ({row['ratios']['speed-up']:.2f}x)"
+    return row
+
+
+# --- output ----------------------------------------------------------------------------
+
+def _us(v):
+    if v is None:
+        return "-"
+    return f"{v:.3g}" if v < 1000 else f"{v:.0f}"
+
+
+def _ratio(v):
+    if v is None:
+        return "-"
+    if v < 0.1:
+        return f"{v:.2g}"
+    return f"{v:.2f}" if v < 10 else f"{v:.1f}" if v < 100 else f"{v:.0f}"
+
+
+def table(rows, errors):
+    head = ["operation", "size", "module", "floor", "floor is", *peers.PEER_NAMES,
+            "mod/floor", *(f"mod/{p}" for p in peers.PEER_NAMES), "target", "ok"]
+    body = []
+    for row in rows:
+        missing = "n/a" if row["module"] is None else None
+        ratio_cells = [missing or _ratio(row["ratios"].get(k)) for k in ("floor", *peers.PEER_NAMES)]
+        body.append([row["operation"], row["size"], missing or _us(row["module"]),
+                     _us(row["floor"]), row["floor_kind"],
+                     *(_us(row[p]) for p in peers.PEER_NAMES), *ratio_cells, row["target"], row["ok"]])
+    widths = [max(len(str(c)) for c in col) for col in zip(head, *body)]
+    left = {0, 4, len(head) - 2, len(head) - 1}
+
+    def line(cells):
+        return "  ".join(str(c).ljust(wd) if i in left else str(c).rjust(wd)
+                         for i, (c, wd) in enumerate(zip(cells, widths))).rstrip()
+
+    out = [line(head), line(["-" * wd for wd in widths])]
+    out += [line(cells) for cells in body]
+    out.append("")
+    out.append("microseconds per call, median of batches; ratios are module / column "
+               "(below 1: module faster); '-': does not apply; 'n/a': not measured")
+    for label, err in sorted(errors.items()):
+        out.append(f"  not measured: {label}: {err}")
+    return "\n".join(out)
+
+
+def main(argv=None):
+    parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
+    parser.add_argument("--quick", action="store_true", help="tiny repetitions, small sizes (smoke test)")
+    parser.add_argument("--json", metavar="FILE", help="also write the rows as JSON")
+    opts = parser.parse_args(argv)
+    mode = Mode(opts.quick)
+    load_before = os.getloadavg()[0] if hasattr(os, "getloadavg") else float("nan")
+    t0 = time.perf_counter()
+    rows, errors = run(mode)
+    print(table(rows, errors))
+    load = os.getloadavg()[0] if hasattr(os, "getloadavg") else float("nan")
+    print(f"({time.perf_counter() - t0:.1f} s; Python {platform.python_version()}, "
+          f"pygame {pygame.version.ver}, numpy {np.__version__}; {os.cpu_count()} CPUs, load average "
+          f"{load_before:.2f} before and {load:.2f} after: other load skews every cell, the thread row most)")
+    if opts.json:
+        with open(opts.json, "w") as f:
+            json.dump({"quick": opts.quick, "python": platform.python_version(), "load": [load_before, load],
+                       "pygame": pygame.version.ver, "rows": rows, "errors": errors}, f, indent=1)
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,92 @@
+"""Stand-ins for the host registry, for surfaces and for buffer exporters, to feed the pixel views
+whatever arrays a test needs."""
+import contextlib
+import ctypes
+import sys
+import types
+
+import pygame
+
+from ralo_ui.fast.shapes import fast_shapes as fs
+
+
+def registry(pixels3d, pixels_alpha, **pygame_attrs):
+    """A registry whose pygame hands out the given surfarray functions; Surface and SRCALPHA
+    are pygame's own unless given."""
+    attrs = {"Surface": pygame.Surface, "SRCALPHA": pygame.SRCALPHA, **pygame_attrs}
+    surfarray = types.SimpleNamespace(pixels3d=pixels3d, pixels_alpha=pixels_alpha)
+    return types.SimpleNamespace(pygame=types.SimpleNamespace(surfarray=surfarray, **attrs))
+
+
+def returning(colour, alpha):
+    """A registry whose surfarray returns these two objects whatever the surface."""
+    return registry(lambda surf: colour, lambda surf: alpha)
+
+
+@contextlib.contextmanager
+def host_registry(md):
+    """The module's `md` replaced by `md` (removed for None); the namespace is left as found,
+    in its order too."""
+    namespace = vars(fs)
+    saved = list(namespace.items())
+    if md is None:
+        del namespace["md"]
+    else:
+        namespace["md"] = md
+    try:
+        yield md
+    finally:
+        namespace.clear()
+        namespace.update(saved)
+
+
+def refcounts(objects):
+    """The reference counts of `objects`.  Taken with map(), not a comprehension: in a frame an
+    exception has passed through, a comprehension's variable was seen to keep one more."""
+    return list(map(sys.getrefcount, objects))
+
+
+class FakeSurface:
+    """Reports a size (any objects) and accepts fill(); its pixels are whatever `md` hands out."""
+
+    def __init__(self, width=8, height=6):
+        self.width, self.height = width, height
+        self.filled = []
+
+    def get_width(self):
+        return self.width
+
+    def get_height(self):
+        return self.height
+
+    def fill(self, color):
+        self.filled.append(color)
+
+
+class _PyBuffer(ctypes.Structure):
+    _fields_ = [("buf", ctypes.c_void_p), ("obj", ctypes.c_void_p), ("len", ctypes.c_ssize_t),
+                ("itemsize", ctypes.c_ssize_t), ("readonly", ctypes.c_int), ("ndim", ctypes.c_int),
+                ("format", ctypes.c_char_p), ("shape", ctypes.POINTER(ctypes.c_ssize_t)),
+                ("strides", ctypes.POINTER(ctypes.c_ssize_t)),
+                ("suboffsets", ctypes.POINTER(ctypes.c_ssize_t)), ("internal", ctypes.c_void_p)]
+
+
+_from_buffer = ctypes.pythonapi.PyMemoryView_FromBuffer
+_from_buffer.restype = ctypes.py_object
+_from_buffer.argtypes = [ctypes.POINTER(_PyBuffer)]
+
+
+class Exporter:
+    """`.view`: a memoryview over a numpy array's memory that describes its items as told, with
+    any format and item size, pairs no ordinary exporter makes.  Keep the Exporter alive while
+    the view is in use."""
+
+    def __init__(self, array, format, itemsize=1):
+        self._keep = (array,
+                      (ctypes.c_ssize_t * array.ndim)(*array.shape),
+                      (ctypes.c_ssize_t * array.ndim)(*array.strides),
+                      ctypes.create_string_buffer(format.encode()))
+        _, shape, strides, fmt = self._keep
+        info = _PyBuffer(array.ctypes.data, None, array.nbytes, itemsize, 0, array.ndim,
+                         ctypes.cast(fmt, ctypes.c_char_p), shape, strides, None, None)
+        self.view = _from_buffer(ctypes.byref(info))

@@ -1,0 +1,188 @@
+"""transform_into_outlined_rounded_rect by runs: the same bytes as the per-pixel rule.
+
+Every call with finite, moderate values on a surface of packed 4-byte pixels
+takes the run walker; the cases below compare it with the independent numpy
+model of the rule in test_outlined_in_place, bit for bit, including values
+that send the call back to the per-pixel loop.
+"""
+
+import math
+import random
+
+import numpy as np
+import pygame
+import pytest
+
+from ralo_ui.fast.shapes import fast_shapes as fs
+from test_outlined_in_place import pixels, put_pixels, reference
+
+outline = fs.transform_into_outlined_rounded_rect
+
+HUGE = [1e6, 1e30, 3e38, 2.0**60, 2.0**61, math.inf, -math.inf, math.nan]
+
+
+def random_radius(rng, w, h):
+    roll = rng.random()
+    if roll < 0.15:
+        return 0
+    if roll < 0.25:
+        return rng.choice(HUGE)
+    if roll < 0.35:
+        return rng.uniform(-4, 1)
+    if roll < 0.55:
+        return rng.uniform(0.4, 0.6) * min(w, h)  # about half the box, or beyond
+    if roll < 0.75:
+        return float(rng.randint(0, 16))
+    return rng.uniform(0, 20)
+
+
+def random_radii(rng, w, h):
+    """One radius, or four with the mirror symmetries on and off."""
+    kind = rng.choice(["one", "all", "sides", "rows", "free"])
+    a, b = random_radius(rng, w, h), random_radius(rng, w, h)
+    if kind == "one":
+        return a
+    if kind == "all":
+        return (a, a, a, a)
+    if kind == "sides":  # left equals right in each half
+        return (a, a, b, b)
+    if kind == "rows":  # top equals bottom on each side
+        return (a, b, b, a)
+    return tuple(random_radius(rng, w, h) for _ in range(4))
+
+
+def random_width(rng, w, h):
+    roll = rng.random()
+    if roll < 0.05:
+        return rng.choice(HUGE + [-3.0, 2.0**62])
+    if roll < 0.15:
+        return rng.uniform(0.3, 1.0) * max(w, h)  # the stroke fills much or all of it
+    if roll < 0.3:
+        return float(rng.randint(0, 6))
+    if roll < 0.4:
+        return rng.randint(0, 6) + 0.5
+    return rng.uniform(0, 8)
+
+
+def random_colour(rng):
+    rgb = tuple(rng.randint(0, 255) for _ in range(3))
+    roll = rng.random()
+    if roll < 0.3:
+        return rgb
+    if roll < 0.4:
+        return rgb + (rng.choice([0, 255, -1, 256, 1000, -(2**31), 2**31 - 1]),)
+    return rgb + (rng.randint(1, 254),)
+
+
+def random_content(nrng, w, h):
+    """Noise, or one colour with scattered other pixels (runs of equal and unequal words)."""
+    if nrng.random() < 0.5:
+        return nrng.integers(0, 256, (w, h, 4), dtype=np.uint8)
+    content = np.empty((w, h, 4), np.uint8)
+    content[...] = nrng.integers(0, 256, 4, dtype=np.uint8)
+    spots = nrng.random((w, h)) < 0.05
+    content[spots] = nrng.integers(0, 256, (int(spots.sum()), 4), dtype=np.uint8)
+    return content
+
+
+def random_case(rng):
+    if rng.random() < 0.5:
+        w, h = rng.randint(1, 40), rng.randint(1, 40)
+    else:
+        w, h = rng.randint(40, 300), rng.randint(20, 200)
+    bg = None
+    if rng.random() < 0.5:
+        bg = (rng.randint(0, 255), rng.randint(0, 255), rng.randint(0, 255))
+        if rng.random() < 0.6:
+            bg += (rng.choice([0, 255, rng.randint(1, 254)]),)
+    return w, h, random_radii(rng, w, h), random_width(rng, w, h), random_colour(rng), bg
+
+
+def assert_same(surf, before, radii, stroke_width, color, bg):
+    with np.errstate(all="ignore"):
+        expected = reference(before, radii, stroke_width, color, bg)
+    got = pixels(surf)
+    bad = np.argwhere((got != expected).any(axis=-1))
+    assert not len(bad), (len(bad), bad[:5].tolist(), got[tuple(bad[0])], expected[tuple(bad[0])])
+    assert not surf.get_locked()
+
+
+def draw(surf, radii, stroke_width, color, bg):
+    if bg is None:
+        outline(surf, radii, stroke_width, color)
+    else:
+        outline(surf, radii, stroke_width, color, bg)
+
+
+@pytest.mark.parametrize("seed", range(200))
+def test_runs_match_the_rule(seed):
+    rng = random.Random(seed)
+    w, h, radii, stroke_width, color, bg = random_case(rng)
+    before = random_content(np.random.default_rng(seed), w, h)
+    surf = pygame.Surface((w, h), pygame.SRCALPHA)
+    put_pixels(surf, before)
+    draw(surf, radii, stroke_width, color, bg)
+    assert_same(surf, before, radii, stroke_width, color, bg)
+
+
+# Channel orders in memory, and a subsurface whose rows lie further apart than its width.
+LAYOUTS = {
+    "rgba": (0xFF, 0xFF00, 0xFF0000, 0xFF000000),
+    "abgr": (0xFF000000, 0xFF0000, 0xFF00, 0xFF),
+    "argb": (0xFF00, 0xFF0000, 0xFF000000, 0xFF),
+    "subsurface": None,
+}
+
+
+def layout_surface(layout, w, h):
+    if layout == "subsurface":
+        parent = pygame.Surface((w + 7, h + 5), pygame.SRCALPHA)
+        parent.fill((1, 2, 3, 4))
+        return parent.subsurface((3, 2, w, h)), parent
+    return pygame.Surface((w, h), pygame.SRCALPHA, 32, LAYOUTS[layout]), None
+
+
+@pytest.mark.parametrize("layout", LAYOUTS)
+@pytest.mark.parametrize("seed", range(6))
+def test_runs_match_the_rule_in_other_layouts(layout, seed):
+    rng = random.Random(1000 + seed)
+    w, h = rng.randint(30, 120), rng.randint(20, 90)
+    radii = random_radii(rng, w, h)
+    stroke_width, color = rng.uniform(0.5, 6), random_colour(rng)
+    bg = None if seed % 2 else (9, 99, 199, rng.randint(0, 255))
+    before = random_content(np.random.default_rng(seed), w, h)
+    surf, parent = layout_surface(layout, w, h)
+    put_pixels(surf, before)
+    outside = None if parent is None else pixels(parent)
+    draw(surf, radii, stroke_width, color, bg)
+    assert_same(surf, before, radii, stroke_width, color, bg)
+    if parent is not None:  # nothing beyond the subsurface is touched
+        after = pixels(parent)
+        after[3:3 + w, 2:2 + h] = outside[3:3 + w, 2:2 + h]
+        assert (after == outside).all()
+
+
+@pytest.mark.parametrize("with_bg", [False, True])
+@pytest.mark.parametrize(
+    "radii, stroke_width",
+    [
+        # on either side of the bound on radii and half widths the runs rely on
+        (2.0**60 + 1.0, 2.0),
+        (2.0**61, 2.0),
+        (5.0, 2.0**61),
+        (5.0, 2.0**62),
+        ((0, 2.0**60, 3, math.nan), 1.5),
+        # wider than the surface, and every pixel inside the stroke's ramp
+        (3.0, 500.0),
+        (0.0, 0.0),
+        (50.0, -7.0),
+    ],
+)
+def test_extreme_values(radii, stroke_width, with_bg):
+    w, h = 61, 40
+    before = random_content(np.random.default_rng(7), w, h)
+    surf = pygame.Surface((w, h), pygame.SRCALPHA)
+    put_pixels(surf, before)
+    bg = (10, 200, 30, 77) if with_bg else None
+    draw(surf, radii, stroke_width, (200, 100, 50, 180), bg)
+    assert_same(surf, before, radii, stroke_width, (200, 100, 50, 180), bg)

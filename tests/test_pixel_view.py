@@ -1,0 +1,223 @@
+"""The pixel views: which buffers they take, the errors for the others and their order, and
+writes through any layout of strides."""
+import re
+import sys
+
+import numpy as np
+import pygame
+import pytest
+
+from fake_host import Exporter, FakeSurface, host_registry, refcounts, registry, returning
+from ralo_ui.fast.shapes import fast_shapes as fs
+
+W, H = 8, 6
+
+
+def planes(w=W, h=H, dtype=np.uint8):
+    colour = np.full((w, h, 3), 7, dtype)
+    alpha = np.full((w, h), 9, dtype)
+    return colour, alpha
+
+
+def outline(surf):
+    return fs.transform_into_outlined_rounded_rect(surf, 2, 1.5, (200, 100, 50, 180), None)
+
+
+def cut(surf):
+    return fs.transform_into_rounded_rect(surf, 3)
+
+
+DRIVERS = [outline, cut]
+COLOUR, ALPHA = planes()
+
+
+def described(array, format, itemsize=1):
+    exporter = Exporter(array, format, itemsize)
+    described.keep.append(exporter)
+    return exporter.view
+
+
+described.keep = []
+
+
+REFUSED = [
+    # (colour object, alpha object, exception, exact message)
+    (ALPHA, ALPHA, ValueError, "Buffer has wrong number of dimensions (expected 3, got 2)"),
+    (COLOUR, COLOUR, ValueError, "Buffer has wrong number of dimensions (expected 2, got 3)"),
+    (COLOUR.astype(np.int8), ALPHA, ValueError, "Buffer dtype mismatch, expected 'uint8_t' but got 'signed char'"),
+    (COLOUR, ALPHA.astype(np.int8), ValueError, "Buffer dtype mismatch, expected 'uint8_t' but got 'signed char'"),
+    (COLOUR.astype("<u2"), ALPHA, ValueError, "Buffer dtype mismatch, expected 'uint8_t' but got 'unsigned short'"),
+    (COLOUR.astype(np.float32), ALPHA, ValueError, "Buffer dtype mismatch, expected 'uint8_t' but got 'float'"),
+    (COLOUR.astype(">u2"), ALPHA, ValueError, "Big-endian buffer not supported on little-endian compiler"),
+    (described(COLOUR, "!B"), ALPHA, ValueError, "Big-endian buffer not supported on little-endian compiler"),
+    (described(COLOUR, "y"), ALPHA, ValueError, "Does not understand character buffer dtype format string ('y')"),
+    (described(COLOUR, "B", 2), ALPHA, ValueError,
+     "Item size of buffer (2 bytes) does not match size of 'uint8_t' (1 byte)"),
+    (COLOUR, described(ALPHA, "<B", 4), ValueError,
+     "Item size of buffer (4 bytes) does not match size of 'uint8_t' (1 byte)"),
+    # The checks run in order: dimensions, then format (byte order first), then item size.
+    (ALPHA.astype(">u2"), ALPHA, ValueError, "Buffer has wrong number of dimensions (expected 3, got 2)"),
+    (described(COLOUR, ">B", 2), ALPHA, ValueError, "Big-endian buffer not supported on little-endian compiler"),
+    (described(COLOUR, "b", 2), ALPHA, ValueError, "Buffer dtype mismatch, expected 'uint8_t' but got 'signed char'"),
+    (None, ALPHA, TypeError, "surfarray.pixels3d() returned None instead of a pixel array"),
+    (COLOUR, None, TypeError, "surfarray.pixels_alpha() returned None instead of a pixel array"),
+]
+
+
+@pytest.mark.parametrize("driver", DRIVERS)
+@pytest.mark.parametrize("colour, alpha, error, message", REFUSED)
+def test_refused_buffers(driver, colour, alpha, error, message):
+    before = [np.array(a) for a in (COLOUR, ALPHA)]
+    refs = refcounts((colour, alpha))
+    with host_registry(returning(colour, alpha)):
+        with pytest.raises(error, match=f"^{re.escape(message)}$"):
+            driver(FakeSurface())
+    # Nothing written, and no export kept (a held view would hold a reference).
+    assert all(np.array_equal(b, a) for b, a in zip(before, (COLOUR, ALPHA)))
+    assert refcounts((colour, alpha)) == refs
+
+
+@pytest.mark.parametrize("driver", DRIVERS)
+def test_read_only_buffer_is_refused_by_its_exporter(driver):
+    colour, alpha = planes()
+    alpha.flags.writeable = False
+    refs = sys.getrefcount(colour)
+    with host_registry(returning(colour, alpha)):
+        with pytest.raises(ValueError, match="^buffer source array is read-only$"):
+            driver(FakeSurface())
+    assert sys.getrefcount(colour) == refs  # the colour view was let go again
+
+
+@pytest.mark.parametrize("driver", DRIVERS)
+@pytest.mark.parametrize("fmt", ["B", "@B", "=B", "<B", "^B", "?", "c"])
+def test_accepted_formats(driver, fmt):
+    colour, alpha = planes()
+    expected = planes()
+    with host_registry(returning(*expected)):
+        driver(FakeSurface())
+    with host_registry(returning(described(colour, fmt), described(alpha, fmt))):
+        driver(FakeSurface())
+    assert np.array_equal(colour, expected[0]) and np.array_equal(alpha, expected[1])
+
+
+@pytest.mark.parametrize("driver", DRIVERS)
+@pytest.mark.parametrize("w, h", [(0, H), (W, 0), (0, 0)])
+def test_empty_buffers_are_accepted(driver, w, h):
+    colour, alpha = planes(w, h)
+    with host_registry(returning(colour, alpha)):
+        assert driver(FakeSurface(w, h)) is None
+    surf = pygame.Surface((w, h), pygame.SRCALPHA)
+    assert driver(surf) is None and not surf.get_locked()
+
+
+def reference(driver):
+    """What the driver draws on a real surface of the same size and content."""
+    surf = pygame.Surface((W, H), pygame.SRCALPHA)
+    surf.fill((7, 7, 7, 9))
+    driver(surf)
+    return np.array(pygame.surfarray.pixels3d(surf)), np.array(pygame.surfarray.pixels_alpha(surf))
+
+
+LAYOUTS = {
+    "contiguous": lambda a: a,
+    "channels-reversed": lambda a: a[..., ::-1] if a.ndim == 3 else a,
+    "columns-reversed": lambda a: a[::-1],
+    "rows-reversed": lambda a: a[:, ::-1],
+    "all-reversed": lambda a: a[::-1, ::-1, ::-1] if a.ndim == 3 else a[::-1, ::-1],
+    "transposed": lambda a: np.swapaxes(np.ascontiguousarray(np.swapaxes(a, 0, 1)), 0, 1),
+    "gaps": lambda a: np.zeros((a.shape[0] * 2, a.shape[1] * 3, *a.shape[2:]), np.uint8)[::2, ::3],
+}
+
+
+@pytest.mark.parametrize("driver", DRIVERS)
+@pytest.mark.parametrize("layout", LAYOUTS)
+def test_any_strides_address_the_same_pixels(driver, layout):
+    base = planes()
+    colour, alpha = (LAYOUTS[layout](a) for a in base)
+    colour[...], alpha[...] = base
+    outside = [a.base.copy() if a.base is not None else None for a in (colour, alpha)]
+    with host_registry(returning(colour, alpha)):
+        driver(FakeSurface())
+    expected_colour, expected_alpha = reference(driver)
+    assert np.array_equal(colour, expected_colour) and np.array_equal(alpha, expected_alpha)
+    if layout == "gaps":  # the bytes between the view's elements are untouched
+        for view, before in zip((colour, alpha), outside):
+            untouched = np.ones(before.shape, bool)
+            untouched[::2, ::3] = False
+            assert np.array_equal(view.base[untouched], before[untouched])
+
+
+# One buffer of 4-byte pixels, x fastest, holding both planes in the orders surfaces use.
+PACKED = {
+    "rgba": (slice(0, 3), 3),
+    "bgra": (slice(2, None, -1), 3),
+    "argb": (slice(1, 4), 0),
+    "abgr": (slice(3, 0, -1), 0),
+}
+
+
+@pytest.mark.parametrize("driver", DRIVERS)
+@pytest.mark.parametrize("flip_rows", [False, True], ids=["rows-down", "rows-up"])
+@pytest.mark.parametrize("order", PACKED)
+def test_packed_pixels_in_any_byte_order(driver, order, flip_rows):
+    pixels = np.zeros((H, W, 4), np.uint8).transpose(1, 0, 2)  # strides (4, 4 W, 1)
+    if flip_rows:
+        pixels = pixels[:, ::-1]
+    channels, alpha_at = PACKED[order]
+    colour, alpha = pixels[:, :, channels], pixels[:, :, alpha_at]
+    colour[...], alpha[...] = planes()
+    with host_registry(returning(colour, alpha)):
+        driver(FakeSurface())
+    expected_colour, expected_alpha = reference(driver)
+    assert np.array_equal(colour, expected_colour) and np.array_equal(alpha, expected_alpha)
+
+
+SMALL = [
+    ("narrow", planes(W - 1, H)),
+    ("short", planes(W, H - 1)),
+    ("two-channels", (np.zeros((W, H, 2), np.uint8), np.zeros((W, H), np.uint8))),
+    ("small-alpha", (np.zeros((W, H, 3), np.uint8), np.zeros((W, H - 1), np.uint8))),
+]
+
+
+@pytest.mark.parametrize("driver", DRIVERS)
+@pytest.mark.parametrize("name, arrays", SMALL, ids=[s[0] for s in SMALL])
+def test_views_smaller_than_the_surface_fail_before_any_write(driver, name, arrays):
+    colour, alpha = (a + 5 for a in arrays)
+    before = colour.copy(), alpha.copy()
+    with host_registry(returning(colour, alpha)):
+        with pytest.raises(ValueError, match=r"^pixel arrays of \d+ x \d+ x \d+ \(colour\) and \d+ x \d+ \(alpha\) "
+                                             rf"are too small for a surface of {W} x {H}$"):
+            driver(FakeSurface())
+    assert np.array_equal(colour, before[0]) and np.array_equal(alpha, before[1])
+
+
+@pytest.mark.parametrize("make", [
+    lambda: fs._create_rounded_rect_surface_optimized((W, H), 3, (1, 2, 3)),
+    lambda: fs._create_outlined_rounded_rect_sdf((W, H), 3, 2.0, (1, 2, 3)),
+], ids=["filled", "outlined"])
+def test_new_surfaces_check_their_views_too(make):
+    colour, alpha = planes(W, H - 2)
+    before = colour.copy(), alpha.copy()
+    with host_registry(returning(colour, alpha)):
+        with pytest.raises(ValueError, match=f"too small for a surface of {W} x {H}$"):
+            make()
+    assert np.array_equal(colour, before[0]) and np.array_equal(alpha, before[1])
+
+
+def test_views_come_from_md_at_each_call():
+    calls = []
+
+    def pixels3d(surf):
+        calls.append("pixels3d")
+        return pygame.surfarray.pixels3d(surf)
+
+    def pixels_alpha(surf):
+        calls.append("pixels_alpha")
+        return pygame.surfarray.pixels_alpha(surf)
+
+    surf = pygame.Surface((W, H), pygame.SRCALPHA)
+    with host_registry(registry(pixels3d, pixels_alpha)):
+        outline(surf)
+        cut(surf)
+    assert calls == ["pixels3d", "pixels_alpha"] * 2 and not surf.get_locked()
