@@ -209,8 +209,8 @@ void prefetch_corners(const alpha_plane& plane, const corner_geometry& g) noexce
         const std::intptr_t last = static_cast<std::intptr_t>(f.x0 + f.n - 1) * plane.x_stride;
         for (int32_t y = f.y0; y < f.y0 + f.n; ++y) {
             uint8_t* const row = plane.data + static_cast<std::intptr_t>(y) * plane.y_stride;
-            __builtin_prefetch(row + first);
-            __builtin_prefetch(row + last);
+            prefetch(row + first);
+            prefetch(row + last);
         }
     }
 }

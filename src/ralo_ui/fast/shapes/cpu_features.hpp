@@ -1,4 +1,4 @@
-// Which instruction sets the pixel kernels may use, decided once when the library is loaded.
+// What the pixel kernels may ask of the processor: instruction sets (decided once at load) and prefetches.
 #pragma once
 
 // On x86-64 the kernels are compiled twice: once for the baseline instruction set,
@@ -32,5 +32,15 @@ inline const bool cpu_has_avx2_fma = detail::detect_avx2_fma();
 #else
 inline constexpr bool cpu_has_avx2_fma = false;
 #endif
+
+// Asks for the cache line holding `p` ahead of its use.  A hint only: nothing is read,
+// and no address can fault.
+inline void prefetch(const void* p) noexcept {
+#if defined(__GNUC__) || defined(__clang__)
+    __builtin_prefetch(p);
+#else
+    (void)p;
+#endif
+}
 
 }  // namespace fs

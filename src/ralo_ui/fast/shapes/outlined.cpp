@@ -99,8 +99,8 @@ void store_run(uint8_t* p, Py_ssize_t step, int64_t n, uint8_t v) noexcept {
 void prefetch_rows(const planes& pl, int64_t x0, int64_t x1, int64_t y0, int64_t y1) noexcept {
     for (int64_t y = y0; y < y1; ++y) {
         for (int64_t x : {x0, x1 - 1}) {
-            __builtin_prefetch(pl.color + x * pl.csx + y * pl.csy);
-            __builtin_prefetch(pl.alpha + x * pl.asx + y * pl.asy);
+            prefetch(pl.color + x * pl.csx + y * pl.csy);
+            prefetch(pl.alpha + x * pl.asx + y * pl.asy);
         }
     }
 }
