@@ -36,7 +36,7 @@ from pathlib import Path
 from typing import Callable, NamedTuple
 
 import numpy as np
-import pygame
+from ralo_ui.core.modules import pygame  # the toolkit's own binding (quiet import)
 
 sys.path.insert(0, str(Path(__file__).resolve().parent))
 import peers  # noqa: E402
