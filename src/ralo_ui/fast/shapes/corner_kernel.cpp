@@ -3,12 +3,9 @@
 
 #include "convert.hpp"
 #include "cpu_features.hpp"
+#include "lanes8.hpp"
 
 #include <cmath>
-
-#if FS_HAVE_AVX2_FMA_PATH
-#include <immintrin.h>
-#endif
 
 namespace fs {
 namespace {
@@ -97,31 +94,24 @@ void corners_generic(const alpha_plane& plane, const corner_geometry& g, float a
 
 #if FS_HAVE_AVX2_FMA_PATH
 
-// Eight pixels per step, lane i being pixel x0 + start + i, with the scalar
-// row's operations in its order, each correctly rounded as there:
+// Eight pixels per step (the schedule and the truncation are lanes8.hpp's, which
+// states their contracts), lane i being pixel x0 + first + i, with the scalar row's
+// operations in its order, each correctly rounded as there:
 //  - x converted to float (round to nearest), |x - center_x| by clearing the sign bit;
 //  - max_ps(a, b) is `a > b ? a : b` and min_ps(a, b) is `a < b ? a : b`, the
 //    scalar row's selections exactly, NaN and signed zeros included;
 //  - one fused multiply-add and one correctly rounded square root;
 //  - ordered comparisons, false for NaN like the scalar ones;
-//  - truncation by cvttps, which gives INT_MIN where trunc_to_int32 saturates:
-//    the same for values at or below -2^31 and, in the low eight bits, for NaN;
-//    values at or above 2^31 are set to INT_MAX by hand.
-// A row of n >= 8 pixels takes ceil(n / 8) steps; the last starts at n - 8 and
-// leaves alone the lanes that the step before it wrote already.  A step reads
-// its eight pixels (kept rule) before writing any, then writes in ascending x:
-// the scalar order's result as long as no two pixels of a row share a byte,
-// that is x_stride != 0, which the caller checks.
+//  - truncation by lanes8::trunc_low8, trunc_to_int32's low eight bits.
+// A step reads its eight pixels (kept rule) before writing any, then writes in
+// ascending x: the scalar order's result as long as no two pixels of a row share a
+// byte, that is x_stride != 0, which the caller checks.
 template <edge_rule Rule>
 FS_TARGET_AVX2_FMA [[gnu::always_inline]] inline void vector_row(uint8_t* row, std::intptr_t sx, corner_geometry g,
                                                                 corner_frame f, row_frame rf, float alpha) noexcept {
-    const __m256i lanes = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
-    const __m256 abs_mask = _mm256_castsi256_ps(_mm256_set1_epi32(0x7fffffff));
     const __m256 zero = _mm256_setzero_ps();
     const __m256 half = _mm256_set1_ps(0.5f);
     const __m256 minus_half = _mm256_set1_ps(-0.5f);
-    const __m256 two_31 = _mm256_set1_ps(2147483648.0f);
-    const __m256i int_max = _mm256_set1_epi32(0x7fffffff);
     const __m256 center_x = _mm256_set1_ps(g.center_x);
     const __m256 k_w = _mm256_set1_ps(f.k_w);
     const __m256 k_a = _mm256_set1_ps(f.k_a);
@@ -129,20 +119,11 @@ FS_TARGET_AVX2_FMA [[gnu::always_inline]] inline void vector_row(uint8_t* row, s
     const __m256 qy = _mm256_set1_ps(rf.qy);
     const __m256 m_y = _mm256_set1_ps(rf.m_y);
     const __m256 scale = _mm256_set1_ps(alpha);
-    // Per 128-bit half: bytes 0, 4, 8 and 12 (the low bytes of its four lanes) to the front.
-    const __m256i gather_low_bytes = _mm256_setr_epi8(0, 4, 8, 12, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1,
-                                                      0, 4, 8, 12, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1);
 
     for (int32_t start = 0; start < f.n; start += 8) {
-        int32_t first = start;
-        unsigned fresh = 0xffu;  // lanes not written by an earlier step
-        if (start + 8 > f.n) {
-            first = f.n - 8;
-            fresh = (0xffu << (start - first)) & 0xffu;
-        }
+        const auto [first, fresh] = lanes8::step_at(start, f.n);
         const int32_t x = f.x0 + first;  // x + 7 < width: no overflow
-        const __m256 xf = _mm256_cvtepi32_ps(_mm256_add_epi32(_mm256_set1_epi32(x), lanes));
-        const __m256 qx = _mm256_add_ps(_mm256_and_ps(_mm256_sub_ps(xf, center_x), abs_mask), k_w);
+        const __m256 qx = _mm256_add_ps(lanes8::abs(_mm256_sub_ps(lanes8::columns(x), center_x)), k_w);
         const __m256 m_x = _mm256_max_ps(qx, zero);
         const __m256 dist_outside = _mm256_sqrt_ps(_mm256_fmadd_ps(m_x, m_x, m_y));
         const __m256 dist_inside = _mm256_min_ps(_mm256_max_ps(qx, qy), zero);
@@ -164,14 +145,9 @@ FS_TARGET_AVX2_FMA [[gnu::always_inline]] inline void vector_row(uint8_t* row, s
             value = _mm256_mul_ps(_mm256_cvtepi32_ps(_mm256_load_si256(reinterpret_cast<const __m256i*>(old))),
                                   coverage);
         }
-        __m256i stored = _mm256_cvttps_epi32(value);
-        const __m256 too_large = _mm256_cmp_ps(value, two_31, _CMP_GE_OQ);
-        stored = _mm256_blendv_epi8(stored, int_max, _mm256_castps_si256(too_large));
-        stored = _mm256_andnot_si256(_mm256_castps_si256(outside), stored);  // outside: 0
-        // The low byte of lane i becomes byte i of `bytes`, kept in a register.
-        const __m256i low_bytes = _mm256_shuffle_epi8(stored, gather_low_bytes);
-        const __m256i packed = _mm256_permutevar8x32_epi32(low_bytes, _mm256_setr_epi32(0, 4, 0, 0, 0, 0, 0, 0));
-        const uint64_t bytes = static_cast<uint64_t>(_mm_cvtsi128_si64(_mm256_castsi256_si128(packed)));
+        // Pixels outside get 0.
+        const __m256i stored = _mm256_andnot_si256(_mm256_castps_si256(outside), lanes8::trunc_low8(value));
+        const uint64_t bytes = lanes8::low_bytes(stored);
         for (unsigned bits = write; bits != 0; bits &= bits - 1) {
             const int i = __builtin_ctz(bits);
             p[static_cast<std::intptr_t>(i) * sx] = static_cast<uint8_t>(bytes >> (8 * i));

@@ -21,16 +21,13 @@
 #include "cpu_features.hpp"
 #include "detach.hpp"
 #include "host.hpp"
+#include "lanes8.hpp"
 #include "pixel_view.hpp"
 #include "shapes.hpp"
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-
-#if FS_HAVE_AVX2_FMA_PATH
-#include <immintrin.h>
-#endif
 
 namespace fs {
 namespace {
@@ -204,29 +201,20 @@ void corner_generic(const planes& pl, const stroke& s, const paint& c, int64_t x
 
 #if FS_HAVE_AVX2_FMA_PATH
 
-// Eight pixels per step, lane i being pixel x0 + start + i, with the scalar row's
-// operations in its order, each correctly rounded as there: max_ps(a, b) is
-// `a > b ? a : b` and min_ps(a, b) `a < b ? a : b`, NaN and signed zeros included;
-// the root is taken in every lane and kept where the scalar row takes it; NGT_UQ is
-// `!(a > b)`; cvttps truncates like trunc_to_int32 except that it gives INT_MIN where
-// that saturates, which matters (in the low eight bits) only at or above 2^31 and is
-// set right by hand.  A row of n >= 8 pixels takes ceil(n / 8) steps; the last starts
-// at n - 8 and leaves alone the lanes already written.  Accepted pixels are written in
-// ascending x, colour then alpha, as in the scalar row, whatever bytes they share.
+// Eight pixels per step (the schedule and the truncation are lanes8.hpp's, which states
+// their contracts), lane i being pixel x0 + first + i, with the scalar row's operations in
+// its order, each correctly rounded as there: max_ps(a, b) is `a > b ? a : b` and
+// min_ps(a, b) `a < b ? a : b`, NaN and signed zeros included; the root is taken in every
+// lane and kept where the scalar row takes it; NGT_UQ is `!(a > b)`; lanes8::trunc_low8
+// gives trunc_to_int32's low eight bits.  Accepted pixels are written in ascending x,
+// colour then alpha, as in the scalar row, whatever bytes they share.
 FS_TARGET_AVX2_FMA [[gnu::always_inline]] inline void vector_row(planes pl, stroke s, paint c,
                                                                 int64_t y, int64_t x0, int64_t n,
                                                                 row_values rv) noexcept {
-    const __m256i lanes = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
-    const __m256 abs_mask = _mm256_castsi256_ps(_mm256_set1_epi32(0x7fffffff));
     const __m256 zero = _mm256_setzero_ps();
     const __m256 half = _mm256_set1_ps(0.5f);
     const __m256 minus_half = _mm256_set1_ps(-0.5f);
-    const __m256 two_31 = _mm256_set1_ps(2147483648.0f);
-    const __m256i int_max = _mm256_set1_epi32(0x7fffffff);
     const __m256i full_alpha = _mm256_set1_epi32(c.alpha);
-    // Per 128-bit half: bytes 0, 4, 8 and 12 (the low bytes of its four lanes) to the front.
-    const __m256i low_bytes = _mm256_setr_epi8(0, 4, 8, 12, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1,
-                                               0, 4, 8, 12, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1);
     const __m256 center_x = _mm256_set1_ps(s.center_x);
     const __m256 centerline_w = _mm256_set1_ps(s.centerline_w);
     const __m256 center_radius = _mm256_set1_ps(s.center_radius);
@@ -239,15 +227,10 @@ FS_TARGET_AVX2_FMA [[gnu::always_inline]] inline void vector_row(planes pl, stro
     const bool rooted_row = rv.dy_pos > 0.0f;
 
     for (int64_t start = 0; start < n; start += 8) {
-        int64_t first = start;
-        unsigned fresh = 0xffu;  // lanes not written by an earlier step
-        if (start + 8 > n) {
-            first = n - 8;
-            fresh = (0xffu << (start - first)) & 0xffu;
-        }
+        const auto [first, fresh] = lanes8::step_at(start, n);
         const int64_t x = x0 + first;  // x + 7 < w <= INT32_MAX
-        const __m256 xf = _mm256_cvtepi32_ps(_mm256_add_epi32(_mm256_set1_epi32(static_cast<int32_t>(x)), lanes));
-        const __m256 dx = _mm256_sub_ps(_mm256_and_ps(_mm256_sub_ps(xf, center_x), abs_mask), centerline_w);
+        const __m256 xf = lanes8::columns(static_cast<int32_t>(x));
+        const __m256 dx = _mm256_sub_ps(lanes8::abs(_mm256_sub_ps(xf, center_x)), centerline_w);
         __m256 dist = _mm256_max_ps(dy_pos, dx);
         if (rooted_row) {
             const __m256 root = _mm256_sqrt_ps(_mm256_fmadd_ps(dx, dx, dy_sq));
@@ -255,21 +238,16 @@ FS_TARGET_AVX2_FMA [[gnu::always_inline]] inline void vector_row(planes pl, stro
         }
         const __m256 inside = _mm256_min_ps(_mm256_max_ps(dy, dx), zero);
         const __m256 signed_dist = _mm256_add_ps(_mm256_sub_ps(inside, center_radius), dist);
-        const __m256 dist_from_edge = _mm256_and_ps(signed_dist, abs_mask);
+        const __m256 dist_from_edge = lanes8::abs(signed_dist);
         const __m256 alpha_f = _mm256_sub_ps(half_width, dist_from_edge);
         const __m256 accepted = _mm256_and_ps(_mm256_cmp_ps(dist_from_edge, cutoff, _CMP_NGT_UQ),
                                               _mm256_cmp_ps(alpha_f, minus_half, _CMP_GT_OQ));
         const unsigned write = static_cast<unsigned>(_mm256_movemask_ps(accepted)) & fresh;
         if (write == 0) continue;
 
-        const __m256 value = _mm256_mul_ps(_mm256_add_ps(alpha_f, half), alpha_mult);
-        __m256i a = _mm256_cvttps_epi32(value);
-        a = _mm256_blendv_epi8(a, int_max, _mm256_castps_si256(_mm256_cmp_ps(value, two_31, _CMP_GE_OQ)));
-        a = _mm256_blendv_epi8(a, full_alpha, _mm256_castps_si256(_mm256_cmp_ps(alpha_f, half, _CMP_GE_OQ)));
-        // The low byte of lane i becomes byte i of `bytes`, kept in a register.
-        const __m256i packed = _mm256_permutevar8x32_epi32(_mm256_shuffle_epi8(a, low_bytes),
-                                                           _mm256_setr_epi32(0, 4, 0, 0, 0, 0, 0, 0));
-        const uint64_t bytes = static_cast<uint64_t>(_mm_cvtsi128_si64(_mm256_castsi256_si128(packed)));
+        const __m256i a = lanes8::trunc_low8(_mm256_mul_ps(_mm256_add_ps(alpha_f, half), alpha_mult));
+        const __m256 full = _mm256_cmp_ps(alpha_f, half, _CMP_GE_OQ);
+        const uint64_t bytes = lanes8::low_bytes(_mm256_blendv_epi8(a, full_alpha, _mm256_castps_si256(full)));
         for (unsigned bits = write; bits != 0; bits &= bits - 1) {
             const int i = __builtin_ctz(bits);
             put(pl, c, x + i, y, static_cast<uint8_t>(bytes >> (8 * i)));
