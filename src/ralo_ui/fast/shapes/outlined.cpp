@@ -21,7 +21,9 @@
 #include "cpu_features.hpp"
 #include "detach.hpp"
 #include "host.hpp"
+#include "fill_words.hpp"
 #include "lanes8.hpp"
+#include "packed_pixels.hpp"
 #include "pixel_view.hpp"
 #include "shapes.hpp"
 
@@ -38,45 +40,18 @@ struct planes {
     Py_ssize_t csx, csy, csc;  // colour: per column, per row, per channel
     uint8_t* alpha;
     Py_ssize_t asx, asy;       // alpha: per column, per row
-    // pygame's own layout: the four samples of a pixel are the four bytes of one
-    // 32-bit word, whose lowest byte is word + 4 x + asy y, and a row's words
-    // follow each other.  Null for any other layout.
-    uint8_t* word;
+    // pygame's own layout, where both planes are rows of 4-byte pixels (is_packed).
+    packed_pixels packed;
+    bool is_packed;
 };
-
-// The lowest of the four sample addresses of pixel (0, 0) when they are four
-// consecutive bytes, the column strides 4 and the row strides equal; else null.
-uint8_t* packed_pixels(const planes& pl) noexcept {
-    if (pl.csx != 4 || pl.asx != 4 || pl.csy != pl.asy) return nullptr;
-    const std::uintptr_t c = reinterpret_cast<std::uintptr_t>(pl.color);
-    const std::uintptr_t at[4] = {c, c + pl.csc, c + 2 * pl.csc, reinterpret_cast<std::uintptr_t>(pl.alpha)};
-    const std::uintptr_t low = std::min({at[0], at[1], at[2], at[3]});
-    unsigned seen = 0;
-    for (std::uintptr_t p : at) {
-        if (p - low > 3) return nullptr;
-        seen |= 1u << (p - low);
-    }
-    return seen == 0xfu ? reinterpret_cast<uint8_t*>(low) : nullptr;
-}
 
 // What a stroke pixel receives at full coverage.
 struct paint {
     uint8_t rgb[3];
     uint8_t alpha;     // low eight bits of alpha_base
-    uint8_t word[4];   // the same four samples in the byte order of a packed pixel
-    uint8_t alpha_at;  // where alpha lies in that word
+    uint32_t word;     // the same four samples as a packed pixel holds them
+    int alpha_at;      // where alpha lies in that word
 };
-
-// Puts the paint's four samples where a packed pixel keeps them.
-void pack(const planes& pl, paint& c) noexcept {
-    const std::uintptr_t low = reinterpret_cast<std::uintptr_t>(pl.word);
-    const std::uintptr_t col = reinterpret_cast<std::uintptr_t>(pl.color);
-    c.word[col - low] = c.rgb[0];
-    c.word[col + pl.csc - low] = c.rgb[1];
-    c.word[col + 2 * pl.csc - low] = c.rgb[2];
-    c.alpha_at = static_cast<uint8_t>(reinterpret_cast<std::uintptr_t>(pl.alpha) - low);
-    c.word[c.alpha_at] = c.alpha;
-}
 
 // Writes `n` copies of `v` at p, p + step, p + 2 step, ...: one plane of one band row.
 void store_run(uint8_t* p, Py_ssize_t step, int64_t n, uint8_t v) noexcept {
@@ -114,9 +89,8 @@ void band(const planes& pl, int64_t x0, int64_t x1, int64_t y0, int64_t y1, int6
     const int64_t n = x1 - x0;
     prefetch_rows(pl, x0, x1, y0, y1);
     for (int64_t y = y0; y < y1; ++y) {
-        if (pl.word != nullptr) {
-            uint8_t* p = pl.word + x0 * 4 + y * pl.asy;
-            for (int64_t i = 0; i < n; ++i) std::memcpy(p + 4 * i, c.word, 4);
+        if (pl.is_packed) {
+            fill_words(pl.packed.word_at(x0, y), static_cast<size_t>(n), c.word);
             continue;
         }
         uint8_t* col = pl.color + x0 * pl.csx + y * pl.csy;
@@ -148,9 +122,9 @@ struct row_values {
 // paint's word and then its alpha byte.  The loops below take the planes and the paint
 // by value: as locals that no pixel byte can alias, they stay in registers.
 [[gnu::always_inline]] inline void put(const planes& pl, const paint& c, int64_t x, int64_t y, uint8_t a) noexcept {
-    if (pl.word != nullptr) {
-        uint8_t* const px = pl.word + x * 4 + y * pl.asy;
-        std::memcpy(px, c.word, 4);
+    if (pl.is_packed) {
+        uint8_t* const px = pl.packed.word_at(x, y);
+        std::memcpy(px, &c.word, 4);
         px[c.alpha_at] = a;
         return;
     }
@@ -322,9 +296,12 @@ PyObject* outlined_surface(PyObject* size, int32_t radius, float width, PyObject
 
     planes pl{views.color.data, views.color.strides[0], views.color.strides[1],
               views.color.strides[2], views.alpha.data, views.alpha.strides[0],
-              views.alpha.strides[1], nullptr};
-    pl.word = packed_pixels(pl);
-    if (pl.word != nullptr) pack(pl, c);
+              views.alpha.strides[1], {}, false};
+    pl.is_packed = pl.packed.bind(views, w, h);
+    if (pl.is_packed) {
+        c.word = pl.packed.word_of(c.rgb[0], c.rgb[1], c.rgb[2], c.alpha);
+        c.alpha_at = pl.packed.alpha_offset();
+    }
     const int64_t W = w, H = h;
     {
         detached nogil;

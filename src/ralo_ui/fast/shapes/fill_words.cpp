@@ -1,14 +1,14 @@
 // Filling runs of equal 4-byte pixels: AVX2 stores when the processor has them, else SSE2 or plain.
-#include "outline_fill.hpp"
+#include "fill_words.hpp"
 
 #include <cstring>
 
 #if defined(__x86_64__) || defined(__i386__)
 #include <immintrin.h>
-#define OUTLINE_FILL_X86 1
+#define FS_FILL_WORDS_X86 1
 #endif
 
-namespace fs::outline {
+namespace fs {
 namespace {
 
 // The word's bytes in memory order, whatever the width of the store.
@@ -16,7 +16,7 @@ void fill_tail(uint8_t* dst, std::size_t count, uint32_t word) noexcept {
     for (std::size_t i = 0; i < count; ++i) std::memcpy(dst + 4 * i, &word, 4);
 }
 
-#if OUTLINE_FILL_X86
+#if FS_FILL_WORDS_X86
 // x86 is little-endian: a 32-bit lane stores the word's bytes as memcpy does.
 void fill_sse2(uint8_t* dst, std::size_t count, uint32_t word) noexcept {
     const __m128i lanes = _mm_set1_epi32(static_cast<int>(word));
@@ -42,7 +42,7 @@ fill_fn best_fill() noexcept { return __builtin_cpu_supports("avx2") ? fill_avx2
 }  // namespace
 
 void fill_words(uint8_t* dst, std::size_t count, uint32_t word) noexcept {
-#if OUTLINE_FILL_X86
+#if FS_FILL_WORDS_X86
     static const fill_fn fill = best_fill();  // chosen once, on the first call
     fill(dst, count, word);
 #else
@@ -50,4 +50,4 @@ void fill_words(uint8_t* dst, std::size_t count, uint32_t word) noexcept {
 #endif
 }
 
-}  // namespace fs::outline
+}  // namespace fs

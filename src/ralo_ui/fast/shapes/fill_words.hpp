@@ -4,9 +4,9 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace fs::outline {
+namespace fs {
 
 // Writes `count` copies of the 4-byte `word` from `dst` on (no alignment needed).
 void fill_words(uint8_t* dst, std::size_t count, uint32_t word) noexcept;
 
-}  // namespace fs::outline
+}  // namespace fs
