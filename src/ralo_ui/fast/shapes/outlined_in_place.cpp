@@ -50,11 +50,11 @@ float adjust(float radius, float half_width) noexcept {
 
 // bg[0], bg[1], bg[2] by indexing, then bg[3] if len(bg) > 3, all as unsigned bytes.
 bool read_background(PyObject* bg, outline::params& p) noexcept {
-    uint8_t* const rgb[3] = {&p.bg_r, &p.bg_g, &p.bg_b};
-    for (Py_ssize_t i = 0; i < 3; ++i) {
-        const ref it = ref::steal(item(bg, i));
-        if (!it || !to_uint8(it.get(), *rgb[i])) return false;
-    }
+    uint8_t rgb[3];
+    if (!colour_rgb(bg, rgb)) return false;
+    p.bg_r = rgb[0];
+    p.bg_g = rgb[1];
+    p.bg_b = rgb[2];
     const Py_ssize_t n = PyObject_Length(bg);
     if (n < 0) return false;
     if (n <= 3) {
