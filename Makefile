@@ -1,15 +1,19 @@
 # Every public target runs in the reference environment (tools/refenv); the
 # in-* targets are what runs inside it.
 PYTHON ?= python3
-BUILD ?= build/ref
+BASELINE ?= OFF
+BUILD ?= $(if $(filter ON,$(BASELINE)),build/baseline,build/ref)
 SHAPES := src/ralo_ui/fast/shapes
 
-.PHONY: demo test bench build sanitize in-build in-test in-demo in-bench in-sanitize
+.PHONY: demo test test-baseline bench build sanitize in-build in-test in-test-baseline in-demo in-bench in-sanitize
 
 demo:
 	tools/refenv $(MAKE) --no-print-directory in-demo
 test:
 	tools/refenv $(MAKE) --no-print-directory in-test
+# The suite again on the baseline kernels (what runs on processors without AVX2).
+test-baseline:
+	tools/refenv $(MAKE) --no-print-directory in-test-baseline
 bench:
 	tools/refenv $(MAKE) --no-print-directory in-bench
 build:
@@ -19,12 +23,16 @@ sanitize:
 
 # Builds the extension in place next to its sources, so tests import it from src/.
 in-build:
-	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DPython_EXECUTABLE=$$(command -v $(PYTHON)) >/dev/null
+	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DPython_EXECUTABLE=$$(command -v $(PYTHON)) \
+	      -DRALO_UI_BASELINE_KERNELS=$(BASELINE) >/dev/null
 	cmake --build $(BUILD)
 	cp $(BUILD)/fast_shapes*.so $(SHAPES)/
 
 in-test: in-build
 	PYTHONPATH=src $(PYTHON) -m pytest -q -p no:cacheprovider
+
+in-test-baseline:
+	$(MAKE) --no-print-directory in-test BASELINE=ON
 
 in-demo: in-build
 	PYTHONPATH=src $(PYTHON) examples/gallery.py

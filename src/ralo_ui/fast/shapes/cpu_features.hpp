@@ -27,10 +27,17 @@ inline bool detect_avx2_fma() noexcept {
 }
 }  // namespace detail
 
+#endif
+
 // Set while the library is loaded, before any call: no check on the pixel path.
+// A build with FS_BASELINE_KERNELS (CMake: RALO_UI_BASELINE_KERNELS=ON) runs the
+// baseline kernels on every processor, so that they can be tested where AVX2 exists.
+#if FS_HAVE_AVX2_FMA_PATH && !defined(FS_BASELINE_KERNELS)
 inline const bool cpu_has_avx2_fma = detail::detect_avx2_fma();
+inline const bool cpu_has_avx2 = (__builtin_cpu_init(), __builtin_cpu_supports("avx2"));
 #else
 inline constexpr bool cpu_has_avx2_fma = false;
+inline constexpr bool cpu_has_avx2 = false;
 #endif
 
 // Asks for the cache line holding `p` ahead of its use.  A hint only: nothing is read,

@@ -1,6 +1,8 @@
 // Filling runs of equal 4-byte pixels: AVX2 stores when the processor has them, else SSE2 or plain.
 #include "fill_words.hpp"
 
+#include "cpu_features.hpp"
+
 #include <cstring>
 
 #if defined(__x86_64__) || defined(__i386__)
@@ -36,7 +38,7 @@ __attribute__((target("avx2"))) void fill_avx2(uint8_t* dst, std::size_t count,
 
 using fill_fn = void (*)(uint8_t*, std::size_t, uint32_t) noexcept;
 
-fill_fn best_fill() noexcept { return __builtin_cpu_supports("avx2") ? fill_avx2 : fill_sse2; }
+fill_fn best_fill() noexcept { return cpu_has_avx2 ? fill_avx2 : fill_sse2; }
 #endif
 
 }  // namespace
