@@ -4,9 +4,9 @@
 #include "convert.hpp"
 #include "detach.hpp"
 #include "host.hpp"
-#include "outline_pixel.hpp"
-#include "outline_runs.hpp"
-#include "outline_store.hpp"
+#include "raster/outline_pixel.hpp"
+#include "raster/outline_runs.hpp"
+#include "raster/outline_store.hpp"
 #include "pixel_view.hpp"
 
 namespace fs {

@@ -2,7 +2,7 @@
 #include "shapes.hpp"
 
 #include "convert.hpp"
-#include "corner_kernel.hpp"
+#include "raster/corner_kernel.hpp"
 #include "detach.hpp"
 #include "host.hpp"
 #include "pixel_view.hpp"

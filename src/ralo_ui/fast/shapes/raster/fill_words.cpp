@@ -1,7 +1,7 @@
 // Filling runs of equal 4-byte pixels: AVX2 stores when the processor has them, else SSE2 or plain.
 #include "fill_words.hpp"
 
-#include "cpu_features.hpp"
+#include "simd/cpu_features.hpp"
 
 #include <cstring>
 

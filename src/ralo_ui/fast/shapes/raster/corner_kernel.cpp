@@ -1,9 +1,9 @@
 // The rounded-corner alpha loop: a scalar reference, an AVX2 + FMA version, and the choice between them.
 #include "corner_kernel.hpp"
 
-#include "convert.hpp"
-#include "cpu_features.hpp"
-#include "lanes8.hpp"
+#include "binding/convert.hpp"
+#include "simd/cpu_features.hpp"
+#include "simd/lanes8.hpp"
 
 #include <cmath>
 

@@ -1,7 +1,7 @@
 // packed_pixels: a surface's two views seen as rows of 4-byte pixels, where that is what they are.
 #pragma once
 
-#include "pixel_view.hpp"
+#include "binding/pixel_view.hpp"
 
 #include <cstddef>
 #include <cstdint>

@@ -3,7 +3,7 @@
 
 #include "outline_pixel.hpp"
 #include "packed_pixels.hpp"
-#include "pixel_view.hpp"
+#include "binding/pixel_view.hpp"
 
 #include <cstddef>
 #include <cstdint>

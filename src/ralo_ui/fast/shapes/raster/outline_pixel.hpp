@@ -1,7 +1,7 @@
 // The per-pixel rule of the in-place outline: distance to the stroke's centre line, coverage, blend.
 #pragma once
 
-#include "convert.hpp"
+#include "binding/convert.hpp"
 
 #include <cmath>
 #include <cstddef>

@@ -18,12 +18,12 @@
 //    surface holds for every radius.
 // Integer geometry is done in 64 bits throughout, so none of these can overflow.
 #include "convert.hpp"
-#include "cpu_features.hpp"
+#include "raster/simd/cpu_features.hpp"
 #include "detach.hpp"
 #include "host.hpp"
-#include "fill_words.hpp"
-#include "lanes8.hpp"
-#include "packed_pixels.hpp"
+#include "raster/fill_words.hpp"
+#include "raster/simd/lanes8.hpp"
+#include "raster/packed_pixels.hpp"
 #include "pixel_view.hpp"
 #include "shapes.hpp"
 
