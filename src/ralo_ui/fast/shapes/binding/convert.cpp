@@ -78,21 +78,6 @@ bool to_uint8(PyObject* obj, uint8_t& out) noexcept {
     return true;
 }
 
-float narrow(double value) noexcept {
-    // Halfway between FLT_MAX and 2^128: from here on round-to-nearest gives infinity.
-    constexpr double overflow_threshold = 0x1.ffffffp127;
-    if (value >= overflow_threshold) return std::numeric_limits<float>::infinity();
-    if (value <= -overflow_threshold) return -std::numeric_limits<float>::infinity();
-    return static_cast<float>(value);  // in range or NaN: defined, rounded to nearest
-}
-
-int32_t trunc_to_int32(double value) noexcept {
-    if (std::isnan(value)) return 0;
-    if (value >= 2147483647.0) return std::numeric_limits<int32_t>::max();
-    if (value <= -2147483648.0) return std::numeric_limits<int32_t>::min();
-    return static_cast<int32_t>(value);  // truncates toward zero
-}
-
 bool to_float32(PyObject* obj, float& out) noexcept {
     double d;
     if (PyFloat_CheckExact(obj)) {

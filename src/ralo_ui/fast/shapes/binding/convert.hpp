@@ -3,6 +3,8 @@
 
 #include <Python.h>
 
+#include "raster/numeric.hpp"
+
 #include <cstdint>
 
 namespace fs {
@@ -21,14 +23,6 @@ bool to_uint8(PyObject* obj, uint8_t& out) noexcept;
 // Float conversion to single precision: an exact float is read directly,
 // anything else goes through the interpreter's float conversion.
 bool to_float32(PyObject* obj, float& out) noexcept;
-
-// Rounds a double to the nearest float; finite values beyond the float range
-// become infinities (a plain cast would be undefined for them).
-float narrow(double value) noexcept;
-
-// Converts a float toward zero to int32, saturating at the int32 limits; NaN gives 0.
-// The one defined way to turn single or double results into integers in this module.
-int32_t trunc_to_int32(double value) noexcept;
 
 // int(seq[index]) as a signed 32-bit value: an exact int item is taken as it
 // is, any other item goes through int() (floats truncate, numeric strings parse).

@@ -52,8 +52,7 @@ PyObject* filled_surface(PyObject* size, PyObject* radii_input, PyObject* color)
         .half_w = narrow(width / 2.0),
         .half_h = narrow(height / 2.0),
     };
-    const alpha_plane plane{views.alpha.data, views.alpha.strides[0], views.alpha.strides[1],
-                            width, height};
+    const planes plane = views.as_planes(width, height);
     // Edge pixels get coverage times the colour's alpha; int32 -> float rounds to nearest.
     const float alpha = static_cast<float>(alpha_base);
     {

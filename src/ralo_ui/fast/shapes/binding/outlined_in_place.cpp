@@ -16,18 +16,12 @@ namespace {
 // the reference that outline_runs reproduces, and the way for surfaces and
 // values outside its preconditions.
 template <bool WithBackground>
-void outline_all(const outline::params& p, const surface_views& views, int32_t w,
-                 int32_t h) noexcept {
-    uint8_t* const colour = views.color.data;
-    const Py_ssize_t cx = views.color.strides[0], cy = views.color.strides[1];
-    const Py_ssize_t channel = views.color.strides[2];
-    uint8_t* const alpha = views.alpha.data;
-    const Py_ssize_t ax = views.alpha.strides[0], ay = views.alpha.strides[1];
-    for (int32_t y = 0; y < h; ++y) {
+void outline_all(const outline::params& p, const planes pl) noexcept {
+    for (int32_t y = 0; y < pl.height; ++y) {
         const outline::row rw = outline::row_at(p, y);
-        for (int32_t x = 0; x < w; ++x) {
+        for (int32_t x = 0; x < pl.width; ++x) {
             const outline::distance d = outline::distance_at(p, rw, x);
-            const outline::pixel px{colour + x * cx + y * cy, channel, alpha + x * ax + y * ay};
+            const pixel px = pl.at(x, y);
             if constexpr (WithBackground)
                 outline::apply(p, outline::over_background(p, d), px);
             else
@@ -127,16 +121,17 @@ PyObject* outline_in_place(PyObject* surf, PyObject* radii_input, float stroke_w
 
     // Runs where the layout and the values allow them, every pixel otherwise;
     // both give the same bytes.
+    const planes pl = views.as_planes(w, h);
     outline::packed_surface packed;
-    const bool by_runs = outline::runs_apply(p, w, h) && packed.bind(views, w, h);
+    const bool by_runs = outline::runs_apply(p, w, h) && packed.bind(pl);
     {
         detached unlocked;
         if (by_runs)
             outline::outline_runs(p, has_bg, packed, w, h);
         else if (has_bg)
-            outline_all<true>(p, views, w, h);
+            outline_all<true>(p, pl);
         else
-            outline_all<false>(p, views, w, h);
+            outline_all<false>(p, pl);
     }
     Py_RETURN_NONE;
 }

@@ -3,6 +3,8 @@
 
 #include <Python.h>
 
+#include "raster/planes.hpp"
+
 #include <cstddef>
 #include <cstdint>
 
@@ -65,6 +67,12 @@ struct surface_views {
     // False with ValueError unless both views cover width x height pixels (and
     // three colour channels): the rasterisers index every pixel of that size.
     bool fits(int32_t width, int32_t height) const noexcept;
+    // Both views as the kernels see them: planes of width x height pixels
+    // (checked by fits() first).
+    planes as_planes(int32_t width, int32_t height) const noexcept {
+        return {color.data,  color.strides[0], color.strides[1], color.strides[2],
+                alpha.data,  alpha.strides[0], alpha.strides[1], width, height};
+    }
 };
 
 }  // namespace fs

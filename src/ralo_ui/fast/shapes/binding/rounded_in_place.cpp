@@ -68,8 +68,7 @@ PyObject* round_in_place(PyObject* surf, PyObject* radii_input, PyObject* color)
         .half_w = center_x,
         .half_h = center_y,
     };
-    const alpha_plane plane{views.alpha.data, views.alpha.strides[0], views.alpha.strides[1],
-                            width, height};
+    const planes plane = views.as_planes(width, height);
     {
         detached nogil;
         // With a colour, edge pixels get coverage times its alpha (int32 -> float

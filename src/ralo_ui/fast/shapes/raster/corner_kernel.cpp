@@ -1,7 +1,7 @@
 // The rounded-corner alpha loop: a scalar reference, an AVX2 + FMA version, and the choice between them.
 #include "corner_kernel.hpp"
 
-#include "binding/convert.hpp"
+#include "numeric.hpp"
 #include "simd/cpu_features.hpp"
 #include "simd/lanes8.hpp"
 
@@ -21,7 +21,7 @@ struct corner_frame {
 };
 
 // False when the corner is left square.
-bool frame_corner(const alpha_plane& plane, const corner_geometry& g, int corner, corner_frame& f) noexcept {
+bool frame_corner(const planes& plane, const corner_geometry& g, int corner, corner_frame& f) noexcept {
     const float radii[4] = {g.top_left, g.top_right, g.bottom_left, g.bottom_right};
     const float r = radii[corner];
     if (!(r > 0.0f)) return false;  // zero, negative and NaN radii leave the corner square
@@ -81,13 +81,13 @@ template <edge_rule Rule>
 }
 
 template <edge_rule Rule>
-void corners_generic(const alpha_plane& plane, const corner_geometry& g, float alpha) noexcept {
+void corners_generic(const planes& plane, const corner_geometry& g, float alpha) noexcept {
     for (int corner = 0; corner < 4; ++corner) {
         corner_frame f;
         if (!frame_corner(plane, g, corner, f)) continue;
         for (int32_t y = f.y0; y < f.y0 + f.n; ++y) {
-            uint8_t* const row = plane.data + static_cast<std::intptr_t>(y) * plane.y_stride;
-            scalar_row<Rule>(row, plane.x_stride, f.x0, f.x0 + f.n, g, f, frame_row(g, f, y), alpha);
+            uint8_t* const row = plane.alpha + static_cast<std::intptr_t>(y) * plane.alpha_y;
+            scalar_row<Rule>(row, plane.alpha_x, f.x0, f.x0 + f.n, g, f, frame_row(g, f, y), alpha);
         }
     }
 }
@@ -156,17 +156,17 @@ FS_TARGET_AVX2_FMA [[gnu::always_inline]] inline void vector_row(uint8_t* row, s
 }
 
 template <edge_rule Rule>
-FS_TARGET_AVX2_FMA void corners_avx2(const alpha_plane& plane, const corner_geometry& g, float alpha) noexcept {
+FS_TARGET_AVX2_FMA void corners_avx2(const planes& plane, const corner_geometry& g, float alpha) noexcept {
     for (int corner = 0; corner < 4; ++corner) {
         corner_frame f;
         if (!frame_corner(plane, g, corner, f)) continue;
-        const bool wide = f.n >= 8 && plane.x_stride != 0;
+        const bool wide = f.n >= 8 && plane.alpha_x != 0;
         for (int32_t y = f.y0; y < f.y0 + f.n; ++y) {
-            uint8_t* const row = plane.data + static_cast<std::intptr_t>(y) * plane.y_stride;
+            uint8_t* const row = plane.alpha + static_cast<std::intptr_t>(y) * plane.alpha_y;
             if (wide) {
-                vector_row<Rule>(row, plane.x_stride, g, f, frame_row(g, f, y), alpha);
+                vector_row<Rule>(row, plane.alpha_x, g, f, frame_row(g, f, y), alpha);
             } else {
-                scalar_row<Rule>(row, plane.x_stride, f.x0, f.x0 + f.n, g, f, frame_row(g, f, y), alpha);
+                scalar_row<Rule>(row, plane.alpha_x, f.x0, f.x0 + f.n, g, f, frame_row(g, f, y), alpha);
             }
         }
     }
@@ -177,14 +177,14 @@ FS_TARGET_AVX2_FMA void corners_avx2(const alpha_plane& plane, const corner_geom
 // Asks for the cache lines of every corner row at once.  A surface that pygame has
 // just filled is mostly out of the caches; fetched one row at a time its lines
 // would cost more than the arithmetic.  A hint only: nothing is read or written.
-void prefetch_corners(const alpha_plane& plane, const corner_geometry& g) noexcept {
+void prefetch_corners(const planes& plane, const corner_geometry& g) noexcept {
     for (int corner = 0; corner < 4; ++corner) {
         corner_frame f;
         if (!frame_corner(plane, g, corner, f)) continue;
-        const std::intptr_t first = static_cast<std::intptr_t>(f.x0) * plane.x_stride;
-        const std::intptr_t last = static_cast<std::intptr_t>(f.x0 + f.n - 1) * plane.x_stride;
+        const std::intptr_t first = static_cast<std::intptr_t>(f.x0) * plane.alpha_x;
+        const std::intptr_t last = static_cast<std::intptr_t>(f.x0 + f.n - 1) * plane.alpha_x;
         for (int32_t y = f.y0; y < f.y0 + f.n; ++y) {
-            uint8_t* const row = plane.data + static_cast<std::intptr_t>(y) * plane.y_stride;
+            uint8_t* const row = plane.alpha + static_cast<std::intptr_t>(y) * plane.alpha_y;
             prefetch(row + first);
             prefetch(row + last);
         }
@@ -193,7 +193,7 @@ void prefetch_corners(const alpha_plane& plane, const corner_geometry& g) noexce
 
 }  // namespace
 
-void round_corners(const alpha_plane& plane, const corner_geometry& g, edge_rule rule, float alpha) noexcept {
+void round_corners(const planes& plane, const corner_geometry& g, edge_rule rule, float alpha) noexcept {
     if (plane.width <= 0 || plane.height <= 0) return;
     prefetch_corners(plane, g);
 #if FS_HAVE_AVX2_FMA_PATH

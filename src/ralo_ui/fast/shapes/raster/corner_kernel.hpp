@@ -1,19 +1,11 @@
 // The anti-aliased rounded-corner alpha loop shared by the filled and the in-place rasterisers.
 #pragma once
 
+#include "planes.hpp"
+
 #include <cstdint>
 
 namespace fs {
-
-// One alpha plane: the byte of pixel (x, y) is data + x * x_stride + y * y_stride.
-// Strides are signed byte distances of any value.
-struct alpha_plane {
-    uint8_t* data;
-    std::intptr_t x_stride;
-    std::intptr_t y_stride;
-    int32_t width;
-    int32_t height;
-};
 
 // Where the rounded rectangle lies.  Pixel (x, y) stands for the point (x, y);
 // the centre is ((width - 1) / 2, (height - 1) / 2) and the half extents put
@@ -34,7 +26,7 @@ enum class edge_rule : uint8_t {
     kept,    // the pixel's own alpha x coverage; `alpha` is not used
 };
 
-// Rewrites the alpha of the four corner squares from the rounded-box signed
+// Rewrites the alpha (only) of the four corner squares from the rounded-box signed
 // distance, in the order top-left, top-right, bottom-left, bottom-right; rows
 // top to bottom, columns left to right.  A pixel at least half a pixel outside
 // the edge gets alpha 0, a pixel at least half a pixel inside is not touched,
@@ -44,6 +36,6 @@ enum class edge_rule : uint8_t {
 // precision, as is every intermediate value.  Where the processor has AVX2 and
 // FMA the rows run eight pixels at a time with the same operations per pixel,
 // so the bytes do not depend on the processor.
-void round_corners(const alpha_plane& plane, const corner_geometry& g, edge_rule rule, float alpha) noexcept;
+void round_corners(const planes& plane, const corner_geometry& g, edge_rule rule, float alpha) noexcept;
 
 }  // namespace fs

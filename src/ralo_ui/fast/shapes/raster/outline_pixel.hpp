@@ -1,7 +1,8 @@
 // The per-pixel rule of the in-place outline: distance to the stroke's centre line, coverage, blend.
 #pragma once
 
-#include "binding/convert.hpp"
+#include "numeric.hpp"
+#include "planes.hpp"
 
 #include <cmath>
 #include <cstddef>
@@ -100,19 +101,6 @@ inline distance distance_at(const params& p, const row& rw, int32_t x) noexcept 
 inline float stroke_alpha(const params& p, float signed_dist) noexcept {
     return clamp01(p.coverage_base - std::fabs(signed_dist)) * p.stroke_alpha_mult;
 }
-
-// One pixel's samples: red at `rgb`, green and blue `channel` bytes apart (any sign).
-struct pixel {
-    uint8_t* rgb;
-    std::ptrdiff_t channel;
-    uint8_t* alpha;
-
-    void set_rgb(uint8_t r, uint8_t g, uint8_t b) const noexcept {
-        rgb[0] = r;
-        rgb[channel] = g;
-        rgb[2 * channel] = b;
-    }
-};
 
 // What the rule does to one pixel, decided from its distance alone: keep it,
 // clear its alpha, paint it with fixed bytes, or (without a background)

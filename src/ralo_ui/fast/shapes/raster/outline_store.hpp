@@ -2,8 +2,7 @@
 #pragma once
 
 #include "outline_pixel.hpp"
-#include "packed_pixels.hpp"
-#include "binding/pixel_view.hpp"
+#include "planes.hpp"
 
 #include <cstddef>
 #include <cstdint>
@@ -21,8 +20,8 @@ struct blend_memo {
 // The in-place outline's stores on a surface of packed 4-byte pixels.
 class packed_surface {
 public:
-    // False (and nothing usable) unless both views are packed_pixels for w x h pixels.
-    bool bind(const surface_views& views, int32_t w, int32_t h) noexcept { return px_.bind(views, w, h); }
+    // False (and nothing usable) unless both planes are packed_pixels.
+    bool bind(const planes& pl) noexcept { return px_.bind(pl); }
 
     // One pixel's samples, as the full loop addresses them.
     pixel at(int32_t x, int32_t y) const noexcept {

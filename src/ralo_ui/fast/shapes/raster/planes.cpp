@@ -1,20 +1,19 @@
 // The layout check behind packed_pixels.
-#include "packed_pixels.hpp"
+#include "planes.hpp"
 
 namespace fs {
 
-bool packed_pixels::bind(const surface_views& views, int32_t w, int32_t h) noexcept {
-    const pixel_view& c = views.color;
-    const pixel_view& a = views.alpha;
-    if (c.strides[0] != 4 || a.strides[0] != 4 || c.strides[1] != a.strides[1]) return false;
-    const std::ptrdiff_t pitch = c.strides[1], channel = c.strides[2];
+bool packed_pixels::bind(const planes& pl) noexcept {
+    const int32_t w = pl.width, h = pl.height;
+    if (pl.color_x != 4 || pl.alpha_x != 4 || pl.color_y != pl.alpha_y) return false;
+    const std::ptrdiff_t pitch = pl.color_y, channel = pl.channel;
     // Rows must not overlap: |pitch| at least a row's bytes (any pitch does for one row).
     if (h > 1 && (pitch < 0 ? -pitch : pitch) < std::ptrdiff_t{4} * w) return false;
     if (channel < -1 || channel > 1 || channel == 0) return false;
-    // The alpha byte's place relative to red, by address (the two views may
+    // The alpha byte's place relative to red, by address (the two planes may
     // come from different exports of the same pixels).
-    const auto red = reinterpret_cast<std::uintptr_t>(c.data);
-    const auto alpha = reinterpret_cast<std::uintptr_t>(a.data);
+    const auto red = reinterpret_cast<std::uintptr_t>(pl.color);
+    const auto alpha = reinterpret_cast<std::uintptr_t>(pl.alpha);
     if (alpha > red + 3 || red > alpha + 3) return false;
     const std::ptrdiff_t offs[4] = {0, channel, 2 * channel, static_cast<std::ptrdiff_t>(alpha - red)};
     std::ptrdiff_t low = 0;
@@ -29,7 +28,7 @@ bool packed_pixels::bind(const surface_views& views, int32_t w, int32_t h) noexc
         off[i] = static_cast<int>(o);
     }
     std::memcpy(off_, off, sizeof off_);
-    base_ = c.data + low;
+    base_ = pl.color + low;
     pitch_ = pitch;
     channel_ = channel;
     return true;

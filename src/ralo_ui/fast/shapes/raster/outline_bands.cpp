@@ -1,0 +1,280 @@
+// The outline of a rounded rectangle on a transparent surface: solid edge bands plus
+// anti-aliased corner squares from the signed distance to the stroke's centre line.
+#include "outline_bands.hpp"
+
+#include "fill_words.hpp"
+#include "numeric.hpp"
+#include "simd/cpu_features.hpp"
+#include "simd/lanes8.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace fs::outlined {
+namespace {
+
+// Writes `n` copies of `v` at p, p + step, p + 2 step, ...: one plane of one band row.
+void store_run(uint8_t* p, std::ptrdiff_t step, int64_t n, uint8_t v) noexcept {
+    if (step == 1) {
+        std::memset(p, v, static_cast<size_t>(n));
+    } else if (step == -1) {
+        std::memset(p - (n - 1), v, static_cast<size_t>(n));
+    } else {
+        for (int64_t i = 0; i < n; ++i, p += step) *p = v;
+    }
+}
+
+// Asks for the cache lines at both ends of rows [y0, y1) of columns [x0, x1), in both
+// planes (the same lines for packed pixels).  A freshly filled surface is mostly out of
+// the caches; asking for all rows at once overlaps their fetches.  A hint only: nothing is
+// read or written.
+void prefetch_rows(const target& t, int64_t x0, int64_t x1, int64_t y0, int64_t y1) noexcept {
+    for (int64_t y = y0; y < y1; ++y) {
+        for (int64_t x : {x0, x1 - 1}) {
+            prefetch(t.pl.color_at(x, y));
+            prefetch(t.pl.alpha_at(x, y));
+        }
+    }
+}
+
+// Paints columns [x0, x1) of rows [y0, y1) solid, clipped to the w x h surface: per row,
+// one run of identical words for packed pixels, else one run per plane.
+void band(const target& t, int64_t x0, int64_t x1, int64_t y0, int64_t y1, int64_t w,
+          int64_t h, const paint& c) noexcept {
+    x0 = std::max<int64_t>(x0, 0);
+    x1 = std::min(x1, w);
+    y0 = std::max<int64_t>(y0, 0);
+    y1 = std::min(y1, h);
+    if (x0 >= x1 || y0 >= y1) return;
+    const int64_t n = x1 - x0;
+    prefetch_rows(t, x0, x1, y0, y1);
+    for (int64_t y = y0; y < y1; ++y) {
+        if (t.is_packed) {
+            fill_words(t.packed.word_at(x0, y), static_cast<size_t>(n), c.word);
+            continue;
+        }
+        uint8_t* col = t.pl.color_at(x0, y);
+        for (int ch = 0; ch < 3; ++ch) store_run(col + ch * t.pl.channel, t.pl.color_x, n, c.rgb[ch]);
+        store_run(t.pl.alpha_at(x0, y), t.pl.alpha_x, n, c.alpha);
+    }
+}
+
+// Per row of a corner square: the vertical offset from the centre line's straight part.
+struct row_values {
+    float dy, dy_pos, dy_sq;  // dy_pos is current_dy_dist
+};
+[[gnu::always_inline]] inline row_values frame_row(const stroke& s, int64_t y) noexcept {
+    const float dy = std::fabs(static_cast<float>(y) - s.center_y) - s.centerline_h;
+    const float dy_pos = dy > 0.0f ? dy : 0.0f;
+    return {dy, dy_pos, dy_pos * dy_pos};
+}
+
+// A pixel the distance test accepts: colour, then alpha.  A packed pixel takes the
+// paint's word and then its alpha byte.  The loops below take the planes and the paint
+// by value: as locals that no pixel byte can alias, they stay in registers.
+[[gnu::always_inline]] inline void put(const target& t, const paint& c, int64_t x, int64_t y, uint8_t a) noexcept {
+    if (t.is_packed) {
+        uint8_t* const px = t.packed.word_at(x, y);
+        std::memcpy(px, &c.word, 4);
+        px[c.alpha_at] = a;
+        return;
+    }
+    t.pl.at(x, y).set_rgb(c.rgb[0], c.rgb[1], c.rgb[2]);
+    *t.pl.alpha_at(x, y) = a;
+}
+
+// The reference: pixels [x_begin, x_end) of row y, left to right.  Inlined into both
+// versions below, so its fused multiply-add is the library call in one and the
+// instruction in the other; each is rounded once.
+[[gnu::always_inline]] inline void scalar_row(target t, stroke s, paint c, int64_t y,
+                                              int64_t x_begin, int64_t x_end, row_values rv) noexcept {
+    for (int64_t x = x_begin; x < x_end; ++x) {
+        const float dx = std::fabs(static_cast<float>(x) - s.center_x) - s.centerline_w;
+        // Length of (max(dx, 0), max(dy, 0)): the root only when both are positive, its
+        // radicand rounded once (fused multiply-add).
+        float dist;
+        if (dx > 0.0f && rv.dy_pos > 0.0f) {
+            dist = std::sqrt(std::fma(dx, dx, rv.dy_sq));
+        } else {
+            dist = rv.dy_pos > dx ? rv.dy_pos : dx;
+        }
+        // The inside term uses the unclamped dy.
+        const float larger = rv.dy > dx ? rv.dy : dx;
+        const float inside = larger < 0.0f ? larger : 0.0f;
+        const float signed_dist = (inside - s.center_radius) + dist;
+        const float dist_from_edge = std::fabs(signed_dist);
+        if (dist_from_edge > s.cutoff) continue;
+        const float alpha_f = s.half_width - dist_from_edge;
+        if (!(alpha_f > -0.5f)) continue;  // NaN lands here too
+        // Coverage times alpha in single precision, truncated toward zero (not rounded:
+        // alpha_f 0 at alpha 255 stores 127).  Only an alpha_base near 2^31 can push the
+        // product out of int32; it saturates there.
+        put(t, c, x, y,
+            alpha_f >= 0.5f ? c.alpha : static_cast<uint8_t>(trunc_to_int32((alpha_f + 0.5f) * s.alpha_mult)));
+    }
+}
+
+// Evaluates the signed distance over the n x n square whose top-left pixel is (x0, y0),
+// writing the pixels it accepts.  Callers keep the square inside the surface.
+void corner_generic(const target& t, const stroke& s, const paint& c, int64_t x0, int64_t y0,
+                    int64_t n) noexcept {
+    for (int64_t y = y0; y < y0 + n; ++y) scalar_row(t, s, c, y, x0, x0 + n, frame_row(s, y));
+}
+
+#if FS_HAVE_AVX2_FMA_PATH
+
+// Eight pixels per step (the schedule and the truncation are lanes8.hpp's, which states
+// their contracts), lane i being pixel x0 + first + i, with the scalar row's operations in
+// its order, each correctly rounded as there: max_ps(a, b) is `a > b ? a : b` and
+// min_ps(a, b) `a < b ? a : b`, NaN and signed zeros included; the root is taken in every
+// lane and kept where the scalar row takes it; NGT_UQ is `!(a > b)`; lanes8::trunc_low8
+// gives trunc_to_int32's low eight bits.  Accepted pixels are written in ascending x,
+// colour then alpha, as in the scalar row, whatever bytes they share.
+FS_TARGET_AVX2_FMA [[gnu::always_inline]] inline void vector_row(target t, stroke s, paint c,
+                                                                int64_t y, int64_t x0, int64_t n,
+                                                                row_values rv) noexcept {
+    const __m256 zero = _mm256_setzero_ps();
+    const __m256 half = _mm256_set1_ps(0.5f);
+    const __m256 minus_half = _mm256_set1_ps(-0.5f);
+    const __m256i full_alpha = _mm256_set1_epi32(c.alpha);
+    const __m256 center_x = _mm256_set1_ps(s.center_x);
+    const __m256 centerline_w = _mm256_set1_ps(s.centerline_w);
+    const __m256 center_radius = _mm256_set1_ps(s.center_radius);
+    const __m256 half_width = _mm256_set1_ps(s.half_width);
+    const __m256 cutoff = _mm256_set1_ps(s.cutoff);
+    const __m256 alpha_mult = _mm256_set1_ps(s.alpha_mult);
+    const __m256 dy = _mm256_set1_ps(rv.dy);
+    const __m256 dy_pos = _mm256_set1_ps(rv.dy_pos);
+    const __m256 dy_sq = _mm256_set1_ps(rv.dy_sq);
+    const bool rooted_row = rv.dy_pos > 0.0f;
+
+    for (int64_t start = 0; start < n; start += 8) {
+        const auto [first, fresh] = lanes8::step_at(start, n);
+        const int64_t x = x0 + first;  // x + 7 < w <= INT32_MAX
+        const __m256 xf = lanes8::columns(static_cast<int32_t>(x));
+        const __m256 dx = _mm256_sub_ps(lanes8::abs(_mm256_sub_ps(xf, center_x)), centerline_w);
+        __m256 dist = _mm256_max_ps(dy_pos, dx);
+        if (rooted_row) {
+            const __m256 root = _mm256_sqrt_ps(_mm256_fmadd_ps(dx, dx, dy_sq));
+            dist = _mm256_blendv_ps(dist, root, _mm256_cmp_ps(dx, zero, _CMP_GT_OQ));
+        }
+        const __m256 inside = _mm256_min_ps(_mm256_max_ps(dy, dx), zero);
+        const __m256 signed_dist = _mm256_add_ps(_mm256_sub_ps(inside, center_radius), dist);
+        const __m256 dist_from_edge = lanes8::abs(signed_dist);
+        const __m256 alpha_f = _mm256_sub_ps(half_width, dist_from_edge);
+        const __m256 accepted = _mm256_and_ps(_mm256_cmp_ps(dist_from_edge, cutoff, _CMP_NGT_UQ),
+                                              _mm256_cmp_ps(alpha_f, minus_half, _CMP_GT_OQ));
+        const unsigned write = static_cast<unsigned>(_mm256_movemask_ps(accepted)) & fresh;
+        if (write == 0) continue;
+
+        const __m256i a = lanes8::trunc_low8(_mm256_mul_ps(_mm256_add_ps(alpha_f, half), alpha_mult));
+        const __m256 full = _mm256_cmp_ps(alpha_f, half, _CMP_GE_OQ);
+        const uint64_t bytes = lanes8::low_bytes(_mm256_blendv_epi8(a, full_alpha, _mm256_castps_si256(full)));
+        for (unsigned bits = write; bits != 0; bits &= bits - 1) {
+            const int i = __builtin_ctz(bits);
+            put(t, c, x + i, y, static_cast<uint8_t>(bytes >> (8 * i)));
+        }
+    }
+}
+
+FS_TARGET_AVX2_FMA void corner_avx2(const target& t, const stroke& s, const paint& c, int64_t x0, int64_t y0,
+                                    int64_t n) noexcept {
+    for (int64_t y = y0; y < y0 + n; ++y) {
+        if (n >= 8) {
+            vector_row(t, s, c, y, x0, n, frame_row(s, y));
+        } else {
+            scalar_row(t, s, c, y, x0, x0 + n, frame_row(s, y));
+        }
+    }
+}
+
+#endif
+
+void corner(const target& t, const stroke& s, const paint& c, int64_t x0, int64_t y0, int64_t n) noexcept {
+#if FS_HAVE_AVX2_FMA_PATH
+    if (cpu_has_avx2_fma) return corner_avx2(t, s, c, x0, y0, n);
+#endif
+    corner_generic(t, s, c, x0, y0, n);
+}
+
+}  // namespace
+
+params derive(int32_t w, int32_t h, int32_t radius, float width, int32_t alpha_base,
+              const uint8_t rgb[3]) noexcept {
+    params p{};
+    p.w = w;
+    p.h = h;
+    // Clamp the radius to half of each side in turn; no lower bound.  2 x radius is formed
+    // in 64 bits so that it cannot overflow, which keeps the clamp working for radii of
+    // 2^30 and above.  The result is radius itself or a half side, so it fits int32.
+    int64_t r = radius;
+    if (w < 2 * r) r = w / 2;
+    if (h < 2 * r) r = h / 2;
+    p.radius = r;
+
+    paint& c = p.colour;
+    c.rgb[0] = rgb[0];
+    c.rgb[1] = rgb[1];
+    c.rgb[2] = rgb[2];
+    c.alpha = static_cast<uint8_t>(alpha_base);  // low eight bits, modulo 2^8
+
+    stroke& s = p.s;
+    s.half_width = 0.5f * width;
+    // radius - half_width in double, rounded once; not greater than 0 (NaN too) gives 0.
+    const double cr = static_cast<double>(r) - static_cast<double>(s.half_width);
+    s.center_radius = cr > 0.0 ? narrow(cr) : 0.0f;
+    // The integer w - 1 halved in double, rounded once (64 bits: no overflow at any w).
+    s.center_x = narrow(static_cast<double>(int64_t{w} - 1) * 0.5);
+    s.center_y = narrow(static_cast<double>(int64_t{h} - 1) * 0.5);
+    // w - width is a float difference; the rest is double, rounded once at the end.
+    const double two_cr = 2.0 * static_cast<double>(s.center_radius);
+    const double w_less = static_cast<float>(w) - width;
+    const double h_less = static_cast<float>(h) - width;
+    s.centerline_w = narrow(((w_less - 1.0) - two_cr) * 0.5);
+    s.centerline_h = narrow(((h_less - 1.0) - two_cr) * 0.5);
+    // Band thickness: ceil(width), saturated at the int32 limits; NaN gives 0 (no band).
+    p.band = trunc_to_int32(std::ceil(width));
+    s.cutoff = s.half_width + 0.5f;
+    s.alpha_mult = static_cast<float>(alpha_base);  // rounds to nearest beyond 2^24
+    // At most half of each side, so the four squares stay inside the surface and apart.
+    p.box = std::min({r + p.band, int64_t{w} / 2, int64_t{h} / 2});
+    return p;
+}
+
+target bind(const planes& pl, params& p) noexcept {
+    target t{pl, {}, false};
+    t.is_packed = t.packed.bind(pl);
+    if (t.is_packed) {
+        paint& c = p.colour;
+        c.word = t.packed.word_of(c.rgb[0], c.rgb[1], c.rgb[2], c.alpha);
+        c.alpha_at = t.packed.alpha_offset();
+    }
+    return t;
+}
+
+void draw_bands(const target& t, const params& p) noexcept {
+    const int64_t W = p.w, H = p.h, r = p.radius, sw = p.band;
+    const paint& c = p.colour;
+    band(t, r, W - r, 0, sw, W, H, c);          // top
+    band(t, r, W - r, H - sw, H, W, H, c);      // bottom
+    band(t, 0, sw, r, H - r, W, H, c);          // left
+    band(t, W - sw, W, r, H - r, W, H, c);      // right
+}
+
+void draw_corners(const target& t, const params& p) noexcept {
+    const int64_t W = p.w, H = p.h, box = p.box;
+    if (box <= 0) return;
+    for (int64_t x0 : {int64_t{0}, W - box}) {
+        prefetch_rows(t, x0, x0 + box, 0, box);
+        prefetch_rows(t, x0, x0 + box, H - box, H);
+    }
+    const stroke& s = p.s;
+    const paint& c = p.colour;
+    corner(t, s, c, 0, 0, box);              // top-left
+    corner(t, s, c, W - box, 0, box);        // top-right
+    corner(t, s, c, 0, H - box, box);        // bottom-left
+    corner(t, s, c, W - box, H - box, box);  // bottom-right
+}
+
+}  // namespace fs::outlined
