@@ -24,7 +24,7 @@ sanitize:
 # Builds the extension in place next to its sources, so tests import it from src/.
 in-build:
 	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DPython_EXECUTABLE=$$(command -v $(PYTHON)) \
-	      -DRALO_UI_BASELINE_KERNELS=$(BASELINE) >/dev/null
+	      -DRALO_UI_BASELINE_KERNELS=$(BASELINE) -DRALO_UI_WERROR=ON >/dev/null
 	cmake --build $(BUILD)
 	cp $(BUILD)/fast_shapes*.so $(SHAPES)/
 

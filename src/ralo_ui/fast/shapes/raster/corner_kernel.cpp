@@ -74,7 +74,7 @@ template <edge_rule Rule>
         } else if (signed_dist > -0.5f) {
             const float coverage = f.k_a - d;
             const float value = Rule == edge_rule::scaled ? coverage * alpha : static_cast<float>(*a) * coverage;
-            *a = static_cast<uint8_t>(trunc_to_int32(value));
+            *a = static_cast<uint8_t>(trunc_to_int32(static_cast<double>(value)));
         }
         // Otherwise the pixel lies inside and keeps its alpha.
     }

@@ -111,7 +111,7 @@ struct row_values {
         // alpha_f 0 at alpha 255 stores 127).  Only an alpha_base near 2^31 can push the
         // product out of int32; it saturates there.
         put(t, c, x, y,
-            alpha_f >= 0.5f ? c.alpha : static_cast<uint8_t>(trunc_to_int32((alpha_f + 0.5f) * s.alpha_mult)));
+            alpha_f >= 0.5f ? c.alpha : static_cast<uint8_t>(trunc_to_int32(static_cast<double>((alpha_f + 0.5f) * s.alpha_mult))));
     }
 }
 
@@ -229,12 +229,12 @@ params derive(int32_t w, int32_t h, int32_t radius, float width, int32_t alpha_b
     s.center_y = narrow(static_cast<double>(int64_t{h} - 1) * 0.5);
     // w - width is a float difference; the rest is double, rounded once at the end.
     const double two_cr = 2.0 * static_cast<double>(s.center_radius);
-    const double w_less = static_cast<float>(w) - width;
-    const double h_less = static_cast<float>(h) - width;
+    const double w_less = static_cast<double>(static_cast<float>(w) - width);
+    const double h_less = static_cast<double>(static_cast<float>(h) - width);
     s.centerline_w = narrow(((w_less - 1.0) - two_cr) * 0.5);
     s.centerline_h = narrow(((h_less - 1.0) - two_cr) * 0.5);
     // Band thickness: ceil(width), saturated at the int32 limits; NaN gives 0 (no band).
-    p.band = trunc_to_int32(std::ceil(width));
+    p.band = trunc_to_int32(static_cast<double>(std::ceil(width)));
     s.cutoff = s.half_width + 0.5f;
     s.alpha_mult = static_cast<float>(alpha_base);  // rounds to nearest beyond 2^24
     // At most half of each side, so the four squares stay inside the surface and apart.

@@ -34,7 +34,7 @@ inline uint8_t low8(int32_t v) noexcept { return static_cast<uint8_t>(v); }
 // A blended colour formed in double: rounded to single (narrow: a blend whose
 // divisor underflowed may leave the float range), then truncated toward zero.
 inline uint8_t colour_byte(double blended) noexcept {
-    return low8(trunc_to_int32(narrow(blended)));
+    return low8(trunc_to_int32(static_cast<double>(narrow(blended))));
 }
 
 // A blended alpha: 255 once the total reaches 1, else trunc(total * 255) with
@@ -127,14 +127,14 @@ inline outcome over_background(const params& p, const distance& d) noexcept {
         clamp01((d.current_r + p.half_width) - (d.outside + d.inside)) * p.bg_alpha_mult;
     const double keep = 1.0 - static_cast<double>(sa);  // (1 - sa) in double
     // In double; |sa| < 2^24 and 0 <= ba_eff <= 1 keep the sum well inside the float range.
-    const float total_a = static_cast<float>(static_cast<double>(sa) + ba_eff * keep);
+    const float total_a = static_cast<float>(static_cast<double>(sa) + static_cast<double>(ba_eff) * keep);
     if (total_a <= 0.0f) return of_kind(outcome::clear);
-    const double inv_total_a = 1.0f / total_a;  // the reciprocal in single
+    const double inv_total_a = static_cast<double>(1.0f / total_a);  // the reciprocal in single
     // Products colour x weight in single, the rest in double.
     const auto blend = [&](uint8_t stroke, uint8_t bg) noexcept {
         const float s = static_cast<float>(stroke) * sa;
         const float u = static_cast<float>(bg) * ba_eff;
-        return colour_byte((s + u * keep) * inv_total_a);
+        return colour_byte((static_cast<double>(s) + static_cast<double>(u) * keep) * inv_total_a);
     };
     return painted(blend(p.r, p.bg_r), blend(p.g, p.bg_g), blend(p.b, p.bg_b),
                    alpha_byte(total_a));
@@ -143,7 +143,7 @@ inline outcome over_background(const params& p, const distance& d) noexcept {
 // Stroke over the pixel's existing content: replaced in the stroke's outer
 // half and where it is opaque, composited only in the inner anti-aliased band.
 inline outcome over_content(const params& p, const distance& d) noexcept {
-    const double sd = d.signed_dist;  // both limits compared in double
+    const double sd = static_cast<double>(d.signed_dist);  // both limits compared in double
     if (sd > p.edge_limit) return of_kind(outcome::clear);
     if (sd < -p.edge_limit) return of_kind(outcome::keep);  // deep inside: untouched
     const float sa = stroke_alpha(p, d.signed_dist);
@@ -162,12 +162,12 @@ inline void blend_over_content(float sa, const params& p, const pixel& px) noexc
     const float orig_a = static_cast<float>(*px.alpha / 255.0);  // in double, rounded once
     const double keep = 1.0 - static_cast<double>(sa);
     // In double; lies in sa..1, so positive and representable.
-    const float total_a = static_cast<float>(sa + orig_a * keep);
-    const double inv_total_a = 1.0f / total_a;  // the reciprocal in single
+    const float total_a = static_cast<float>(static_cast<double>(sa) + static_cast<double>(orig_a) * keep);
+    const double inv_total_a = static_cast<double>(1.0f / total_a);  // the reciprocal in single
     const auto blend = [&](uint8_t stroke, uint8_t old) noexcept {
         const float s = static_cast<float>(stroke) * sa;
         const float o = static_cast<float>(old) * orig_a;
-        return colour_byte((s + o * keep) * inv_total_a);
+        return colour_byte((static_cast<double>(s) + static_cast<double>(o) * keep) * inv_total_a);
     };
     px.set_rgb(blend(p.r, px.rgb[0]), blend(p.g, px.rgb[px.channel]),
                blend(p.b, px.rgb[2 * px.channel]));

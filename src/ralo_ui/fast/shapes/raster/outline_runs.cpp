@@ -85,7 +85,7 @@ bool same(const outcome& a, const outcome& b) noexcept {
 // The single-precision expressions are the rule's own coverage arguments,
 // formed in the same order, so they round as they do there.
 bool deep(const params& p, bool with_background, const distance& d) noexcept {
-    const double sd = d.signed_dist;
+    const double sd = static_cast<double>(d.signed_dist);
     if (sd > p.edge_limit) return false;
     if (!with_background) return sd < -p.edge_limit;
     return d.signed_dist <= 0.0f && p.coverage_base - std::fabs(d.signed_dist) <= 0.0f &&
