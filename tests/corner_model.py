@@ -1,7 +1,6 @@
 """A numpy float32 model of the rounded-corner alpha rule, written apart from the native code,
 and the helpers the corner tests share."""
 import math
-from types import SimpleNamespace
 
 import numpy as np
 import pygame
@@ -166,24 +165,3 @@ def random_radii(rng):
         radii = [random_radius(rng) for _ in range(4)]
         return tuple(radii) if rng.random() < 0.5 else radii
     return tuple(random_radius(rng) for _ in range(rng.choice([0, 1, 2, 3, 5])))
-
-
-class Recorder:
-    """Stands in for the host's pygame, recording every surface made and whether views were asked for."""
-
-    def __init__(self, pixels_alpha=None):
-        self.made = []
-        self.views = 0
-        self.SRCALPHA = pygame.SRCALPHA
-        self.surfarray = SimpleNamespace(pixels3d=self._view(pygame.surfarray.pixels3d),
-                                         pixels_alpha=self._view(pixels_alpha or pygame.surfarray.pixels_alpha))
-
-    def Surface(self, *args):
-        self.made.append(pygame.Surface(*args))
-        return self.made[-1]
-
-    def _view(self, get):
-        def view(surf):
-            self.views += 1
-            return get(surf)
-        return view

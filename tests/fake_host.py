@@ -10,12 +10,42 @@ import pygame
 from ralo_ui.fast.shapes import fast_shapes as fs
 
 
+class Recorder:
+    """Stands in for pygame in the host registry: pygame's own attributes unless given, the
+    surfarray functions given (pygame's by default) and, when recording, every surface made and
+    the number of pixel views asked for."""
+
+    def __init__(self, pixels3d=None, pixels_alpha=None, *, record=True, **pygame_attrs):
+        self.made = []
+        self.views = 0
+        self.SRCALPHA = pygame.SRCALPHA
+        get3d = pixels3d or pygame.surfarray.pixels3d
+        get_alpha = pixels_alpha or pygame.surfarray.pixels_alpha
+        if record:
+            get3d, get_alpha = self._view(get3d), self._view(get_alpha)
+        else:
+            self.Surface = pygame.Surface
+        self.surfarray = types.SimpleNamespace(pixels3d=get3d, pixels_alpha=get_alpha)
+        vars(self).update(pygame_attrs)
+
+    def __getattr__(self, name):
+        return getattr(pygame, name)
+
+    def Surface(self, *args):
+        self.made.append(pygame.Surface(*args))
+        return self.made[-1]
+
+    def _view(self, get):
+        def view(surf):
+            self.views += 1
+            return get(surf)
+        return view
+
+
 def registry(pixels3d, pixels_alpha, **pygame_attrs):
     """A registry whose pygame hands out the given surfarray functions; Surface and SRCALPHA
     are pygame's own unless given."""
-    attrs = {"Surface": pygame.Surface, "SRCALPHA": pygame.SRCALPHA, **pygame_attrs}
-    surfarray = types.SimpleNamespace(pixels3d=pixels3d, pixels_alpha=pixels_alpha)
-    return types.SimpleNamespace(pygame=types.SimpleNamespace(surfarray=surfarray, **attrs))
+    return types.SimpleNamespace(pygame=Recorder(pixels3d, pixels_alpha, record=False, **pygame_attrs))
 
 
 def returning(colour, alpha):

@@ -16,7 +16,8 @@ import pygame
 import pytest
 
 import corner_model as cm
-from corner_model import Recorder, planes
+from corner_model import planes
+from fake_host import Recorder
 from ralo_ui.core import modules
 from ralo_ui.fast.shapes import fast_shapes as fs
 from test_outlined import model as outline_model

@@ -8,7 +8,8 @@ import pygame
 import pytest
 
 import corner_model as cm
-from corner_model import Recorder, mirrored, planes, random_radii
+from corner_model import mirrored, planes, random_radii
+from fake_host import Recorder
 from ralo_ui.core import modules
 from ralo_ui.fast.shapes import fast_shapes as fs
 

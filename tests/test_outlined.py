@@ -7,6 +7,8 @@ import numpy as np
 import pygame
 import pytest
 
+from corner_model import fma32
+from fake_host import Recorder
 from ralo_ui.core import modules
 from ralo_ui.fast.shapes import fast_shapes as fs
 
@@ -21,23 +23,6 @@ def planes(surf):
 
 # ---------------------------------------------------------------------------------------------
 # Independent model of the drawing rule, in numpy float32.
-
-@np.errstate(all="ignore")
-def fma32(a, b, c):
-    """a * b + c on float32 arrays with a single rounding to float32."""
-    p = a.astype(np.float64) * b.astype(np.float64)  # exact: 24 + 24 significant bits
-    q = c.astype(np.float64)
-    s = p + q
-    t = s - p
-    e = (p - (s - t)) + (q - t)  # two-sum: p + q == s + e exactly
-    f = s.astype(F)
-    # Rounding s to float32 can differ from rounding p + q only when s lies exactly on a
-    # float32 midpoint while p + q does not; step s one double towards p + q there.
-    g = np.nextafter(f, np.where(s > f, F(np.inf), F(-np.inf)))
-    tie = (s != f) & (2 * s == f.astype(np.float64) + g.astype(np.float64)) & (e != 0)
-    s = np.where(tie, np.nextafter(s, np.where(e > 0, np.inf, -np.inf)), s)
-    return s.astype(F)
-
 
 @np.errstate(all="ignore")
 def model(w, h, radius, width, color):
@@ -182,21 +167,6 @@ def test_transparent_colour_never_reads_rgb():
 
 # ---------------------------------------------------------------------------------------------
 # Failures: exact errors, no surface made when the size is bad, none left locked.
-
-class Recorder:
-    """Stands in for pygame in the host registry, remembering the surfaces made."""
-
-    def __init__(self):
-        self.made = []
-        self.surfarray = pygame.surfarray
-
-    def __getattr__(self, name):
-        return getattr(pygame, name)
-
-    def Surface(self, *args):
-        self.made.append(pygame.Surface(*args))
-        return self.made[-1]
-
 
 @pytest.fixture
 def host(monkeypatch):
