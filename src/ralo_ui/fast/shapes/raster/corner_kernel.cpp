@@ -3,6 +3,7 @@
 
 #include "numeric.hpp"
 #include "simd/cpu_features.hpp"
+#include "simd/dispatch.hpp"
 #include "simd/lanes8.hpp"
 
 #include <cmath>
@@ -185,32 +186,34 @@ void prefetch_corners(const planes& plane, const corner_geometry& g) noexcept {
         const std::intptr_t last = static_cast<std::intptr_t>(f.x0 + f.n - 1) * plane.alpha_x;
         for (int32_t y = f.y0; y < f.y0 + f.n; ++y) {
             uint8_t* const row = plane.alpha + static_cast<std::intptr_t>(y) * plane.alpha_y;
-            prefetch(row + first);
-            prefetch(row + last);
+            simd::prefetch(row + first);
+            simd::prefetch(row + last);
         }
     }
 }
 
 }  // namespace
 
+void simd::baseline::corners_scaled(const planes& plane, const corner_geometry& g, float alpha) noexcept {
+    corners_generic<edge_rule::scaled>(plane, g, alpha);
+}
+void simd::baseline::corners_kept(const planes& plane, const corner_geometry& g, float alpha) noexcept {
+    corners_generic<edge_rule::kept>(plane, g, alpha);
+}
+#if FS_HAVE_AVX2_FMA_PATH
+void simd::avx2_fma::corners_scaled(const planes& plane, const corner_geometry& g, float alpha) noexcept {
+    corners_avx2<edge_rule::scaled>(plane, g, alpha);
+}
+void simd::avx2_fma::corners_kept(const planes& plane, const corner_geometry& g, float alpha) noexcept {
+    corners_avx2<edge_rule::kept>(plane, g, alpha);
+}
+#endif
+
 void round_corners(const planes& plane, const corner_geometry& g, edge_rule rule, float alpha) noexcept {
     if (plane.width <= 0 || plane.height <= 0) return;
     prefetch_corners(plane, g);
-#if FS_HAVE_AVX2_FMA_PATH
-    if (cpu_has_avx2_fma) {
-        if (rule == edge_rule::scaled) {
-            corners_avx2<edge_rule::scaled>(plane, g, alpha);
-        } else {
-            corners_avx2<edge_rule::kept>(plane, g, alpha);
-        }
-        return;
-    }
-#endif
-    if (rule == edge_rule::scaled) {
-        corners_generic<edge_rule::scaled>(plane, g, alpha);
-    } else {
-        corners_generic<edge_rule::kept>(plane, g, alpha);
-    }
+    const simd::kernels& k = simd::chosen;
+    (rule == edge_rule::scaled ? k.corners_scaled : k.corners_kept)(plane, g, alpha);
 }
 
 }  // namespace fs

@@ -2,12 +2,12 @@
 #include "fill_words.hpp"
 
 #include "simd/cpu_features.hpp"
+#include "simd/dispatch.hpp"
 
 #include <cstring>
 
-#if defined(__x86_64__) || defined(__i386__)
+#if FS_HAVE_AVX2_FMA_PATH
 #include <immintrin.h>
-#define FS_FILL_WORDS_X86 1
 #endif
 
 namespace fs {
@@ -18,8 +18,8 @@ void fill_tail(uint8_t* dst, std::size_t count, uint32_t word) noexcept {
     for (std::size_t i = 0; i < count; ++i) std::memcpy(dst + 4 * i, &word, 4);
 }
 
-#if FS_FILL_WORDS_X86
-// x86 is little-endian: a 32-bit lane stores the word's bytes as memcpy does.
+#if FS_HAVE_AVX2_FMA_PATH
+// x86-64 is little-endian; SSE2 is part of its baseline: a 32-bit lane stores the word's bytes as memcpy does.
 void fill_sse2(uint8_t* dst, std::size_t count, uint32_t word) noexcept {
     const __m128i lanes = _mm_set1_epi32(static_cast<int>(word));
     std::size_t i = 0;
@@ -27,8 +27,7 @@ void fill_sse2(uint8_t* dst, std::size_t count, uint32_t word) noexcept {
     fill_tail(dst + 4 * i, count - i, word);
 }
 
-__attribute__((target("avx2"))) void fill_avx2(uint8_t* dst, std::size_t count,
-                                               uint32_t word) noexcept {
+FS_TARGET_AVX2_FMA void fill_avx2(uint8_t* dst, std::size_t count, uint32_t word) noexcept {
     const __m256i lanes = _mm256_set1_epi32(static_cast<int>(word));
     std::size_t i = 0;
     for (; i + 8 <= count; i += 8)
@@ -36,20 +35,25 @@ __attribute__((target("avx2"))) void fill_avx2(uint8_t* dst, std::size_t count,
     fill_tail(dst + 4 * i, count - i, word);
 }
 
-using fill_fn = void (*)(uint8_t*, std::size_t, uint32_t) noexcept;
-
-fill_fn best_fill() noexcept { return cpu_has_avx2 ? fill_avx2 : fill_sse2; }
 #endif
 
 }  // namespace
 
-void fill_words(uint8_t* dst, std::size_t count, uint32_t word) noexcept {
-#if FS_FILL_WORDS_X86
-    static const fill_fn fill = best_fill();  // chosen once, on the first call
-    fill(dst, count, word);
+void simd::baseline::fill_words(uint8_t* dst, std::size_t count, uint32_t word) noexcept {
+#if FS_HAVE_AVX2_FMA_PATH
+    fill_sse2(dst, count, word);
 #else
     fill_tail(dst, count, word);
 #endif
+}
+#if FS_HAVE_AVX2_FMA_PATH
+void simd::avx2_fma::fill_words(uint8_t* dst, std::size_t count, uint32_t word) noexcept {
+    fill_avx2(dst, count, word);
+}
+#endif
+
+void fill_words(uint8_t* dst, std::size_t count, uint32_t word) noexcept {
+    simd::chosen.fill_words(dst, count, word);
 }
 
 }  // namespace fs

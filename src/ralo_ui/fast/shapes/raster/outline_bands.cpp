@@ -5,6 +5,7 @@
 #include "fill_words.hpp"
 #include "numeric.hpp"
 #include "simd/cpu_features.hpp"
+#include "simd/dispatch.hpp"
 #include "simd/lanes8.hpp"
 
 #include <algorithm>
@@ -32,8 +33,8 @@ void store_run(uint8_t* p, std::ptrdiff_t step, int64_t n, uint8_t v) noexcept {
 void prefetch_rows(const target& t, int64_t x0, int64_t x1, int64_t y0, int64_t y1) noexcept {
     for (int64_t y = y0; y < y1; ++y) {
         for (int64_t x : {x0, x1 - 1}) {
-            prefetch(t.pl.color_at(x, y));
-            prefetch(t.pl.alpha_at(x, y));
+            simd::prefetch(t.pl.color_at(x, y));
+            simd::prefetch(t.pl.alpha_at(x, y));
         }
     }
 }
@@ -191,14 +192,8 @@ FS_TARGET_AVX2_FMA void corner_avx2(const target& t, const stroke& s, const pain
 
 #endif
 
-void corner(const target& t, const stroke& s, const paint& c, int64_t x0, int64_t y0, int64_t n) noexcept {
-#if FS_HAVE_AVX2_FMA_PATH
-    if (cpu_has_avx2_fma) return corner_avx2(t, s, c, x0, y0, n);
-#endif
-    corner_generic(t, s, c, x0, y0, n);
-}
-
 }  // namespace
+
 
 params derive(int32_t w, int32_t h, int32_t radius, float width, int32_t alpha_base,
               const uint8_t rgb[3]) noexcept {
@@ -271,6 +266,7 @@ void draw_corners(const target& t, const params& p) noexcept {
     }
     const stroke& s = p.s;
     const paint& c = p.colour;
+    const auto corner = simd::chosen.outline_corner;
     corner(t, s, c, 0, 0, box);              // top-left
     corner(t, s, c, W - box, 0, box);        // top-right
     corner(t, s, c, 0, H - box, box);        // bottom-left
@@ -278,3 +274,18 @@ void draw_corners(const target& t, const params& p) noexcept {
 }
 
 }  // namespace fs::outlined
+
+namespace fs::simd {
+
+void baseline::outline_corner(const outlined::target& t, const outlined::stroke& s, const outlined::paint& c,
+                              int64_t x0, int64_t y0, int64_t n) noexcept {
+    outlined::corner_generic(t, s, c, x0, y0, n);
+}
+#if FS_HAVE_AVX2_FMA_PATH
+void avx2_fma::outline_corner(const outlined::target& t, const outlined::stroke& s, const outlined::paint& c,
+                              int64_t x0, int64_t y0, int64_t n) noexcept {
+    outlined::corner_avx2(t, s, c, x0, y0, n);
+}
+#endif
+
+}  // namespace fs::simd

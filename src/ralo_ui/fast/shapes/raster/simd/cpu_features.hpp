@@ -1,4 +1,4 @@
-// What the pixel kernels may ask of the processor: instruction sets (decided once at load) and prefetches.
+// What the pixel kernels may ask of the processor: the one target attribute, the one detection, prefetches.
 #pragma once
 
 // On x86-64 the kernels are compiled twice: once for the baseline instruction set,
@@ -6,7 +6,8 @@
 // and once for AVX2 with FMA, marked FS_TARGET_AVX2_FMA, where it is the fused
 // instruction.  Both give the same bytes: every operation they use is correctly
 // rounded in single precision, and the build keeps the compiler from contracting
-// anything else into a fused multiply-add in either.
+// anything else into a fused multiply-add in either.  Which one runs is decided
+// once, at load, by the dispatch table (dispatch.hpp).
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
 #define FS_HAVE_AVX2_FMA_PATH 1
 #define FS_TARGET_AVX2_FMA [[gnu::target("avx2,fma")]]
@@ -14,10 +15,10 @@
 #define FS_HAVE_AVX2_FMA_PATH 0
 #endif
 
-namespace fs {
+namespace fs::simd {
 
 #if FS_HAVE_AVX2_FMA_PATH
-namespace detail {
+// True when the processor and the operating system support AVX2 and FMA.
 inline bool detect_avx2_fma() noexcept {
     // The library may be loaded before the compiler runtime's own detection has
     // run; asking again is harmless.  The checks include the operating system's
@@ -25,19 +26,6 @@ inline bool detect_avx2_fma() noexcept {
     __builtin_cpu_init();
     return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
 }
-}  // namespace detail
-
-#endif
-
-// Set while the library is loaded, before any call: no check on the pixel path.
-// A build with FS_BASELINE_KERNELS (CMake: RALO_UI_BASELINE_KERNELS=ON) runs the
-// baseline kernels on every processor, so that they can be tested where AVX2 exists.
-#if FS_HAVE_AVX2_FMA_PATH && !defined(FS_BASELINE_KERNELS)
-inline const bool cpu_has_avx2_fma = detail::detect_avx2_fma();
-inline const bool cpu_has_avx2 = (__builtin_cpu_init(), __builtin_cpu_supports("avx2"));
-#else
-inline constexpr bool cpu_has_avx2_fma = false;
-inline constexpr bool cpu_has_avx2 = false;
 #endif
 
 // Asks for the cache line holding `p` ahead of its use.  A hint only: nothing is read,
@@ -50,4 +38,4 @@ inline void prefetch(const void* p) noexcept {
 #endif
 }
 
-}  // namespace fs
+}  // namespace fs::simd
