@@ -23,7 +23,7 @@ PyObject* filled_surface(PyObject* size, PyObject* radii_input, PyObject* color)
     if (!colour_alpha(color, alpha_base)) return nullptr;
     if (alpha_base == 0) {
         // Fully transparent whatever the colour: transparent black, no pixel work.
-        if (!fill(surf.get(), k.transparent)) return nullptr;
+        if (!fill(surf.get(), st.transparent)) return nullptr;
         return surf.release();
     }
     // Every pixel now has the colour and its alpha; only corner alphas change below.

@@ -10,9 +10,6 @@ namespace {
 
 using enum param_kind;
 
-PyObject* cached_filled_name = nullptr;    // "_get_cached_rounded_rect_surface"
-PyObject* cached_outlined_name = nullptr;  // "_get_cached_outlined_rounded_rect_sdf"
-
 // ---- rasterisers ----------------------------------------------------------------------------
 
 PyObject* outlined_body(const call_args& a) noexcept { return outlined_surface(a.obj[0], a.i32[1], a.f32[2], a.obj[3]); }
@@ -53,11 +50,11 @@ PyObject* create_filled_body(const call_args& a) noexcept {
         radii = as_tuple.get();
     }
     PyObject* args[] = {a.obj[0], radii, a.obj[2]};
-    return call_global(cached_filled_name, args, 3);
+    return call_global(st.cached_filled, args, 3);
 }
 
 PyObject* create_outlined_body(const call_args& a) noexcept {
-    return call_global(cached_outlined_name, a.obj, 4);
+    return call_global(st.cached_outlined, a.obj, 4);
 }
 
 }  // namespace
@@ -96,12 +93,5 @@ const function_spec create_outlined_rounded_rect_sdf = {
     "create_outlined_rounded_rect_sdf",
     {{"size", any}, {"radius", any}, {"width", any}, {"color", any}},
     4, 4, create_outlined_body, 8};
-
-bool init_names() noexcept {
-    if (cached_filled_name == nullptr) cached_filled_name = PyUnicode_InternFromString(get_cached_rounded_rect_surface.name);
-    if (cached_outlined_name == nullptr)
-        cached_outlined_name = PyUnicode_InternFromString(get_cached_outlined_rounded_rect_sdf.name);
-    return cached_filled_name != nullptr && cached_outlined_name != nullptr;
-}
 
 }  // namespace fs::functions

@@ -3,6 +3,7 @@
 
 #include "convert.hpp"
 #include "ref.hpp"
+#include "state.hpp"
 
 #include <frameobject.h>
 
@@ -277,10 +278,7 @@ PyObject* make_code(const function_spec& s, PyObject* const* names) noexcept {
 
 }  // namespace
 
-PyTypeObject* function_type = nullptr;
-
-bool init_function_type() noexcept {
-    if (function_type != nullptr) return true;
+PyTypeObject* make_function_type() noexcept {
     static PyMemberDef members[] = {
         {"__module__", Py_T_OBJECT_EX, offsetof(function_object, module), 0, nullptr},
         {"__globals__", Py_T_OBJECT_EX, offsetof(function_object, globals), Py_READONLY, nullptr},
@@ -309,12 +307,11 @@ bool init_function_type() noexcept {
                  Py_TPFLAGS_IMMUTABLETYPE | Py_TPFLAGS_DISALLOW_INSTANTIATION,
         .slots = slots,
     };
-    function_type = reinterpret_cast<PyTypeObject*>(PyType_FromSpec(&spec));
-    return function_type != nullptr;
+    return reinterpret_cast<PyTypeObject*>(PyType_FromSpec(&spec));
 }
 
 PyObject* make_function(const function_spec& spec, PyObject* globals, PyObject* defaults) noexcept {
-    ref self = ref::steal(reinterpret_cast<PyObject*>(PyObject_GC_New(function_object, function_type)));
+    ref self = ref::steal(reinterpret_cast<PyObject*>(PyObject_GC_New(function_object, st.function_type)));
     if (!self) return nullptr;
     function_object* f = as_function(self.get());
     std::memset(reinterpret_cast<char*>(f) + sizeof(PyObject), 0, sizeof(function_object) - sizeof(PyObject));
@@ -369,10 +366,7 @@ void add_traceback(const char* dotted_name, int line) noexcept {
 void add_traceback(const function_spec& spec) noexcept {
     PyObject* raised = PyErr_GetRaisedException();
     if (raised == nullptr) return;
-    // One code object per function, made at its first failure and kept for the
-    // process: failures are ordinary in callers' code and should not rebuild it.
-    static PyObject* codes[16] = {};
-    PyObject*& code = codes[static_cast<unsigned>(spec.line) % 16];
+    PyObject*& code = st.traceback_codes[static_cast<unsigned>(spec.line) % traceback_slots];
     if (code == nullptr) {
         char dotted[160];
         std::snprintf(dotted, sizeof dotted, "%s.%s", module_name, spec.name);

@@ -42,9 +42,8 @@ struct function_spec {
     int line;  // line number of its traceback entries; unique per function, 1 to 15
 };
 
-// The function type, made once by init_function_type().
-extern PyTypeObject* function_type;
-bool init_function_type() noexcept;
+// A new function type (the state keeps the one the module uses).
+PyTypeObject* make_function_type() noexcept;
 
 // A new function object for `spec`, with the module namespace as its globals
 // and `defaults` (may be nullptr) as its defaults tuple.

@@ -14,7 +14,4 @@ extern const function_spec create_rounded_rect_surface;
 extern const function_spec get_cached_outlined_rounded_rect_sdf;     // _get_cached_outlined_rounded_rect_sdf
 extern const function_spec create_outlined_rounded_rect_sdf;
 
-// Interned names the front ends look up in the namespace; made at initialisation.
-bool init_names() noexcept;
-
 }  // namespace fs::functions

@@ -2,32 +2,11 @@
 #pragma once
 
 #include "ref.hpp"
+#include "state.hpp"
 
 #include <cstdint>
 
 namespace fs {
-
-// Interned names and constants, made once while the module initialises.
-struct constants {
-    PyObject* md;
-    PyObject* pygame;
-    PyObject* Surface;
-    PyObject* SRCALPHA;
-    PyObject* surfarray;
-    PyObject* pixels3d;
-    PyObject* pixels_alpha;
-    PyObject* fill;
-    PyObject* get_width;
-    PyObject* get_height;
-    PyObject* transparent;  // the tuple (0, 0, 0, 0)
-    PyObject* builtins;     // the builtins module's namespace
-};
-extern constants k;
-
-// The module namespace (borrowed; lives for the rest of the process once set).
-extern PyObject* module_dict;
-
-bool init_constants() noexcept;
 
 // A global of the module by name: the namespace, then the builtins; otherwise
 // NameError "name '%U' is not defined".

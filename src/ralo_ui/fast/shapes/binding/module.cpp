@@ -4,15 +4,12 @@
 #include "host.hpp"
 #include "numpy_abi.hpp"
 #include "ref.hpp"
+#include "state.hpp"
 
 #include <cstdint>
 
 namespace fs {
 namespace {
-
-// Process-wide: the one module object, and the interpreter that first created it.
-PyObject* the_module = nullptr;
-int64_t owner_interpreter = -1;
 
 constexpr int built_major = PY_MAJOR_VERSION;
 constexpr int built_minor = PY_MINOR_VERSION;
@@ -32,15 +29,15 @@ bool copy_spec_attr(PyObject* spec, PyObject* module, const char* from, const ch
 PyObject* create(PyObject* spec, PyModuleDef*) noexcept {
     int64_t id = PyInterpreterState_GetID(PyInterpreterState_Get());
     if (id == -1) return nullptr;
-    if (owner_interpreter == -1) {
-        owner_interpreter = id;
-    } else if (owner_interpreter != id) {
+    if (st.owner_interpreter == -1) {
+        st.owner_interpreter = id;
+    } else if (st.owner_interpreter != id) {
         PyErr_SetString(PyExc_ImportError,
                         "Interpreter change detected - this module can only be loaded into one interpreter per "
                         "process.");
         return nullptr;
     }
-    if (the_module != nullptr) return Py_NewRef(the_module);
+    if (st.module != nullptr) return Py_NewRef(st.module);
 
     ref name = ref::steal(PyObject_GetAttrString(spec, "name"));
     if (!name) return nullptr;
@@ -159,13 +156,13 @@ bool exec_checked_steps(PyObject* module, PyObject* dict) noexcept {
 }
 
 int exec(PyObject* module) noexcept {
-    if (the_module != nullptr) {
-        if (the_module == module) return 0;
+    if (st.module != nullptr) {
+        if (st.module == module) return 0;
         PyErr_SetString(PyExc_RuntimeError,
                         "Module 'fast_shapes' has already been imported. Re-initialisation is not supported.");
         return -1;
     }
-    the_module = Py_NewRef(module);
+    st.module = Py_NewRef(module);
 #ifdef Py_GIL_DISABLED
     PyUnstable_Module_SetGIL(module, Py_MOD_GIL_USED);
 #endif
@@ -174,15 +171,14 @@ int exec(PyObject* module) noexcept {
     bool ok = false;
     if (ref builtins = ref::steal(PyImport_ImportModule("builtins"));
         builtins && PyDict_SetItemString(dict, "__builtins__", builtins.get()) == 0 && warn_on_other_python() &&
-        init_constants() && functions::init_names() && init_function_type()) {
-        module_dict = dict;
+        init_state()) {
+        st.dict = dict;
         traced = true;
         ok = exec_checked_steps(module, dict);
     }
     if (ok) return 0;
 
-    module_dict = nullptr;
-    Py_CLEAR(the_module);
+    clear_state();
     if (!PyErr_Occurred()) PyErr_SetString(PyExc_ImportError, "init ralo_ui.fast.shapes.fast_shapes");
     if (traced) add_traceback("init ralo_ui.fast.shapes.fast_shapes", 1);
     return -1;

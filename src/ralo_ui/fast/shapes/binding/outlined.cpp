@@ -33,7 +33,7 @@ PyObject* outlined_surface(PyObject* size, int32_t radius, float width, PyObject
     if (!size_item(size, 0, w) || !size_item(size, 1, h)) return nullptr;
 
     ref surf = new_surface(w, h);
-    if (!surf || !fill(surf.get(), k.transparent)) return nullptr;
+    if (!surf || !fill(surf.get(), st.transparent)) return nullptr;
     surface_views views;
     if (!views.acquire(surf.get()) || !views.fits(w, h)) return nullptr;
 

@@ -68,7 +68,7 @@ bool check_format(const char* format) noexcept {
 
 bool pixel_view::acquire(PyObject* surf, PyObject* method, int rank) noexcept {
     ref surfarray;
-    if (ref pg = pygame()) surfarray = ref::steal(PyObject_GetAttr(pg.get(), k.surfarray));
+    if (ref pg = pygame()) surfarray = ref::steal(PyObject_GetAttr(pg.get(), st.surfarray));
     if (!surfarray) return false;
     PyObject* args[] = {surfarray.get(), surf};
     ref array = ref::steal(PyObject_VectorcallMethod(method, args, 2 | PY_VECTORCALL_ARGUMENTS_OFFSET, nullptr));
@@ -138,7 +138,7 @@ void pixel_view::release() noexcept {
 }
 
 bool surface_views::acquire(PyObject* surf) noexcept {
-    return color.acquire(surf, k.pixels3d, 3) && alpha.acquire(surf, k.pixels_alpha, 2);
+    return color.acquire(surf, st.pixels3d, 3) && alpha.acquire(surf, st.pixels_alpha, 2);
 }
 
 bool surface_views::fits(int32_t width, int32_t height) const noexcept {

@@ -42,7 +42,7 @@ PyObject* round_in_place(PyObject* surf, PyObject* radii_input, PyObject* color)
             Py_RETURN_NONE;
         }
         if (alpha_base == 0) {
-            if (!fill(surf, k.transparent)) return nullptr;
+            if (!fill(surf, st.transparent)) return nullptr;
             Py_RETURN_NONE;
         }
         if (!fill(surf, color)) return nullptr;
