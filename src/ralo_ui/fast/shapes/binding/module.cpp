@@ -118,41 +118,99 @@ ref cached(const function_spec& spec, PyObject* dict) noexcept {
     return ref::steal(PyObject_CallOneArg(decorator.get(), function.get()));
 }
 
-bool run_statements(PyObject* dict) noexcept {
-    using namespace functions;
+// What the namespace bindings are made from: the namespace and the one defaults tuple (None,).
+struct namespace_context {
+    PyObject* dict;
+    PyObject* defaults;
+};
+
+ref registry_value(const namespace_context& c, const function_spec*) noexcept { return import_registry(c.dict); }
+ref numpy_value(const namespace_context& c, const function_spec*) noexcept {
+    return ref::steal(PyImport_ImportModuleLevel("numpy", c.dict, nullptr, nullptr, 0));
+}
+ref lru_cache_value(const namespace_context& c, const function_spec*) noexcept { return import_lru_cache(c.dict); }
+ref function_value(const namespace_context& c, const function_spec* spec) noexcept {
+    return ref::steal(make_function(*spec, c.dict, nullptr));
+}
+ref defaulted_function_value(const namespace_context& c, const function_spec* spec) noexcept {
+    return ref::steal(make_function(*spec, c.dict, c.defaults));
+}
+ref cached_value(const namespace_context& c, const function_spec* spec) noexcept { return cached(*spec, c.dict); }
+ref dict_value(const namespace_context&, const function_spec*) noexcept { return ref::steal(PyDict_New()); }
+
+// One statement of the module's body: a name and how its value is made.
+struct binding {
+    const char* name;  // nullptr: the function's own name
+    ref (*make)(const namespace_context&, const function_spec*) noexcept;
+    const function_spec* spec;
+};
+
+// The module's namespace, bound in this order.
+const binding bindings[] = {
+    {"md", registry_value, nullptr},
+    {"np", numpy_value, nullptr},
+    {"lru_cache", lru_cache_value, nullptr},
+    {nullptr, function_value, &functions::create_outlined_rounded_rect_sdf_raster},
+    {nullptr, function_value, &functions::create_rounded_rect_surface_optimized},
+    {nullptr, defaulted_function_value, &functions::transform_into_outlined_rounded_rect},
+    {nullptr, defaulted_function_value, &functions::transform_into_rounded_rect},
+    {nullptr, cached_value, &functions::get_cached_rounded_rect_surface},
+    {nullptr, function_value, &functions::create_rounded_rect_surface},
+    {nullptr, cached_value, &functions::get_cached_outlined_rounded_rect_sdf},
+    {nullptr, function_value, &functions::create_outlined_rounded_rect_sdf},
+    {"__test__", dict_value, nullptr},
+};
+
+bool bind_namespace(PyObject* dict) noexcept {
     ref defaults = ref::steal(PyTuple_Pack(1, Py_None));
     if (!defaults) return false;
-    return bind(dict, "md", import_registry(dict)) &&
-           bind(dict, "np", ref::steal(PyImport_ImportModuleLevel("numpy", dict, nullptr, nullptr, 0))) &&
-           bind(dict, "lru_cache", import_lru_cache(dict)) &&
-           bind(dict, create_outlined_rounded_rect_sdf_raster.name,
-                ref::steal(make_function(create_outlined_rounded_rect_sdf_raster, dict, nullptr))) &&
-           bind(dict, create_rounded_rect_surface_optimized.name,
-                ref::steal(make_function(create_rounded_rect_surface_optimized, dict, nullptr))) &&
-           bind(dict, transform_into_outlined_rounded_rect.name,
-                ref::steal(make_function(transform_into_outlined_rounded_rect, dict, defaults.get()))) &&
-           bind(dict, transform_into_rounded_rect.name,
-                ref::steal(make_function(transform_into_rounded_rect, dict, defaults.get()))) &&
-           bind(dict, get_cached_rounded_rect_surface.name, cached(get_cached_rounded_rect_surface, dict)) &&
-           bind(dict, create_rounded_rect_surface.name,
-                ref::steal(make_function(create_rounded_rect_surface, dict, nullptr))) &&
-           bind(dict, get_cached_outlined_rounded_rect_sdf.name, cached(get_cached_outlined_rounded_rect_sdf, dict)) &&
-           bind(dict, create_outlined_rounded_rect_sdf.name,
-                ref::steal(make_function(create_outlined_rounded_rect_sdf, dict, nullptr))) &&
-           bind(dict, "__test__", ref::steal(PyDict_New()));
+    const namespace_context context{dict, defaults.get()};
+    for (const binding& b : bindings) {
+        const char* name = b.name != nullptr ? b.name : b.spec->name;
+        if (!bind(dict, name, b.make(context, b.spec))) return false;
+    }
+    return true;
 }
 
-// Items from the numpy check on get an "init" traceback entry.
-bool exec_checked_steps(PyObject* module, PyObject* dict) noexcept {
-    if (!check_numpy_c_api()) return false;
+// The module in sys.modules under its full name, unless something is there already.
+bool register_module(PyObject* module) noexcept {
     PyObject* present = nullptr;
     if (PyDict_GetItemStringRef(PyImport_GetModuleDict(), module_name, &present) < 0) return false;
     if (present != nullptr) {
         Py_DECREF(present);
-    } else if (PyDict_SetItemString(PyImport_GetModuleDict(), module_name, module) < 0) {
-        return false;
+        return true;
     }
-    return check_numpy_types() && run_statements(dict);
+    return PyDict_SetItemString(PyImport_GetModuleDict(), module_name, module) == 0;
+}
+
+bool set_builtins(PyObject* dict) noexcept {
+    ref builtins = ref::steal(PyImport_ImportModule("builtins"));
+    return builtins && PyDict_SetItemString(dict, "__builtins__", builtins.get()) == 0;
+}
+
+// The steps before the namespace is used; their failures get no traceback entry.
+bool prepare(PyObject* dict) noexcept {
+    if (!set_builtins(dict)) return false;
+    if (!warn_on_other_python()) return false;
+    if (!init_state()) return false;
+    return true;
+}
+
+// The module's own statements; their failures get an "init" traceback entry.
+bool run_body(PyObject* module, PyObject* dict) noexcept {
+    if (!check_numpy_c_api()) return false;
+    if (!register_module(module)) return false;
+    if (!check_numpy_types()) return false;
+    if (!bind_namespace(dict)) return false;
+    return true;
+}
+
+// Undoes a failed exec and reports it; `traced`: the failure came from the module's body.
+int failed(bool traced) noexcept {
+    clear_state();
+    if (!PyErr_Occurred()) PyErr_SetString(PyExc_ImportError, "init ralo_ui.fast.shapes.fast_shapes");
+    if (traced) add_traceback("init ralo_ui.fast.shapes.fast_shapes", 1);
+    return -1;
 }
 
 int exec(PyObject* module) noexcept {
@@ -167,21 +225,10 @@ int exec(PyObject* module) noexcept {
     PyUnstable_Module_SetGIL(module, Py_MOD_GIL_USED);
 #endif
     PyObject* dict = PyModule_GetDict(module);
-    bool traced = false;
-    bool ok = false;
-    if (ref builtins = ref::steal(PyImport_ImportModule("builtins"));
-        builtins && PyDict_SetItemString(dict, "__builtins__", builtins.get()) == 0 && warn_on_other_python() &&
-        init_state()) {
-        st.dict = dict;
-        traced = true;
-        ok = exec_checked_steps(module, dict);
-    }
-    if (ok) return 0;
-
-    clear_state();
-    if (!PyErr_Occurred()) PyErr_SetString(PyExc_ImportError, "init ralo_ui.fast.shapes.fast_shapes");
-    if (traced) add_traceback("init ralo_ui.fast.shapes.fast_shapes", 1);
-    return -1;
+    if (!prepare(dict)) return failed(false);
+    st.dict = dict;
+    if (!run_body(module, dict)) return failed(true);
+    return 0;
 }
 
 PyModuleDef_Slot slots[] = {
