@@ -42,6 +42,26 @@ struct function_spec {
     int line;  // line number of its traceback entries; unique per function, 1 to 15
 };
 
+// A body's access to argument I of a call bound by spec S, checked against the spec when
+// the body is compiled: obj for any parameter, i32 and f32 only for int32 and float32 ones.
+template <const function_spec& S, int I>
+PyObject* obj(const call_args& a) noexcept {
+    static_assert(0 <= I && I < S.param_count, "no such parameter");
+    return a.obj[I];
+}
+template <const function_spec& S, int I>
+int32_t i32(const call_args& a) noexcept {
+    static_assert(0 <= I && I < S.param_count && S.params[I].kind == param_kind::int32,
+                  "not an int32 parameter");
+    return a.i32[I];
+}
+template <const function_spec& S, int I>
+float f32(const call_args& a) noexcept {
+    static_assert(0 <= I && I < S.param_count && S.params[I].kind == param_kind::float32,
+                  "not a float32 parameter");
+    return a.f32[I];
+}
+
 // A new function type (the state keeps the one the module uses).
 PyTypeObject* make_function_type() noexcept;
 
