@@ -3,6 +3,7 @@
 
 #include <Python.h>
 
+#include "raster/corner_kernel.hpp"
 #include "raster/numeric.hpp"
 
 #include <cstdint>
@@ -38,12 +39,9 @@ bool colour_alpha(PyObject* color, int32_t& alpha) noexcept;
 // color[0], color[1], color[2] as unsigned 8-bit values, in that order.
 bool colour_rgb(PyObject* color, uint8_t rgb[3]) noexcept;
 
-// The four corner radii, clockwise from the top-left, as read from `radii_input`:
-// one number for all four, a length-4 sequence of numbers, anything else with
-// a length for four zeros.  No clamping here; each rasteriser bounds them itself.
-struct corner_radii {
-    float top_left, top_right, bottom_right, bottom_left;
-};
+// The four corner radii as read from `radii_input`: one number for all four, a
+// length-4 sequence of numbers, anything else with a length for four zeros.  No
+// clamping here; each rasteriser bounds them itself.
 bool read_radii(PyObject* radii_input, corner_radii& out) noexcept;
 
 }  // namespace fs

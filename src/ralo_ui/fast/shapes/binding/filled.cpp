@@ -32,26 +32,7 @@ PyObject* filled_surface(PyObject* size, PyObject* radii_input, PyObject* color)
     surface_views views;
     if (!views.acquire(surf.get()) || !views.fits(width, height)) return nullptr;
 
-    // No radius may exceed half the smaller side.  Formed in double from the
-    // integers and rounded once; `min_dim < r` keeps a NaN radius NaN, and the
-    // corner loop skips it.
-    const float min_dim = narrow((width < height ? width : height) / 2.0);
-    for (float* r : {&radii.top_left, &radii.top_right, &radii.bottom_right, &radii.bottom_left}) {
-        if (min_dim < *r) *r = min_dim;
-    }
-    // The rectangle's edges lie on the outer edges of the border pixels: half
-    // extents width / 2 and height / 2 about the pixel-centre midpoint.  Each is
-    // formed in double from the integers and rounded once to single precision.
-    const corner_geometry geometry{
-        .top_left = radii.top_left,
-        .top_right = radii.top_right,
-        .bottom_left = radii.bottom_left,
-        .bottom_right = radii.bottom_right,
-        .center_x = narrow((static_cast<double>(width) - 1.0) / 2.0),
-        .center_y = narrow((static_cast<double>(height) - 1.0) / 2.0),
-        .half_w = narrow(width / 2.0),
-        .half_h = narrow(height / 2.0),
-    };
+    const corner_geometry geometry = filled_geometry(width, height, radii);
     const planes plane = views.as_planes(width, height);
     // Edge pixels get coverage times the colour's alpha; int32 -> float rounds to nearest.
     const float alpha = static_cast<float>(alpha_base);

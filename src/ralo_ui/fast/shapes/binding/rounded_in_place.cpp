@@ -15,29 +15,19 @@ PyObject* round_in_place(PyObject* surf, PyObject* radii_input, PyObject* color)
     corner_radii radii;
     if (!read_radii(radii_input, radii)) return nullptr;
 
-    // Radii lie between 0 and half the smaller side.  Each half is formed in
-    // double from the integer and rounded once; NaN fails both comparisons,
-    // stays NaN and is skipped like 0.
-    const float max_radius_w = narrow(width / 2.0);
-    const float max_radius_h = narrow(height / 2.0);
-    const float max_radius = max_radius_h < max_radius_w ? max_radius_h : max_radius_w;
-    bool any_corner = false;
-    for (float* r : {&radii.top_left, &radii.top_right, &radii.bottom_right, &radii.bottom_left}) {
-        if (*r < 0.0f) *r = 0.0f;
-        if (max_radius < *r) *r = max_radius;
-        any_corner = any_corner || *r > 0.0f;
-    }
+    radii = bounded_in_place(width, height, radii);
+    const bool cuts = any_corner(radii);
 
     const bool has_color = color != nullptr && color != Py_None;
     int32_t alpha_base = 0;
     if (!has_color) {
-        if (!any_corner) Py_RETURN_NONE;  // nothing to cut: the surface is not even locked
+        if (!cuts) Py_RETURN_NONE;  // nothing to cut: the surface is not even locked
     } else {
         // The colour is checked whole before anything is filled; its red, green
         // and blue reach the pixels only through fill().
         uint8_t rgb[3];
         if (!colour_alpha(color, alpha_base) || !colour_rgb(color, rgb)) return nullptr;
-        if (!any_corner) {
+        if (!cuts) {
             if (!fill(surf, color)) return nullptr;
             Py_RETURN_NONE;
         }
@@ -53,21 +43,7 @@ PyObject* round_in_place(PyObject* surf, PyObject* radii_input, PyObject* color)
     surface_views views;
     if (!views.acquire(surf) || !views.fits(width, height)) return nullptr;
 
-    // The rectangle's edges pass through the centres of the border pixels: the
-    // half extents equal the centre, (width - 1) / 2 and (height - 1) / 2, each
-    // formed in double from the integer and rounded once to single precision.
-    const float center_x = narrow((static_cast<double>(width) - 1.0) / 2.0);
-    const float center_y = narrow((static_cast<double>(height) - 1.0) / 2.0);
-    const corner_geometry geometry{
-        .top_left = radii.top_left,
-        .top_right = radii.top_right,
-        .bottom_left = radii.bottom_left,
-        .bottom_right = radii.bottom_right,
-        .center_x = center_x,
-        .center_y = center_y,
-        .half_w = center_x,
-        .half_h = center_y,
-    };
+    const corner_geometry geometry = in_place_geometry(width, height, radii);
     const planes plane = views.as_planes(width, height);
     {
         detached nogil;
