@@ -1,0 +1,22 @@
+// The in-place outline: its parameters from the call's values, and the drawing over a surface.
+#pragma once
+
+#include "corner_kernel.hpp"
+#include "outline_pixel.hpp"
+#include "planes.hpp"
+
+#include <cstdint>
+
+namespace fs::outline {
+
+// The parameters for a w x h surface: corner radii, stroke width, the colour's red, green,
+// blue and unclamped alpha, and the background's four bytes (three-item backgrounds have
+// alpha 255; no background is all zeros).  Pure.
+params derive(int32_t w, int32_t h, const corner_radii& radii, float stroke_width, int32_t alpha_base,
+              const uint8_t rgb[3], const uint8_t background[4]) noexcept;
+
+// Draws over every pixel of the planes (at least one): by runs where the layout and the
+// values allow, pixel by pixel otherwise; both give the same bytes.  Runs detached.
+void draw(const params& p, bool with_background, const planes& pl) noexcept;
+
+}  // namespace fs::outline
