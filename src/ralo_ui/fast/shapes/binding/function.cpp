@@ -70,34 +70,26 @@ int param_index(const function_object* f, PyObject* key) noexcept {
     }
 }
 
-// Fills `out` with borrowed references to the arguments in parameter order.
-bool bind(const function_object* f, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames,
-          PyObject** out) noexcept {
+// The keyword argument for parameter i: by identity first, then by equal strings.
+PyObject* keyword_value(const function_object* f, PyObject* kwnames, PyObject* const* kwvalues,
+                        Py_ssize_t i) noexcept {
+    const Py_ssize_t nkw = PyTuple_GET_SIZE(kwnames);
+    for (Py_ssize_t k = 0; k < nkw; ++k)
+        if (PyTuple_GET_ITEM(kwnames, k) == f->param_names[i]) return kwvalues[k];
+    for (Py_ssize_t k = 0; k < nkw; ++k) {
+        PyObject* key = PyTuple_GET_ITEM(kwnames, k);
+        if (PyUnicode_Check(key) && PyUnicode_Equal(key, f->param_names[i]) == 1) return kwvalues[k];
+    }
+    return nullptr;
+}
+
+// Fills the parameters after the positional ones from the keywords, None for missing optional ones.
+bool bind_keywords(const function_object* f, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames,
+                   PyObject** out) noexcept {
     const function_spec& s = *f->spec;
-    if (nargs > s.param_count) {
-        wrong_count(s, nargs);
-        return false;
-    }
-    for (Py_ssize_t i = 0; i < nargs; ++i) out[i] = args[i];
-    Py_ssize_t nkw = kwnames != nullptr ? PyTuple_GET_SIZE(kwnames) : 0;
-    if (nkw == 0) {
-        if (nargs < s.required) {
-            wrong_count(s, nargs);
-            return false;
-        }
-        for (Py_ssize_t i = nargs; i < s.param_count; ++i) out[i] = Py_None;
-        return true;
-    }
-    PyObject* const* kwvalues = args + nargs;
-    Py_ssize_t unused = nkw;
+    Py_ssize_t unused = PyTuple_GET_SIZE(kwnames);
     for (Py_ssize_t i = nargs; i < s.param_count; ++i) {
-        out[i] = nullptr;
-        for (Py_ssize_t k = 0; k < nkw && out[i] == nullptr; ++k)
-            if (PyTuple_GET_ITEM(kwnames, k) == f->param_names[i]) out[i] = kwvalues[k];
-        for (Py_ssize_t k = 0; k < nkw && out[i] == nullptr; ++k) {
-            PyObject* key = PyTuple_GET_ITEM(kwnames, k);
-            if (PyUnicode_Check(key) && PyUnicode_Equal(key, f->param_names[i]) == 1) out[i] = kwvalues[k];
-        }
+        out[i] = keyword_value(f, kwnames, args + nargs, i);
         if (out[i] != nullptr) {
             --unused;
         } else if (i < s.required) {
@@ -111,6 +103,24 @@ bool bind(const function_object* f, PyObject* const* args, Py_ssize_t nargs, PyO
         bad_keyword(f, kwnames, nargs);
         return false;
     }
+    return true;
+}
+
+// Fills `out` with borrowed references to the arguments in parameter order.
+bool bind(const function_object* f, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames,
+          PyObject** out) noexcept {
+    const function_spec& s = *f->spec;
+    if (nargs > s.param_count) {
+        wrong_count(s, nargs);
+        return false;
+    }
+    for (Py_ssize_t i = 0; i < nargs; ++i) out[i] = args[i];
+    if (kwnames != nullptr && PyTuple_GET_SIZE(kwnames) != 0) return bind_keywords(f, args, nargs, kwnames, out);
+    if (nargs < s.required) {
+        wrong_count(s, nargs);
+        return false;
+    }
+    for (Py_ssize_t i = nargs; i < s.param_count; ++i) out[i] = Py_None;
     return true;
 }
 

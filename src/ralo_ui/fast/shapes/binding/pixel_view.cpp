@@ -12,56 +12,86 @@ namespace {
 constexpr int buffer_flags = PyBUF_STRIDES | PyBUF_FORMAT | PyBUF_WRITABLE;
 
 // How a format character that is not an unsigned byte is named in the mismatch message.
+struct format_name {
+    char code;
+    const char* name;
+};
+constexpr format_name format_names[] = {
+    {'b', "'signed char'"},  {'B', "'unsigned char'"},      {'h', "'short'"},
+    {'H', "'unsigned short'"}, {'i', "'int'"},              {'I', "'unsigned int'"},
+    {'l', "'long'"},         {'L', "'unsigned long'"},      {'q', "'long long'"},
+    {'Q', "'unsigned long long'"}, {'n', "'Py_ssize_t'"},   {'N', "'size_t'"},
+    {'e', "'half float'"},   {'f', "'float'"},              {'d', "'double'"},
+    {'g', "'long double'"},  {'Z', "a complex number"},     {'O', "Python object"},
+    {'T', "a struct"},       {'s', "a string"},             {'p', "a string"},
+    {'x', "a pad byte"},     {'\0', "end"},
+};
+
 const char* describe_format(char c) noexcept {
-    switch (c) {
-        case 'b': return "'signed char'";
-        case 'B': return "'unsigned char'";
-        case 'h': return "'short'";
-        case 'H': return "'unsigned short'";
-        case 'i': return "'int'";
-        case 'I': return "'unsigned int'";
-        case 'l': return "'long'";
-        case 'L': return "'unsigned long'";
-        case 'q': return "'long long'";
-        case 'Q': return "'unsigned long long'";
-        case 'n': return "'Py_ssize_t'";
-        case 'N': return "'size_t'";
-        case 'e': return "'half float'";
-        case 'f': return "'float'";
-        case 'd': return "'double'";
-        case 'g': return "'long double'";
-        case 'Z': return "a complex number";
-        case 'O': return "Python object";
-        case 'T': return "a struct";
-        case 's':
-        case 'p': return "a string";
-        case 'x': return "a pad byte";
-        case '\0': return "end";
-        default: return "unparseable format string";
-    }
+    for (const format_name& f : format_names)
+        if (f.code == c) return f.name;
+    return "unparseable format string";
 }
 
 bool is_format_char(char c) noexcept {
     return c != '\0' && std::strchr("?cbBhHiIlLqQnNefdgZOTspx:{}()0123456789", c) != nullptr;
 }
 
+bool is_byte_item(char c) noexcept { return c == 'B' || c == '?' || c == 'c'; }
+
+// The format after the native byte-order marks "@", "=", "<" and "^".
+const char* skip_byte_order(const char* f) noexcept {
+    while (*f == '@' || *f == '=' || *f == '<' || *f == '^') ++f;
+    return f;
+}
+
 // Accepts exactly one unsigned byte item ("B", "?" or "c"), optionally after
 // the byte-order marks "@", "=", "<" or "^".
 bool check_format(const char* format) noexcept {
-    const char* f = format != nullptr ? format : "B";
-    while (*f == '@' || *f == '=' || *f == '<' || *f == '^') ++f;
+    const char* f = skip_byte_order(format != nullptr ? format : "B");
     if (*f == '>' || *f == '!') {
         PyErr_SetString(PyExc_ValueError, "Big-endian buffer not supported on little-endian compiler");
         return false;
     }
-    if ((*f == 'B' || *f == '?' || *f == 'c') && f[1] == '\0') return true;
+    if (is_byte_item(*f) && f[1] == '\0') return true;
     if (*f != '\0' && !is_format_char(*f)) {
         PyErr_Format(PyExc_ValueError, "Does not understand character buffer dtype format string ('%c')", *f);
         return false;
     }
     PyErr_Format(PyExc_ValueError, "Buffer dtype mismatch, expected %s%s%s but got %s", "'uint8_t'", "", "",
-                 describe_format((*f == 'B' || *f == '?' || *f == 'c') ? f[1] : *f));
+                 describe_format(is_byte_item(*f) ? f[1] : *f));
     return false;
+}
+
+// Indirect buffers: refused unless every suboffset is negative (none is followed).
+bool check_direct(const Py_buffer& b, int rank) noexcept {
+    if (b.len <= 0 || b.suboffsets == nullptr) return true;
+    for (int d = 0; d < rank; ++d) {
+        if (b.suboffsets[d] >= 0) {
+            PyErr_Format(PyExc_ValueError, "Buffer not compatible with direct access in dimension %d.", d);
+            return false;
+        }
+    }
+    if (b.strides == nullptr) {
+        PyErr_SetString(PyExc_ValueError, "Buffer exposes suboffsets but no strides");
+        return false;
+    }
+    return true;
+}
+
+// A buffer of `rank` dimensions of directly addressed unsigned bytes, or the message why not.
+bool check_buffer(const Py_buffer& b, int rank) noexcept {
+    if (b.ndim != rank) {
+        PyErr_Format(PyExc_ValueError, "Buffer has wrong number of dimensions (expected %d, got %d)", rank, b.ndim);
+        return false;
+    }
+    if (!check_format(b.format)) return false;
+    if (b.itemsize != 1) {
+        PyErr_Format(PyExc_ValueError, "Item size of buffer (%zu byte%s) does not match size of '%s' (%zu byte%s)",
+                     static_cast<size_t>(b.itemsize), b.itemsize == 1 ? "" : "s", "uint8_t", size_t{1}, "");
+        return false;
+    }
+    return check_direct(b, rank);
 }
 
 }  // namespace
@@ -91,29 +121,7 @@ bool pixel_view::acquire_from(PyObject* array, int rank) noexcept {
             if (b != nullptr) PyBuffer_Release(b);
         }
     } g{&b};
-
-    if (b.ndim != rank) {
-        PyErr_Format(PyExc_ValueError, "Buffer has wrong number of dimensions (expected %d, got %d)", rank, b.ndim);
-        return false;
-    }
-    if (!check_format(b.format)) return false;
-    if (b.itemsize != 1) {
-        PyErr_Format(PyExc_ValueError, "Item size of buffer (%zu byte%s) does not match size of '%s' (%zu byte%s)",
-                     static_cast<size_t>(b.itemsize), b.itemsize == 1 ? "" : "s", "uint8_t", size_t{1}, "");
-        return false;
-    }
-    if (b.len > 0 && b.suboffsets != nullptr) {
-        for (int d = 0; d < rank; ++d) {
-            if (b.suboffsets[d] >= 0) {
-                PyErr_Format(PyExc_ValueError, "Buffer not compatible with direct access in dimension %d.", d);
-                return false;
-            }
-        }
-        if (b.strides == nullptr) {
-            PyErr_SetString(PyExc_ValueError, "Buffer exposes suboffsets but no strides");
-            return false;
-        }
-    }
+    if (!check_buffer(b, rank)) return false;
 
     data = static_cast<uint8_t*>(b.buf);
     Py_ssize_t next = 1;  // a buffer without strides is row-major

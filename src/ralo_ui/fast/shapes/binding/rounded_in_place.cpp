@@ -8,6 +8,23 @@
 #include "pixel_view.hpp"
 
 namespace fs {
+namespace {
+
+// What is left after the colour is checked and the surface filled.
+enum class after_fill { cut, done, failed };
+
+// Checks the colour whole before anything is filled (its red, green and blue reach the
+// pixels only through fill()), then fills: with the colour, or transparent black for an
+// alpha of 0 when corners are cut (nothing is left to cut then).
+after_fill fill_first(PyObject* surf, PyObject* color, bool cuts, int32_t& alpha_base) noexcept {
+    uint8_t rgb[3];
+    if (!colour_alpha(color, alpha_base) || !colour_rgb(color, rgb)) return after_fill::failed;
+    if (!cuts) return fill(surf, color) ? after_fill::done : after_fill::failed;
+    if (alpha_base == 0) return fill(surf, st.transparent) ? after_fill::done : after_fill::failed;
+    return fill(surf, color) ? after_fill::cut : after_fill::failed;
+}
+
+}  // namespace
 
 PyObject* round_in_place(PyObject* surf, PyObject* radii_input, PyObject* color) noexcept {
     int32_t width = 0, height = 0;
@@ -23,19 +40,9 @@ PyObject* round_in_place(PyObject* surf, PyObject* radii_input, PyObject* color)
     if (!has_color) {
         if (!cuts) Py_RETURN_NONE;  // nothing to cut: the surface is not even locked
     } else {
-        // The colour is checked whole before anything is filled; its red, green
-        // and blue reach the pixels only through fill().
-        uint8_t rgb[3];
-        if (!colour_alpha(color, alpha_base) || !colour_rgb(color, rgb)) return nullptr;
-        if (!cuts) {
-            if (!fill(surf, color)) return nullptr;
-            Py_RETURN_NONE;
-        }
-        if (alpha_base == 0) {
-            if (!fill(surf, st.transparent)) return nullptr;
-            Py_RETURN_NONE;
-        }
-        if (!fill(surf, color)) return nullptr;
+        const after_fill next = fill_first(surf, color, cuts, alpha_base);
+        if (next == after_fill::failed) return nullptr;
+        if (next == after_fill::done) Py_RETURN_NONE;
     }
 
     // `surf` is any object: the size it reported must be covered by its views
