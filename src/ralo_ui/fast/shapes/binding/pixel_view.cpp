@@ -140,6 +140,7 @@ bool pixel_view::acquire_from(PyObject* array, int rank) noexcept {
 
 void pixel_view::release() noexcept {
     if (!held_) return;
+    FS_CHECK(PyGILState_Check());  // an export is let go only while attached
     held_ = false;
     data = nullptr;
     PyBuffer_Release(&buffer_);

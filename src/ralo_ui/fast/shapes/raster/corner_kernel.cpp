@@ -1,6 +1,7 @@
 // The rounded-corner alpha loop: a scalar reference, an AVX2 + FMA version, and the choice between them.
 #include "corner_kernel.hpp"
 
+#include "checks.hpp"
 #include "numeric.hpp"
 #include "simd/cpu_features.hpp"
 #include "simd/dispatch.hpp"
@@ -38,6 +39,8 @@ bool frame_corner(const planes& plane, const corner_geometry& g, int corner, cor
     const bool right = corner == 1 || corner == 3;
     const bool bottom = corner >= 2;
     f = {right ? plane.width - n : 0, bottom ? plane.height - n : 0, n, r, r - g.half_w, r - g.half_h, r + 0.5f};
+    // The square lies inside the plane.
+    FS_CHECK(n > 0 && 2 * n <= plane.width && 2 * n <= plane.height);
     return true;
 }
 

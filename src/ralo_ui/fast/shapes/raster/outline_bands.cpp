@@ -3,6 +3,7 @@
 #include "outline_bands.hpp"
 
 #include "fill_words.hpp"
+#include "checks.hpp"
 #include "numeric.hpp"
 #include "simd/cpu_features.hpp"
 #include "simd/dispatch.hpp"
@@ -48,6 +49,7 @@ void band(const target& t, int64_t x0, int64_t x1, int64_t y0, int64_t y1, int64
     y0 = std::max<int64_t>(y0, 0);
     y1 = std::min(y1, h);
     if (x0 >= x1 || y0 >= y1) return;
+    FS_CHECK(0 <= x0 && x1 <= w && 0 <= y0 && y1 <= h);
     const int64_t n = x1 - x0;
     prefetch_rows(t, x0, x1, y0, y1);
     for (int64_t y = y0; y < y1; ++y) {
@@ -260,6 +262,8 @@ void draw_bands(const target& t, const params& p) noexcept {
 void draw_corners(const target& t, const params& p) noexcept {
     const int64_t W = p.w, H = p.h, box = p.box;
     if (box <= 0) return;
+    // The four squares stay inside the surface and apart.
+    FS_CHECK(2 * box <= W && 2 * box <= H);
     for (int64_t x0 : {int64_t{0}, W - box}) {
         prefetch_rows(t, x0, x0 + box, 0, box);
         prefetch_rows(t, x0, x0 + box, H - box, H);

@@ -1,6 +1,7 @@
 // The in-place outline's parameters and its choice between the run walker and the full loop.
 #include "outline_draw.hpp"
 
+#include "checks.hpp"
 #include "outline_runs.hpp"
 #include "outline_store.hpp"
 
@@ -74,8 +75,10 @@ params derive(int32_t w, int32_t h, const corner_radii& radii, float stroke_widt
 }
 
 void draw(const params& p, bool with_background, const planes& pl) noexcept {
+    FS_CHECK(pl.width > 0 && pl.height > 0);
     packed_surface packed;
     if (runs_apply(p, pl.width, pl.height) && packed.bind(pl)) {
+        // What the run walker requires: runs_apply and a packed surface, both just checked.
         outline_runs(p, with_background, packed, pl.width, pl.height);
     } else if (with_background) {
         outline_all<true>(p, pl);
