@@ -77,38 +77,69 @@ PyObject* create_outlined_body(const call_args& a) noexcept {
 
 // The line numbers only tell the functions' traceback entries apart.
 constexpr function_spec create_outlined_rounded_rect_sdf_raster = {
-    "_create_outlined_rounded_rect_sdf",
-    {{"size", tuple_or_none}, {"radius", int32}, {"width", float32}, {"color", tuple_or_none}},
-    4, 4, outlined_body<create_outlined_rounded_rect_sdf_raster>, 1};
+    .name = "_create_outlined_rounded_rect_sdf",
+    .params = {{"size", tuple_or_none}, {"radius", int32}, {"width", float32}, {"color", tuple_or_none}},
+    .param_count = 4,
+    .required = 4,
+    .body = outlined_body<create_outlined_rounded_rect_sdf_raster>,
+    .line = 1,
+};
 constexpr function_spec create_rounded_rect_surface_optimized = {
-    "_create_rounded_rect_surface_optimized",
-    {{"size", tuple_or_none}, {"radii_input", any}, {"color", tuple_or_none}},
-    3, 3, filled_body<create_rounded_rect_surface_optimized>, 2};
+    .name = "_create_rounded_rect_surface_optimized",
+    .params = {{"size", tuple_or_none}, {"radii_input", any}, {"color", tuple_or_none}},
+    .param_count = 3,
+    .required = 3,
+    .body = filled_body<create_rounded_rect_surface_optimized>,
+    .line = 2,
+};
 constexpr function_spec transform_into_outlined_rounded_rect = {
-    "transform_into_outlined_rounded_rect",
-    {{"surf", any}, {"radii_input", any}, {"stroke_width", float32}, {"color", tuple_or_none},
-     {"background_color", any}},
-    5, 4, outline_in_place_body<transform_into_outlined_rounded_rect>, 3};
+    .name = "transform_into_outlined_rounded_rect",
+    .params = {{"surf", any}, {"radii_input", any}, {"stroke_width", float32}, {"color", tuple_or_none}, {"background_color", any}},
+    .param_count = 5,
+    .required = 4,
+    .body = outline_in_place_body<transform_into_outlined_rounded_rect>,
+    .line = 3,
+};
 constexpr function_spec transform_into_rounded_rect = {
-    "transform_into_rounded_rect",
-    {{"surf", any}, {"radii_input", any}, {"color", any}},
-    3, 2, round_in_place_body<transform_into_rounded_rect>, 4};
+    .name = "transform_into_rounded_rect",
+    .params = {{"surf", any}, {"radii_input", any}, {"color", any}},
+    .param_count = 3,
+    .required = 2,
+    .body = round_in_place_body<transform_into_rounded_rect>,
+    .line = 4,
+};
 constexpr function_spec get_cached_rounded_rect_surface = {
-    "_get_cached_rounded_rect_surface",
-    {{"size", tuple_or_none}, {"radii", tuple_or_none}, {"color", tuple_or_none}},
-    3, 3, cached_filled_body<get_cached_rounded_rect_surface>, 5};
+    .name = "_get_cached_rounded_rect_surface",
+    .params = {{"size", tuple_or_none}, {"radii", tuple_or_none}, {"color", tuple_or_none}},
+    .param_count = 3,
+    .required = 3,
+    .body = cached_filled_body<get_cached_rounded_rect_surface>,
+    .line = 5,
+};
 constexpr function_spec create_rounded_rect_surface = {
-    "create_rounded_rect_surface",
-    {{"size", any}, {"radii_input", any}, {"color", any}},
-    3, 3, create_filled_body<create_rounded_rect_surface>, 6};
+    .name = "create_rounded_rect_surface",
+    .params = {{"size", any}, {"radii_input", any}, {"color", any}},
+    .param_count = 3,
+    .required = 3,
+    .body = create_filled_body<create_rounded_rect_surface>,
+    .line = 6,
+};
 constexpr function_spec get_cached_outlined_rounded_rect_sdf = {
-    "_get_cached_outlined_rounded_rect_sdf",
-    {{"size", tuple_or_none}, {"radius", int32}, {"width", float32}, {"color", tuple_or_none}},
-    4, 4, cached_outlined_body<get_cached_outlined_rounded_rect_sdf>, 7};
+    .name = "_get_cached_outlined_rounded_rect_sdf",
+    .params = {{"size", tuple_or_none}, {"radius", int32}, {"width", float32}, {"color", tuple_or_none}},
+    .param_count = 4,
+    .required = 4,
+    .body = cached_outlined_body<get_cached_outlined_rounded_rect_sdf>,
+    .line = 7,
+};
 constexpr function_spec create_outlined_rounded_rect_sdf = {
-    "create_outlined_rounded_rect_sdf",
-    {{"size", any}, {"radius", any}, {"width", any}, {"color", any}},
-    4, 4, create_outlined_body<create_outlined_rounded_rect_sdf>, 8};
+    .name = "create_outlined_rounded_rect_sdf",
+    .params = {{"size", any}, {"radius", any}, {"width", any}, {"color", any}},
+    .param_count = 4,
+    .required = 4,
+    .body = create_outlined_body<create_outlined_rounded_rect_sdf>,
+    .line = 8,
+};
 
 // Traceback entries keep one code object per function, found by its line number.
 constexpr const function_spec* published[] = {

@@ -6,14 +6,20 @@
 namespace fs::simd {
 
 const kernels baseline_kernels = {
-    "baseline", baseline::corners_scaled, baseline::corners_kept, baseline::outline_corner,
-    baseline::fill_words,
+    .name = "baseline",
+    .corners_scaled = baseline::corners_scaled,
+    .corners_kept = baseline::corners_kept,
+    .outline_corner = baseline::outline_corner,
+    .fill_words = baseline::fill_words,
 };
 
 #if FS_HAVE_AVX2_FMA_PATH
 const kernels avx2_fma_kernels = {
-    "avx2+fma", avx2_fma::corners_scaled, avx2_fma::corners_kept, avx2_fma::outline_corner,
-    avx2_fma::fill_words,
+    .name = "avx2+fma",
+    .corners_scaled = avx2_fma::corners_scaled,
+    .corners_kept = avx2_fma::corners_kept,
+    .outline_corner = avx2_fma::outline_corner,
+    .fill_words = avx2_fma::fill_words,
 };
 #endif
 
