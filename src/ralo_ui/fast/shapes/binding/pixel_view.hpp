@@ -70,8 +70,17 @@ struct surface_views {
     // Both views as the kernels see them: planes of width x height pixels
     // (checked by fits() first).
     planes as_planes(int32_t width, int32_t height) const noexcept {
-        return {color.data,  color.strides[0], color.strides[1], color.strides[2],
-                alpha.data,  alpha.strides[0], alpha.strides[1], width, height};
+        return {
+            .color = color.data,
+            .color_x = color.strides[0],
+            .color_y = color.strides[1],
+            .channel = color.strides[2],
+            .alpha = alpha.data,
+            .alpha_x = alpha.strides[0],
+            .alpha_y = alpha.strides[1],
+            .width = width,
+            .height = height,
+        };
     }
 };
 
