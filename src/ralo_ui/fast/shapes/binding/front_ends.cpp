@@ -94,7 +94,11 @@ constexpr function_spec create_rounded_rect_surface_optimized = {
 };
 constexpr function_spec transform_into_outlined_rounded_rect = {
     .name = "transform_into_outlined_rounded_rect",
-    .params = {{"surf", any}, {"radii_input", any}, {"stroke_width", float32}, {"color", tuple_or_none}, {"background_color", any}},
+    .params = {{"surf", any},
+               {"radii_input", any},
+               {"stroke_width", float32},
+               {"color", tuple_or_none},
+               {"background_color", any}},
     .param_count = 5,
     .required = 4,
     .body = outline_in_place_body<transform_into_outlined_rounded_rect>,

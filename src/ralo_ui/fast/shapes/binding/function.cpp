@@ -71,8 +71,7 @@ int param_index(const function_object* f, PyObject* key) noexcept {
 }
 
 // The keyword argument for parameter i: by identity first, then by equal strings.
-PyObject* keyword_value(const function_object* f, PyObject* kwnames, PyObject* const* kwvalues,
-                        Py_ssize_t i) noexcept {
+PyObject* keyword_value(const function_object* f, PyObject* kwnames, PyObject* const* kwvalues, Py_ssize_t i) noexcept {
     const Py_ssize_t nkw = PyTuple_GET_SIZE(kwnames);
     for (Py_ssize_t k = 0; k < nkw; ++k)
         if (PyTuple_GET_ITEM(kwnames, k) == f->param_names[i]) return kwvalues[k];
@@ -277,9 +276,9 @@ PyObject* make_code(const function_spec& s, PyObject* const* names) noexcept {
     if (!varnames) return nullptr;
     for (int i = 0; i < s.param_count; ++i) PyTuple_SET_ITEM(varnames.get(), i, Py_NewRef(names[i]));
     ref replace = ref::steal(PyObject_GetAttrString(code.get(), "replace"));
-    ref kwargs = ref::steal(Py_BuildValue("{s:i,s:i,s:O,s:i}", "co_argcount", s.param_count, "co_nlocals",
-                                          s.param_count, "co_varnames", varnames.get(), "co_flags",
-                                          CO_OPTIMIZED | CO_NEWLOCALS));
+    ref kwargs =
+        ref::steal(Py_BuildValue("{s:i,s:i,s:O,s:i}", "co_argcount", s.param_count, "co_nlocals", s.param_count,
+                                 "co_varnames", varnames.get(), "co_flags", CO_OPTIMIZED | CO_NEWLOCALS));
     if (!replace || !kwargs) return nullptr;
     ref empty = ref::steal(PyTuple_New(0));
     if (!empty) return nullptr;

@@ -51,14 +51,12 @@ PyObject* obj(const call_args& a) noexcept {
 }
 template <const function_spec& S, int I>
 int32_t i32(const call_args& a) noexcept {
-    static_assert(0 <= I && I < S.param_count && S.params[I].kind == param_kind::int32,
-                  "not an int32 parameter");
+    static_assert(0 <= I && I < S.param_count && S.params[I].kind == param_kind::int32, "not an int32 parameter");
     return a.i32[I];
 }
 template <const function_spec& S, int I>
 float f32(const call_args& a) noexcept {
-    static_assert(0 <= I && I < S.param_count && S.params[I].kind == param_kind::float32,
-                  "not a float32 parameter");
+    static_assert(0 <= I && I < S.param_count && S.params[I].kind == param_kind::float32, "not a float32 parameter");
     return a.f32[I];
 }
 

@@ -9,9 +9,9 @@ extern const function_spec create_outlined_rounded_rect_sdf_raster;  // _create_
 extern const function_spec create_rounded_rect_surface_optimized;    // _create_rounded_rect_surface_optimized
 extern const function_spec transform_into_outlined_rounded_rect;
 extern const function_spec transform_into_rounded_rect;
-extern const function_spec get_cached_rounded_rect_surface;          // _get_cached_rounded_rect_surface
+extern const function_spec get_cached_rounded_rect_surface;  // _get_cached_rounded_rect_surface
 extern const function_spec create_rounded_rect_surface;
-extern const function_spec get_cached_outlined_rounded_rect_sdf;     // _get_cached_outlined_rounded_rect_sdf
+extern const function_spec get_cached_outlined_rounded_rect_sdf;  // _get_cached_outlined_rounded_rect_sdf
 extern const function_spec create_outlined_rounded_rect_sdf;
 
 }  // namespace fs::functions

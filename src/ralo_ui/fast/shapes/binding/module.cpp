@@ -57,7 +57,8 @@ bool warn_on_other_python() noexcept {
     int major = static_cast<int>((Py_Version >> 24) & 0xff);
     int minor = static_cast<int>((Py_Version >> 16) & 0xff);
     if (major == built_major && minor == built_minor) return true;
-    return PyErr_WarnFormat(PyExc_RuntimeWarning, 1, "compile time Python version %d.%d of module '%.100s' %s runtime version %d.%d",
+    return PyErr_WarnFormat(PyExc_RuntimeWarning, 1,
+                            "compile time Python version %d.%d of module '%.100s' %s runtime version %d.%d",
                             built_major, built_minor, module_name, "does not match", major, minor) == 0;
 }
 
@@ -255,6 +256,4 @@ PyModuleDef definition = {
 }  // namespace
 }  // namespace fs
 
-PyMODINIT_FUNC PyInit_fast_shapes() {
-    return PyModuleDef_Init(&fs::definition);
-}
+PyMODINIT_FUNC PyInit_fast_shapes() { return PyModuleDef_Init(&fs::definition); }

@@ -36,8 +36,7 @@ void** c_api_table() noexcept {
 
 bool check_numpy_c_api() noexcept {
     void** table = c_api_table();
-    bool ok = table != nullptr &&
-              reinterpret_cast<unsigned int (*)()>(table[api_abi_version])() <= max_abi_version &&
+    bool ok = table != nullptr && reinterpret_cast<unsigned int (*)()>(table[api_abi_version])() <= max_abi_version &&
               reinterpret_cast<unsigned int (*)()>(table[api_feature_version])() >= min_feature_version &&
               reinterpret_cast<int (*)()>(table[api_endianness])() == cpu_little_endian;
     if (ok) return true;

@@ -4,8 +4,8 @@
 #include "convert.hpp"
 #include "detach.hpp"
 #include "host.hpp"
-#include "raster/outline_draw.hpp"
 #include "pixel_view.hpp"
+#include "raster/outline_draw.hpp"
 
 namespace fs {
 namespace {
@@ -25,8 +25,8 @@ bool read_background(PyObject* bg, uint8_t out[4]) noexcept {
 
 }  // namespace
 
-PyObject* outline_in_place(PyObject* surf, PyObject* radii_input, float stroke_width,
-                           PyObject* color, PyObject* background_color) noexcept {
+PyObject* outline_in_place(PyObject* surf, PyObject* radii_input, float stroke_width, PyObject* color,
+                           PyObject* background_color) noexcept {
     int32_t w, h;
     if (!surface_size(surf, w, h)) return nullptr;
     corner_radii radii;

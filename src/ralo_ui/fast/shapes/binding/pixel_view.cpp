@@ -17,14 +17,29 @@ struct format_name {
     const char* name;
 };
 constexpr format_name format_names[] = {
-    {'b', "'signed char'"},  {'B', "'unsigned char'"},      {'h', "'short'"},
-    {'H', "'unsigned short'"}, {'i', "'int'"},              {'I', "'unsigned int'"},
-    {'l', "'long'"},         {'L', "'unsigned long'"},      {'q', "'long long'"},
-    {'Q', "'unsigned long long'"}, {'n', "'Py_ssize_t'"},   {'N', "'size_t'"},
-    {'e', "'half float'"},   {'f', "'float'"},              {'d', "'double'"},
-    {'g', "'long double'"},  {'Z', "a complex number"},     {'O', "Python object"},
-    {'T', "a struct"},       {'s', "a string"},             {'p', "a string"},
-    {'x', "a pad byte"},     {'\0', "end"},
+    {'b', "'signed char'"},
+    {'B', "'unsigned char'"},
+    {'h', "'short'"},
+    {'H', "'unsigned short'"},
+    {'i', "'int'"},
+    {'I', "'unsigned int'"},
+    {'l', "'long'"},
+    {'L', "'unsigned long'"},
+    {'q', "'long long'"},
+    {'Q', "'unsigned long long'"},
+    {'n', "'Py_ssize_t'"},
+    {'N', "'size_t'"},
+    {'e', "'half float'"},
+    {'f', "'float'"},
+    {'d', "'double'"},
+    {'g', "'long double'"},
+    {'Z', "a complex number"},
+    {'O', "Python object"},
+    {'T', "a struct"},
+    {'s', "a string"},
+    {'p', "a string"},
+    {'x', "a pad byte"},
+    {'\0', "end"},
 };
 
 const char* describe_format(char c) noexcept {

@@ -35,9 +35,7 @@ public:
     Py_ssize_t shape[3] = {0, 0, 0};
     Py_ssize_t strides[3] = {0, 0, 0};
 
-    uint8_t* at(Py_ssize_t x, Py_ssize_t y) const noexcept {
-        return data + x * strides[0] + y * strides[1];
-    }
+    uint8_t* at(Py_ssize_t x, Py_ssize_t y) const noexcept { return data + x * strides[0] + y * strides[1]; }
     uint8_t* at(Py_ssize_t x, Py_ssize_t y, Py_ssize_t c) const noexcept {
         return data + x * strides[0] + y * strides[1] + c * strides[2];
     }

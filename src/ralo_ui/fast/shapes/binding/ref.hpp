@@ -35,9 +35,17 @@ public:
     }
 
     // Adopt a reference the caller owns (a "new reference" result); nullptr stays empty.
-    static ref steal(PyObject* p) noexcept { ref r; r.p_ = p; return r; }
+    static ref steal(PyObject* p) noexcept {
+        ref r;
+        r.p_ = p;
+        return r;
+    }
     // Take a new reference to a borrowed object.
-    static ref borrow(PyObject* p) noexcept { ref r; r.p_ = Py_XNewRef(p); return r; }
+    static ref borrow(PyObject* p) noexcept {
+        ref r;
+        r.p_ = Py_XNewRef(p);
+        return r;
+    }
 
     PyObject* get() const noexcept { return p_; }
     explicit operator bool() const noexcept { return p_ != nullptr; }

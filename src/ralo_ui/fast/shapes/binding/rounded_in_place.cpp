@@ -2,10 +2,10 @@
 #include "shapes.hpp"
 
 #include "convert.hpp"
-#include "raster/corner_kernel.hpp"
 #include "detach.hpp"
 #include "host.hpp"
 #include "pixel_view.hpp"
+#include "raster/corner_kernel.hpp"
 
 namespace fs {
 namespace {

@@ -18,7 +18,7 @@ PyObject* outlined_surface(PyObject* size, int32_t radius, float width, PyObject
 PyObject* round_in_place(PyObject* surf, PyObject* radii_input, PyObject* color) noexcept;
 
 // Draws an outline over `surf` in place, optionally over a background; returns None.
-PyObject* outline_in_place(PyObject* surf, PyObject* radii_input, float stroke_width,
-                           PyObject* color, PyObject* background_color) noexcept;
+PyObject* outline_in_place(PyObject* surf, PyObject* radii_input, float stroke_width, PyObject* color,
+                           PyObject* background_color) noexcept;
 
 }  // namespace fs

@@ -7,12 +7,12 @@
 #if defined(FS_DEBUG_CHECKS) && FS_DEBUG_CHECKS
 #include <cstdio>
 #include <cstdlib>
-#define FS_CHECK(cond)                                                                         \
-    do {                                                                                       \
-        if (!(cond)) {                                                                         \
-            std::fprintf(stderr, "%s:%d: failed check: %s\n", __FILE__, __LINE__, #cond);       \
-            std::abort();                                                                      \
-        }                                                                                      \
+#define FS_CHECK(cond)                                                                    \
+    do {                                                                                  \
+        if (!(cond)) {                                                                    \
+            std::fprintf(stderr, "%s:%d: failed check: %s\n", __FILE__, __LINE__, #cond); \
+            std::abort();                                                                 \
+        }                                                                                 \
     } while (0)
 #else
 #define FS_CHECK(cond) static_cast<void>(0)

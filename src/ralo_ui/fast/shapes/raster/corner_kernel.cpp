@@ -62,8 +62,7 @@ struct row_frame {
 // comes by value: a local that no pixel byte can alias stays in registers.
 template <edge_rule Rule>
 [[gnu::always_inline]] inline void scalar_row(uint8_t* row, std::intptr_t sx, int32_t x_begin, int32_t x_end,
-                                              corner_geometry g, corner_frame f, row_frame rf,
-                                              float alpha) noexcept {
+                                              corner_geometry g, corner_frame f, row_frame rf, float alpha) noexcept {
     for (int32_t x = x_begin; x < x_end; ++x) {
         const float qx = std::fabs(static_cast<float>(x) - g.center_x) + f.k_w;
         const float m_x = qx > 0.0f ? qx : 0.0f;
@@ -113,7 +112,7 @@ void corners_generic(const planes& plane, const corner_geometry& g, float alpha)
 // byte, that is x_stride != 0, which the caller checks.
 template <edge_rule Rule>
 FS_TARGET_AVX2_FMA [[gnu::always_inline]] inline void vector_row(uint8_t* row, std::intptr_t sx, corner_geometry g,
-                                                                corner_frame f, row_frame rf, float alpha) noexcept {
+                                                                 corner_frame f, row_frame rf, float alpha) noexcept {
     const __m256 zero = _mm256_setzero_ps();
     const __m256 half = _mm256_set1_ps(0.5f);
     const __m256 minus_half = _mm256_set1_ps(-0.5f);
@@ -147,8 +146,8 @@ FS_TARGET_AVX2_FMA [[gnu::always_inline]] inline void vector_row(uint8_t* row, s
         } else {
             alignas(32) int32_t old[8];
             for (int i = 0; i < 8; ++i) old[i] = p[static_cast<std::intptr_t>(i) * sx];
-            value = _mm256_mul_ps(_mm256_cvtepi32_ps(_mm256_load_si256(reinterpret_cast<const __m256i*>(old))),
-                                  coverage);
+            value =
+                _mm256_mul_ps(_mm256_cvtepi32_ps(_mm256_load_si256(reinterpret_cast<const __m256i*>(old))), coverage);
         }
         // Pixels outside get 0.
         const __m256i stored = _mm256_andnot_si256(_mm256_castps_si256(outside), lanes8::trunc_low8(value));
@@ -251,8 +250,7 @@ corner_radii bounded_in_place(int32_t width, int32_t height, corner_radii radii)
 }
 
 bool any_corner(const corner_radii& radii) noexcept {
-    return radii.top_left > 0.0f || radii.top_right > 0.0f || radii.bottom_right > 0.0f ||
-           radii.bottom_left > 0.0f;
+    return radii.top_left > 0.0f || radii.top_right > 0.0f || radii.bottom_right > 0.0f || radii.bottom_left > 0.0f;
 }
 
 corner_geometry in_place_geometry(int32_t width, int32_t height, corner_radii radii) noexcept {

@@ -30,8 +30,7 @@ void fill_sse2(uint8_t* dst, std::size_t count, uint32_t word) noexcept {
 FS_TARGET_AVX2_FMA void fill_avx2(uint8_t* dst, std::size_t count, uint32_t word) noexcept {
     const __m256i lanes = _mm256_set1_epi32(static_cast<int>(word));
     std::size_t i = 0;
-    for (; i + 8 <= count; i += 8)
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + 4 * i), lanes);
+    for (; i + 8 <= count; i += 8) _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + 4 * i), lanes);
     fill_tail(dst + 4 * i, count - i, word);
 }
 
@@ -52,8 +51,6 @@ void simd::avx2_fma::fill_words(uint8_t* dst, std::size_t count, uint32_t word) 
 }
 #endif
 
-void fill_words(uint8_t* dst, std::size_t count, uint32_t word) noexcept {
-    simd::chosen.fill_words(dst, count, word);
-}
+void fill_words(uint8_t* dst, std::size_t count, uint32_t word) noexcept { simd::chosen.fill_words(dst, count, word); }
 
 }  // namespace fs

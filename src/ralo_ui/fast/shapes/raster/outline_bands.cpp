@@ -2,8 +2,8 @@
 // anti-aliased corner squares from the signed distance to the stroke's centre line.
 #include "outline_bands.hpp"
 
-#include "fill_words.hpp"
 #include "checks.hpp"
+#include "fill_words.hpp"
 #include "numeric.hpp"
 #include "simd/cpu_features.hpp"
 #include "simd/dispatch.hpp"
@@ -42,8 +42,8 @@ void prefetch_rows(const target& t, int64_t x0, int64_t x1, int64_t y0, int64_t 
 
 // Paints columns [x0, x1) of rows [y0, y1) solid, clipped to the w x h surface: per row,
 // one run of identical words for packed pixels, else one run per plane.
-void band(const target& t, int64_t x0, int64_t x1, int64_t y0, int64_t y1, int64_t w,
-          int64_t h, const paint& c) noexcept {
+void band(const target& t, int64_t x0, int64_t x1, int64_t y0, int64_t y1, int64_t w, int64_t h,
+          const paint& c) noexcept {
     x0 = std::max<int64_t>(x0, 0);
     x1 = std::min(x1, w);
     y0 = std::max<int64_t>(y0, 0);
@@ -90,8 +90,8 @@ struct row_values {
 // The reference: pixels [x_begin, x_end) of row y, left to right.  Inlined into both
 // versions below, so its fused multiply-add is the library call in one and the
 // instruction in the other; each is rounded once.
-[[gnu::always_inline]] inline void scalar_row(target t, stroke s, paint c, int64_t y,
-                                              int64_t x_begin, int64_t x_end, row_values rv) noexcept {
+[[gnu::always_inline]] inline void scalar_row(target t, stroke s, paint c, int64_t y, int64_t x_begin, int64_t x_end,
+                                              row_values rv) noexcept {
     for (int64_t x = x_begin; x < x_end; ++x) {
         const float dx = std::fabs(static_cast<float>(x) - s.center_x) - s.centerline_w;
         // Length of (max(dx, 0), max(dy, 0)): the root only when both are positive, its
@@ -114,14 +114,15 @@ struct row_values {
         // alpha_f 0 at alpha 255 stores 127).  Only an alpha_base near 2^31 can push the
         // product out of int32; it saturates there.
         put(t, c, x, y,
-            alpha_f >= 0.5f ? c.alpha : static_cast<uint8_t>(trunc_to_int32(static_cast<double>((alpha_f + 0.5f) * s.alpha_mult))));
+            alpha_f >= 0.5f
+                ? c.alpha
+                : static_cast<uint8_t>(trunc_to_int32(static_cast<double>((alpha_f + 0.5f) * s.alpha_mult))));
     }
 }
 
 // Evaluates the signed distance over the n x n square whose top-left pixel is (x0, y0),
 // writing the pixels it accepts.  Callers keep the square inside the surface.
-void corner_generic(const target& t, const stroke& s, const paint& c, int64_t x0, int64_t y0,
-                    int64_t n) noexcept {
+void corner_generic(const target& t, const stroke& s, const paint& c, int64_t x0, int64_t y0, int64_t n) noexcept {
     for (int64_t y = y0; y < y0 + n; ++y) scalar_row(t, s, c, y, x0, x0 + n, frame_row(s, y));
 }
 
@@ -134,9 +135,8 @@ void corner_generic(const target& t, const stroke& s, const paint& c, int64_t x0
 // lane and kept where the scalar row takes it; NGT_UQ is `!(a > b)`; lanes8::trunc_low8
 // gives trunc_to_int32's low eight bits.  Accepted pixels are written in ascending x,
 // colour then alpha, as in the scalar row, whatever bytes they share.
-FS_TARGET_AVX2_FMA [[gnu::always_inline]] inline void vector_row(target t, stroke s, paint c,
-                                                                int64_t y, int64_t x0, int64_t n,
-                                                                row_values rv) noexcept {
+FS_TARGET_AVX2_FMA [[gnu::always_inline]] inline void vector_row(target t, stroke s, paint c, int64_t y, int64_t x0,
+                                                                 int64_t n, row_values rv) noexcept {
     const __m256 zero = _mm256_setzero_ps();
     const __m256 half = _mm256_set1_ps(0.5f);
     const __m256 minus_half = _mm256_set1_ps(-0.5f);
@@ -196,9 +196,7 @@ FS_TARGET_AVX2_FMA void corner_avx2(const target& t, const stroke& s, const pain
 
 }  // namespace
 
-
-params derive(int32_t w, int32_t h, int32_t radius, float width, int32_t alpha_base,
-              const uint8_t rgb[3]) noexcept {
+params derive(int32_t w, int32_t h, int32_t radius, float width, int32_t alpha_base, const uint8_t rgb[3]) noexcept {
     params p{};
     p.w = w;
     p.h = h;
@@ -253,10 +251,10 @@ target bind(const planes& pl, params& p) noexcept {
 void draw_bands(const target& t, const params& p) noexcept {
     const int64_t W = p.w, H = p.h, r = p.radius, sw = p.band;
     const paint& c = p.colour;
-    band(t, r, W - r, 0, sw, W, H, c);          // top
-    band(t, r, W - r, H - sw, H, W, H, c);      // bottom
-    band(t, 0, sw, r, H - r, W, H, c);          // left
-    band(t, W - sw, W, r, H - r, W, H, c);      // right
+    band(t, r, W - r, 0, sw, W, H, c);      // top
+    band(t, r, W - r, H - sw, H, W, H, c);  // bottom
+    band(t, 0, sw, r, H - r, W, H, c);      // left
+    band(t, W - sw, W, r, H - r, W, H, c);  // right
 }
 
 void draw_corners(const target& t, const params& p) noexcept {

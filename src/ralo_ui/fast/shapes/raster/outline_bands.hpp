@@ -21,7 +21,7 @@ struct stroke {
     float centerline_w, centerline_h;  // half-lengths of the centre line's straight parts
     float center_radius;               // corner radius of the centre line, >= 0, never NaN
     float half_width, cutoff;
-    float alpha_mult;                  // alpha_base as a float
+    float alpha_mult;  // alpha_base as a float
 };
 
 // Everything the drawing needs, derived once from the call's values.
@@ -36,8 +36,7 @@ struct params {
 
 // The parameters for a w x h surface, a corner radius, a stroke width and a
 // colour (alpha_base unclamped; its low eight bits are stored).  Pure.
-params derive(int32_t w, int32_t h, int32_t radius, float width, int32_t alpha_base,
-              const uint8_t rgb[3]) noexcept;
+params derive(int32_t w, int32_t h, int32_t radius, float width, int32_t alpha_base, const uint8_t rgb[3]) noexcept;
 
 // The planes, and their packed 4-byte view where they have that layout.
 struct target {

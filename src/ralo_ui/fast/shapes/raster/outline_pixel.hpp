@@ -55,7 +55,7 @@ struct params {
     float bg_alpha_mult;           // bg_a / 255 in double (1 for three items, 0 without)
     uint8_t r, g, b;
     uint8_t bg_r, bg_g, bg_b;
-    uint8_t alpha_low;             // low eight bits of alpha_base, stored where the stroke is opaque
+    uint8_t alpha_low;  // low eight bits of alpha_base, stored where the stroke is opaque
 };
 
 // Values shared by a whole row.
@@ -123,8 +123,7 @@ inline outcome over_background(const params& p, const distance& d) noexcept {
     if (static_cast<double>(d.signed_dist) > p.edge_limit) return of_kind(outcome::clear);
     const float sa = stroke_alpha(p, d.signed_dist);
     // half_width - signed_dist, regrouped in single as (current_r + half_width) - (outside + inside).
-    const float ba_eff =
-        clamp01((d.current_r + p.half_width) - (d.outside + d.inside)) * p.bg_alpha_mult;
+    const float ba_eff = clamp01((d.current_r + p.half_width) - (d.outside + d.inside)) * p.bg_alpha_mult;
     const double keep = 1.0 - static_cast<double>(sa);  // (1 - sa) in double
     // In double; |sa| < 2^24 and 0 <= ba_eff <= 1 keep the sum well inside the float range.
     const float total_a = static_cast<float>(static_cast<double>(sa) + static_cast<double>(ba_eff) * keep);
@@ -136,8 +135,7 @@ inline outcome over_background(const params& p, const distance& d) noexcept {
         const float u = static_cast<float>(bg) * ba_eff;
         return colour_byte((static_cast<double>(s) + static_cast<double>(u) * keep) * inv_total_a);
     };
-    return painted(blend(p.r, p.bg_r), blend(p.g, p.bg_g), blend(p.b, p.bg_b),
-                   alpha_byte(total_a));
+    return painted(blend(p.r, p.bg_r), blend(p.g, p.bg_g), blend(p.b, p.bg_b), alpha_byte(total_a));
 }
 
 // Stroke over the pixel's existing content: replaced in the stroke's outer
@@ -150,9 +148,7 @@ inline outcome over_content(const params& p, const distance& d) noexcept {
     if (sa <= 0.0f) return of_kind(outcome::keep);
     if (d.signed_dist > 0.0f || sa >= 1.0f) {
         // 0 < sa < 1 here unless opaque, so the product lies in 0..255.
-        return painted(p.r, p.g, p.b,
-                       sa >= 1.0f ? p.alpha_low
-                                  : low8(trunc_to_int32(static_cast<double>(sa) * 255.0)));
+        return painted(p.r, p.g, p.b, sa >= 1.0f ? p.alpha_low : low8(trunc_to_int32(static_cast<double>(sa) * 255.0)));
     }
     return {outcome::blend, 0, 0, 0, 0, sa};  // inner half, 0 < sa < 1
 }
@@ -169,8 +165,7 @@ inline void blend_over_content(float sa, const params& p, const pixel& px) noexc
         const float o = static_cast<float>(old) * orig_a;
         return colour_byte((static_cast<double>(s) + static_cast<double>(o) * keep) * inv_total_a);
     };
-    px.set_rgb(blend(p.r, px.rgb[0]), blend(p.g, px.rgb[px.channel]),
-               blend(p.b, px.rgb[2 * px.channel]));
+    px.set_rgb(blend(p.r, px.rgb[0]), blend(p.g, px.rgb[px.channel]), blend(p.b, px.rgb[2 * px.channel]));
     *px.alpha = alpha_byte(total_a);
 }
 

@@ -77,8 +77,7 @@ constexpr int profile_cap = 64;
 bool moderate(float v) noexcept { return std::fabs(v) <= 0x1p60f; }  // false for NaN
 
 bool same(const outcome& a, const outcome& b) noexcept {
-    return a.kind == b.kind && a.r == b.r && a.g == b.g && a.b == b.b && a.a == b.a &&
-           a.sa == b.sa;
+    return a.kind == b.kind && a.r == b.r && a.g == b.g && a.b == b.b && a.a == b.a && a.sa == b.sa;
 }
 
 // Deep as in (T): the rest of the side from here on has this pixel's outcome.
@@ -140,9 +139,7 @@ struct walker {
 
     // The pixel at j on the walked side of a row with values rw (the left
     // side, with the centre column of an odd width, whenever it is written).
-    distance at(const row& rw, int32_t j) const noexcept {
-        return distance_at(*p, rw, left_walked ? j : w - 1 - j);
-    }
+    distance at(const row& rw, int32_t j) const noexcept { return distance_at(*p, rw, left_walked ? j : w - 1 - j); }
 
     outcome decide(const distance& d) const noexcept {
         return with_background ? over_background(*p, d) : over_content(*p, d);
@@ -150,8 +147,8 @@ struct walker {
 
     // Sets up a walk writing to the left side, the right side or both, for
     // the radii of a half.
-    void init(const params& prm, const packed_surface& surface, bool bg, int32_t width,
-              bool write_left, bool write_right, float r_left, float r_right) noexcept {
+    void init(const params& prm, const packed_surface& surface, bool bg, int32_t width, bool write_left,
+              bool write_right, float r_left, float r_right) noexcept {
         p = &prm;
         s = &surface;
         with_background = bg;
@@ -299,13 +296,11 @@ struct walker {
 
 bool runs_apply(const params& p, int32_t w, int32_t h) noexcept {
     constexpr int32_t side_limit = int32_t{1} << 23;
-    return w >= 1 && h >= 1 && w <= side_limit && h <= side_limit && moderate(p.half_width) &&
-           moderate(p.box_half_w) && moderate(p.box_half_h) && moderate(p.r_tl) &&
-           moderate(p.r_tr) && moderate(p.r_br) && moderate(p.r_bl);
+    return w >= 1 && h >= 1 && w <= side_limit && h <= side_limit && moderate(p.half_width) && moderate(p.box_half_w) &&
+           moderate(p.box_half_h) && moderate(p.r_tl) && moderate(p.r_tr) && moderate(p.r_br) && moderate(p.r_bl);
 }
 
-void outline_runs(const params& p, bool with_background, const packed_surface& surface,
-                  int32_t w, int32_t h) noexcept {
+void outline_runs(const params& p, bool with_background, const packed_surface& surface, int32_t w, int32_t h) noexcept {
     const int32_t top_rows = (h + 1) / 2;  // (P1): py <= 0 exactly there
     // Mirror images walked once (see walker).
     const bool rows_mirror = p.r_tl == p.r_bl && p.r_tr == p.r_br;

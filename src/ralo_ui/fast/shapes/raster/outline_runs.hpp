@@ -14,7 +14,6 @@ bool runs_apply(const params& p, int32_t w, int32_t h) noexcept;
 
 // Every pixel of the w x h surface, byte for byte what the full loop writes.
 // Requires runs_apply(p, w, h) and a bound `surface`; runs detached.
-void outline_runs(const params& p, bool with_background, const packed_surface& surface,
-                  int32_t w, int32_t h) noexcept;
+void outline_runs(const params& p, bool with_background, const packed_surface& surface, int32_t w, int32_t h) noexcept;
 
 }  // namespace fs::outline

@@ -44,8 +44,7 @@ public:
 
     // Outcome `o` at every pixel x0 <= x < x1 of row y; `memo` serves blends
     // under o.sa only.
-    void run(const params& p, const outcome& o, int32_t x0, int32_t x1, int32_t y,
-             blend_memo& memo) const noexcept;
+    void run(const params& p, const outcome& o, int32_t x0, int32_t x1, int32_t y, blend_memo& memo) const noexcept;
 
 private:
     packed_pixels px_;

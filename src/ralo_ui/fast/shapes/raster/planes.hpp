@@ -32,15 +32,9 @@ struct planes {
     std::ptrdiff_t alpha_x, alpha_y;
     int32_t width, height;
 
-    uint8_t* color_at(std::ptrdiff_t x, std::ptrdiff_t y) const noexcept {
-        return color + x * color_x + y * color_y;
-    }
-    uint8_t* alpha_at(std::ptrdiff_t x, std::ptrdiff_t y) const noexcept {
-        return alpha + x * alpha_x + y * alpha_y;
-    }
-    pixel at(std::ptrdiff_t x, std::ptrdiff_t y) const noexcept {
-        return {color_at(x, y), channel, alpha_at(x, y)};
-    }
+    uint8_t* color_at(std::ptrdiff_t x, std::ptrdiff_t y) const noexcept { return color + x * color_x + y * color_y; }
+    uint8_t* alpha_at(std::ptrdiff_t x, std::ptrdiff_t y) const noexcept { return alpha + x * alpha_x + y * alpha_y; }
+    pixel at(std::ptrdiff_t x, std::ptrdiff_t y) const noexcept { return {color_at(x, y), channel, alpha_at(x, y)}; }
 };
 
 // The same surface seen as rows of 4-byte pixels, where that is what it is.

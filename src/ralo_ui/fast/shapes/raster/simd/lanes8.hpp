@@ -56,10 +56,10 @@ FS_TARGET_AVX2_FMA [[gnu::always_inline]] inline __m256i trunc_low8(__m256 v) no
 FS_TARGET_AVX2_FMA [[gnu::always_inline]] inline uint64_t low_bytes(__m256i v) noexcept {
     // Per 128-bit half: bytes 0, 4, 8 and 12 (the low bytes of its four lanes) to the
     // front; then the two halves' first four bytes side by side.
-    const __m256i gather = _mm256_setr_epi8(0, 4, 8, 12, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1,
-                                            0, 4, 8, 12, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1);
-    const __m256i packed = _mm256_permutevar8x32_epi32(_mm256_shuffle_epi8(v, gather),
-                                                       _mm256_setr_epi32(0, 4, 0, 0, 0, 0, 0, 0));
+    const __m256i gather = _mm256_setr_epi8(0, 4, 8, 12, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, 0, 4, 8, 12,
+                                            -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1);
+    const __m256i packed =
+        _mm256_permutevar8x32_epi32(_mm256_shuffle_epi8(v, gather), _mm256_setr_epi32(0, 4, 0, 0, 0, 0, 0, 0));
     return static_cast<uint64_t>(_mm_cvtsi128_si64(_mm256_castsi256_si128(packed)));
 }
 
