@@ -61,6 +61,8 @@
 // monotonically with y there), so the walk costs O(radius) per corner.
 #include "outline_runs.hpp"
 
+#include "checks.hpp"
+
 #include <cmath>
 #include <initializer_list>
 #include <limits>
@@ -301,6 +303,7 @@ bool runs_apply(const params& p, int32_t w, int32_t h) noexcept {
 }
 
 void outline_runs(const params& p, bool with_background, const packed_surface& surface, int32_t w, int32_t h) noexcept {
+    FS_CHECK(runs_apply(p, w, h));         // (P1) and (P2)
     const int32_t top_rows = (h + 1) / 2;  // (P1): py <= 0 exactly there
     // Mirror images walked once (see walker).
     const bool rows_mirror = p.r_tl == p.r_bl && p.r_tr == p.r_br;
