@@ -1,7 +1,8 @@
 // The eight functions the module publishes, as specs for the function type.
 #pragma once
 
-#include "function.hpp"
+#include "binder.hpp"
+#include "traceback.hpp"
 
 namespace fs::functions {
 

@@ -1,5 +1,5 @@
 // Module initialisation: the definition, the create and exec steps, and the namespace in its order.
-#include "function.hpp"
+#include "function_type.hpp"
 #include "functions.hpp"
 #include "host.hpp"
 #include "numpy_abi.hpp"

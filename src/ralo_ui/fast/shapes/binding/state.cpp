@@ -1,6 +1,7 @@
 // The process-wide state: what it holds, how it is made and what a failed exec undoes.
 #include "state.hpp"
 
+#include "function_type.hpp"
 #include "functions.hpp"
 #include "ref.hpp"
 

@@ -1,4 +1,4 @@
-// The module's function type: vectorcall, the shared argument binder and traceback entries.
+// The argument binder: function specs, binding and conversion of a call's arguments, and the bodies' typed access.
 #pragma once
 
 #include <Python.h>
@@ -60,19 +60,10 @@ float f32(const call_args& a) noexcept {
     return a.f32[I];
 }
 
-// A new function type (the state keeps the one the module uses).
-PyTypeObject* make_function_type() noexcept;
-
-// A new function object for `spec`, with the module namespace as its globals
-// and `defaults` (may be nullptr) as its defaults tuple.
-PyObject* make_function(const function_spec& spec, PyObject* globals, PyObject* defaults) noexcept;
-
-// Adds a traceback entry "ralo_ui.fast.shapes.fast_shapes.<name>" in the
-// module's source file to the exception being raised.
-void add_traceback(const char* dotted_name, int line) noexcept;
-void add_traceback(const function_spec& spec) noexcept;
-
-inline constexpr const char module_name[] = "ralo_ui.fast.shapes.fast_shapes";
-inline constexpr const char source_file[] = "src/ralo_ui/fast/shapes/fast_shapes";
+// Binds a vectorcall's arguments to `s`'s parameters (whose interned names are `names`),
+// converts the int32 and float32 ones and checks the tuple ones, in parameter order, with
+// the exact messages.  False with the error set.
+bool bind_call(const function_spec& s, PyObject* const* names, PyObject* const* args, Py_ssize_t nargs,
+               PyObject* kwnames, call_args& a) noexcept;
 
 }  // namespace fs

@@ -1,14 +1,10 @@
-// The module's function type: attributes, vectorcall, the argument binder and traceback entries.
-#include "function.hpp"
+// The module's function type: its objects, attributes, vectorcall and lifecycle.
+#include "function_type.hpp"
 
-#include "convert.hpp"
 #include "ref.hpp"
 #include "state.hpp"
 
-#include <frameobject.h>
-
 #include <cstddef>
-#include <cstdio>
 #include <cstring>
 
 namespace fs {
@@ -32,123 +28,12 @@ struct function_object {
 
 function_object* as_function(PyObject* self) noexcept { return reinterpret_cast<function_object*>(self); }
 
-// ---- argument binding ---------------------------------------------------------------------
-
-[[gnu::cold, gnu::noinline]] void wrong_count(const function_spec& s, Py_ssize_t given) noexcept {
-    bool exact = s.required == s.param_count;
-    Py_ssize_t bound = given < s.required ? s.required : s.param_count;
-    const char* how = exact ? "exactly" : (given < s.required ? "at least" : "at most");
-    PyErr_Format(PyExc_TypeError, "%.200s() takes %.8s %zd positional argument%.1s (%zd given)", s.name, how, bound,
-                 bound == 1 ? "" : "s", given);
-}
-
-int param_index(const function_object* f, PyObject* key) noexcept {
-    const int n = f->spec->param_count;
-    for (int i = 0; i < n; ++i)
-        if (f->param_names[i] == key) return i;
-    if (!PyUnicode_Check(key)) return -1;
-    for (int i = 0; i < n; ++i)
-        if (PyUnicode_Equal(f->param_names[i], key) == 1) return i;
-    return -1;
-}
-
-// Reports the keyword that neither fills a free parameter nor is expected.
-[[gnu::cold, gnu::noinline]] void bad_keyword(const function_object* f, PyObject* kwnames, Py_ssize_t nargs) noexcept {
-    const char* name = f->spec->name;
-    for (Py_ssize_t k = 0; k < PyTuple_GET_SIZE(kwnames); ++k) {
-        PyObject* key = PyTuple_GET_ITEM(kwnames, k);
-        int i = param_index(f, key);
-        if (i >= nargs) continue;  // filled by this keyword
-        if (i >= 0) {
-            PyErr_Format(PyExc_TypeError, "%s() got multiple values for keyword argument '%U'", name, key);
-        } else if (!PyUnicode_Check(key)) {
-            PyErr_Format(PyExc_TypeError, "%.200s() keywords must be strings", name);
-        } else {
-            PyErr_Format(PyExc_TypeError, "%s() got an unexpected keyword argument '%U'", name, key);
-        }
-        return;
-    }
-}
-
-// The keyword argument for parameter i: by identity first, then by equal strings.
-PyObject* keyword_value(const function_object* f, PyObject* kwnames, PyObject* const* kwvalues, Py_ssize_t i) noexcept {
-    const Py_ssize_t nkw = PyTuple_GET_SIZE(kwnames);
-    for (Py_ssize_t k = 0; k < nkw; ++k)
-        if (PyTuple_GET_ITEM(kwnames, k) == f->param_names[i]) return kwvalues[k];
-    for (Py_ssize_t k = 0; k < nkw; ++k) {
-        PyObject* key = PyTuple_GET_ITEM(kwnames, k);
-        if (PyUnicode_Check(key) && PyUnicode_Equal(key, f->param_names[i]) == 1) return kwvalues[k];
-    }
-    return nullptr;
-}
-
-// Fills the parameters after the positional ones from the keywords, None for missing optional ones.
-bool bind_keywords(const function_object* f, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames,
-                   PyObject** out) noexcept {
-    const function_spec& s = *f->spec;
-    Py_ssize_t unused = PyTuple_GET_SIZE(kwnames);
-    for (Py_ssize_t i = nargs; i < s.param_count; ++i) {
-        out[i] = keyword_value(f, kwnames, args + nargs, i);
-        if (out[i] != nullptr) {
-            --unused;
-        } else if (i < s.required) {
-            wrong_count(s, i);  // the parameters before the first unfilled one count as given
-            return false;
-        } else {
-            out[i] = Py_None;
-        }
-    }
-    if (unused > 0) {
-        bad_keyword(f, kwnames, nargs);
-        return false;
-    }
-    return true;
-}
-
-// Fills `out` with borrowed references to the arguments in parameter order.
-bool bind(const function_object* f, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames,
-          PyObject** out) noexcept {
-    const function_spec& s = *f->spec;
-    if (nargs > s.param_count) {
-        wrong_count(s, nargs);
-        return false;
-    }
-    for (Py_ssize_t i = 0; i < nargs; ++i) out[i] = args[i];
-    if (kwnames != nullptr && PyTuple_GET_SIZE(kwnames) != 0) return bind_keywords(f, args, nargs, kwnames, out);
-    if (nargs < s.required) {
-        wrong_count(s, nargs);
-        return false;
-    }
-    for (Py_ssize_t i = nargs; i < s.param_count; ++i) out[i] = Py_None;
-    return true;
-}
-
-[[gnu::cold, gnu::noinline]] bool not_a_tuple(const char* name, PyObject* value) noexcept {
-    PyErr_Format(PyExc_TypeError, "Argument '%.200s' has incorrect type (expected %.200s, got %.200s)", name, "tuple",
-                 Py_TYPE(value)->tp_name);
-    return false;
-}
-
-// Conversions in parameter order, then the tuple checks in parameter order.
-bool convert(const function_spec& s, call_args& a) noexcept {
-    for (int i = 0; i < s.param_count; ++i) {
-        if (s.params[i].kind == param_kind::int32 && !to_int32(a.obj[i], a.i32[i])) return false;
-        if (s.params[i].kind == param_kind::float32 && !to_float32(a.obj[i], a.f32[i])) return false;
-    }
-    for (int i = 0; i < s.param_count; ++i) {
-        PyObject* v = a.obj[i];
-        if (s.params[i].kind == param_kind::tuple_or_none && v != Py_None && !PyTuple_CheckExact(v))
-            return not_a_tuple(s.params[i].name, v);
-    }
-    return true;
-}
-
 PyObject* function_call(PyObject* self, PyObject* const* args, size_t nargsf, PyObject* kwnames) noexcept {
     const function_object* f = as_function(self);
     const function_spec& s = *f->spec;
     call_args a;
     PyObject* result = nullptr;
-    if (bind(f, args, PyVectorcall_NARGS(nargsf), kwnames, a.obj) && convert(s, a)) result = s.body(a);
+    if (bind_call(s, f->param_names, args, PyVectorcall_NARGS(nargsf), kwnames, a)) result = s.body(a);
     if (result == nullptr) add_traceback(s);
     return result;
 }
@@ -337,52 +222,6 @@ PyObject* make_function(const function_spec& spec, PyObject* globals, PyObject* 
     if ((f->code = make_code(spec, f->param_names)) == nullptr) return nullptr;
     PyObject_GC_Track(self.get());
     return self.release();
-}
-
-namespace {
-
-// Adds a traceback entry for `code` (an empty code object naming the function)
-// to the exception being raised; on any failure here the entry is lost and the
-// original exception kept.
-void add_traceback_entry(PyObject* raised, PyObject* code) noexcept {
-    ref globals = ref::steal(PyDict_New());
-    if (code != nullptr && globals) {
-        ref frame = ref::steal(reinterpret_cast<PyObject*>(
-            PyFrame_New(PyThreadState_Get(), reinterpret_cast<PyCodeObject*>(code), globals.get(), nullptr)));
-        if (frame) {
-            PyErr_SetRaisedException(raised);
-            PyTraceBack_Here(reinterpret_cast<PyFrameObject*>(frame.get()));
-            return;
-        }
-    }
-    PyErr_Clear();
-    PyErr_SetRaisedException(raised);
-}
-
-PyObject* traceback_code(const char* dotted_name, int line) noexcept {
-    return reinterpret_cast<PyObject*>(PyCode_NewEmpty(source_file, dotted_name, line));
-}
-
-}  // namespace
-
-void add_traceback(const char* dotted_name, int line) noexcept {
-    PyObject* raised = PyErr_GetRaisedException();
-    if (raised == nullptr) return;
-    ref code = ref::steal(traceback_code(dotted_name, line));
-    add_traceback_entry(raised, code.get());
-}
-
-void add_traceback(const function_spec& spec) noexcept {
-    PyObject* raised = PyErr_GetRaisedException();
-    if (raised == nullptr) return;
-    PyObject*& code = st.traceback_codes[static_cast<unsigned>(spec.line) % traceback_slots];
-    if (code == nullptr) {
-        char dotted[160];
-        std::snprintf(dotted, sizeof dotted, "%s.%s", module_name, spec.name);
-        code = traceback_code(dotted, spec.line);
-        if (code == nullptr) PyErr_Clear();
-    }
-    add_traceback_entry(raised, code);
 }
 
 }  // namespace fs

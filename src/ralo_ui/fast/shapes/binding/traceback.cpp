@@ -1,0 +1,58 @@
+// Traceback entries: an empty code object naming the function, a frame for it, PyTraceBack_Here.
+#include "traceback.hpp"
+
+#include "ref.hpp"
+#include "state.hpp"
+
+#include <frameobject.h>
+
+#include <cstdio>
+
+namespace fs {
+namespace {
+
+// Adds a traceback entry for `code` (an empty code object naming the function)
+// to the exception being raised; on any failure here the entry is lost and the
+// original exception kept.
+void add_traceback_entry(PyObject* raised, PyObject* code) noexcept {
+    ref globals = ref::steal(PyDict_New());
+    if (code != nullptr && globals) {
+        ref frame = ref::steal(reinterpret_cast<PyObject*>(
+            PyFrame_New(PyThreadState_Get(), reinterpret_cast<PyCodeObject*>(code), globals.get(), nullptr)));
+        if (frame) {
+            PyErr_SetRaisedException(raised);
+            PyTraceBack_Here(reinterpret_cast<PyFrameObject*>(frame.get()));
+            return;
+        }
+    }
+    PyErr_Clear();
+    PyErr_SetRaisedException(raised);
+}
+
+PyObject* traceback_code(const char* dotted_name, int line) noexcept {
+    return reinterpret_cast<PyObject*>(PyCode_NewEmpty(source_file, dotted_name, line));
+}
+
+}  // namespace
+
+void add_traceback(const char* dotted_name, int line) noexcept {
+    PyObject* raised = PyErr_GetRaisedException();
+    if (raised == nullptr) return;
+    ref code = ref::steal(traceback_code(dotted_name, line));
+    add_traceback_entry(raised, code.get());
+}
+
+void add_traceback(const function_spec& spec) noexcept {
+    PyObject* raised = PyErr_GetRaisedException();
+    if (raised == nullptr) return;
+    PyObject*& code = st.traceback_codes[static_cast<unsigned>(spec.line) % traceback_slots];
+    if (code == nullptr) {
+        char dotted[160];
+        std::snprintf(dotted, sizeof dotted, "%s.%s", module_name, spec.name);
+        code = traceback_code(dotted, spec.line);
+        if (code == nullptr) PyErr_Clear();
+    }
+    add_traceback_entry(raised, code);
+}
+
+}  // namespace fs
