@@ -1,8 +1,8 @@
 // Module initialisation: the definition, the create and exec steps, and the namespace in its order.
 #include "function_type.hpp"
-#include "functions.hpp"
 #include "host.hpp"
 #include "numpy_abi.hpp"
+#include "published.hpp"
 #include "ref.hpp"
 #include "state.hpp"
 

@@ -2,7 +2,7 @@
 #include "state.hpp"
 
 #include "function_type.hpp"
-#include "functions.hpp"
+#include "published.hpp"
 #include "ref.hpp"
 
 namespace fs {

@@ -1,5 +1,5 @@
 // The eight published functions: the rasterisers' Python entries, the memoising functions and the front ends.
-#include "functions.hpp"
+#include "published.hpp"
 
 #include "host.hpp"
 #include "ref.hpp"
