@@ -157,14 +157,16 @@ PACKED = {
 
 
 @pytest.mark.parametrize("driver", DRIVERS)
-@pytest.mark.parametrize("flip_rows", [False, True], ids=["rows-down", "rows-up"])
+@pytest.mark.parametrize("rows", ["down", "up", "apart"])
 @pytest.mark.parametrize("order", PACKED)
-def test_packed_pixels_in_any_byte_order(driver, order, flip_rows):
-    pixels = np.zeros((H, W, 4), np.uint8).transpose(1, 0, 2)  # strides (4, 4 W, 1)
-    if flip_rows:
+def test_packed_pixels_in_any_byte_order(driver, order, rows):
+    pixels = np.zeros((2 * H, W, 4), np.uint8).transpose(1, 0, 2)  # strides (4, 4 W, 1)
+    if rows == "up":
         pixels = pixels[:, ::-1]
     channels, alpha_at = PACKED[order]
-    colour, alpha = pixels[:, :, channels], pixels[:, :, alpha_at]
+    colour, alpha = pixels[:, :H, channels], pixels[:, :H, alpha_at]
+    if rows == "apart":  # 4-byte pixels still, but alpha rows twice as far apart as colour rows
+        alpha = pixels[:, ::2, alpha_at]
     colour[...], alpha[...] = planes()
     with host_registry(returning(colour, alpha)):
         driver(FakeSurface())
