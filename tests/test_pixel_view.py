@@ -51,6 +51,8 @@ REFUSED = [
     (COLOUR.astype(">u2"), ALPHA, ValueError, "Big-endian buffer not supported on little-endian compiler"),
     (described(COLOUR, "!B"), ALPHA, ValueError, "Big-endian buffer not supported on little-endian compiler"),
     (described(COLOUR, "y"), ALPHA, ValueError, "Does not understand character buffer dtype format string ('y')"),
+    (described(COLOUR, "P"), ALPHA, ValueError, "Buffer dtype mismatch, expected 'uint8_t' but got a pointer"),
+    (COLOUR, described(ALPHA, "=D"), ValueError, "Buffer dtype mismatch, expected 'uint8_t' but got a complex number"),
     (described(COLOUR, "B", 2), ALPHA, ValueError,
      "Item size of buffer (2 bytes) does not match size of 'uint8_t' (1 byte)"),
     (COLOUR, described(ALPHA, "<B", 4), ValueError,

@@ -30,7 +30,10 @@ const char* describe_format(char c) noexcept {
         case 'f': return "'float'";
         case 'd': return "'double'";
         case 'g': return "'long double'";
-        case 'Z': return "a complex number";
+        case 'Z':
+        case 'F':
+        case 'D': return "a complex number";
+        case 'P': return "a pointer";
         case 'O': return "Python object";
         case 'T': return "a struct";
         case 's':
@@ -41,8 +44,11 @@ const char* describe_format(char c) noexcept {
     }
 }
 
+// The characters of the buffer format syntax: every struct code (a pointer and the complex
+// codes included), and the extended ones for long doubles, complex numbers, objects, structs,
+// field names and repeat counts.
 bool is_format_char(char c) noexcept {
-    return c != '\0' && std::strchr("?cbBhHiIlLqQnNefdgZOTspx:{}()0123456789", c) != nullptr;
+    return c != '\0' && std::strchr("?cbBhHiIlLqQnNefdgFDPZOTspx:{}()0123456789", c) != nullptr;
 }
 
 // Accepts exactly one unsigned byte item ("B", "?" or "c"), optionally after
