@@ -181,19 +181,41 @@ SMALL = [
     ("short", planes(W, H - 1)),
     ("two-channels", (np.zeros((W, H, 2), np.uint8), np.zeros((W, H), np.uint8))),
     ("small-alpha", (np.zeros((W, H, 3), np.uint8), np.zeros((W, H - 1), np.uint8))),
+    ("small-colour", (np.zeros((1, 1, 3), np.uint8), np.zeros((W, H), np.uint8))),
 ]
+# The outline checks both views; cutting corners only the alpha view, the one it indexes.
+TOO_SMALL = {
+    outline: r"pixel arrays of \d+ x \d+ x \d+ \(colour\) and \d+ x \d+ \(alpha\) are",
+    cut: r"pixel array of \d+ x \d+ \(alpha\) is",
+}
 
 
-@pytest.mark.parametrize("driver", DRIVERS)
-@pytest.mark.parametrize("name, arrays", SMALL, ids=[s[0] for s in SMALL])
+@pytest.mark.parametrize("driver, name, arrays", [
+    pytest.param(driver, name, arrays, id=f"{name}-{driver.__name__}")
+    for driver in DRIVERS for name, arrays in SMALL if driver is outline or arrays[1].shape != (W, H)])
 def test_views_smaller_than_the_surface_fail_before_any_write(driver, name, arrays):
     colour, alpha = (a + 5 for a in arrays)
     before = colour.copy(), alpha.copy()
     with host_registry(returning(colour, alpha)):
-        with pytest.raises(ValueError, match=r"^pixel arrays of \d+ x \d+ x \d+ \(colour\) and \d+ x \d+ \(alpha\) "
-                                             rf"are too small for a surface of {W} x {H}$"):
+        with pytest.raises(ValueError, match=f"^{TOO_SMALL[driver]} too small for a surface of {W} x {H}$"):
             driver(FakeSurface())
     assert np.array_equal(colour, before[0]) and np.array_equal(alpha, before[1])
+
+
+@pytest.mark.parametrize("make", [
+    lambda: fs._create_rounded_rect_surface_optimized((W, H), 3, (1, 2, 3)),
+    lambda: cut(FakeSurface()),
+    lambda: fs.transform_into_rounded_rect(FakeSurface(), 3, (1, 2, 3, 200)),
+], ids=["filled", "cut", "cut-with-colour"])
+@pytest.mark.parametrize("name", ["two-channels", "small-colour"])
+def test_corner_cuts_ignore_the_colour_views_extents(make, name):
+    colour, alpha = dict(SMALL)[name]
+    colour, alpha, full_alpha = colour + 5, alpha + 5, alpha + 5
+    with host_registry(returning(np.zeros((W, H, 3), np.uint8), full_alpha)):
+        make()
+    with host_registry(returning(colour, alpha)):
+        make()
+    assert (colour == 5).all() and np.array_equal(alpha, full_alpha) and (alpha != 5).any()
 
 
 @pytest.mark.parametrize("make", [

@@ -159,4 +159,11 @@ bool surface_views::fits(int32_t width, int32_t height) const noexcept {
     return false;
 }
 
+bool surface_views::alpha_fits(int32_t width, int32_t height) const noexcept {
+    if (width <= 0 || height <= 0 || (alpha.shape[0] >= width && alpha.shape[1] >= height)) return true;
+    PyErr_Format(PyExc_ValueError, "pixel array of %zd x %zd (alpha) is too small for a surface of %d x %d",
+                 alpha.shape[0], alpha.shape[1], width, height);
+    return false;
+}
+
 }  // namespace fs

@@ -48,10 +48,10 @@ PyObject* round_in_place(PyObject* surf, PyObject* radii_input, PyObject* color)
         if (!fill(surf, color)) return nullptr;
     }
 
-    // `surf` is any object: the size it reported must be covered by its views
-    // before a single pixel is written.
+    // `surf` is any object: the size it reported must be covered by its alpha
+    // view before a corner is cut (the colour view is held but never touched).
     surface_views views;
-    if (!views.acquire(surf) || !views.fits(width, height)) return nullptr;
+    if (!views.acquire(surf) || !views.alpha_fits(width, height)) return nullptr;
 
     // The rectangle's edges pass through the centres of the border pixels: the
     // half extents equal the centre, (width - 1) / 2 and (height - 1) / 2, each
