@@ -30,6 +30,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <initializer_list>
+#include <iterator>
+#include <utility>
 
 namespace fs {
 namespace {
@@ -43,7 +46,53 @@ struct planes {
     // pygame's own layout, where both planes are rows of 4-byte pixels (is_packed).
     packed_pixels packed;
     bool is_packed;
+    // Band runs written plane by plane end as drawing pixel by pixel would (planes_apart).
+    bool apart;
 };
+
+// The first and last byte that `steps` (byte stride, count) reach from `data`; false if
+// the sums leave 64 bits.
+bool reach(const uint8_t* data, std::initializer_list<std::pair<Py_ssize_t, int64_t>> steps,
+           int64_t& lo, int64_t& hi) noexcept {
+    lo = hi = static_cast<int64_t>(reinterpret_cast<std::intptr_t>(data));
+    for (const auto& [stride, count] : steps) {
+        int64_t far;
+        if (__builtin_mul_overflow(static_cast<int64_t>(stride), count - 1, &far) ||
+            __builtin_add_overflow(far < 0 ? lo : hi, far, far < 0 ? &lo : &hi))
+            return false;
+    }
+    return true;
+}
+
+// True when the w x h surface's colour view addresses no byte twice and the alpha view's
+// bytes all lie outside the colour view's.  Then every byte a band writes takes one value,
+// and writing the bands plane by plane gives what writing them pixel by pixel, colour then
+// alpha, gives.  A sufficient test only: views it cannot prove apart are written in that
+// order.  Colour samples are told apart when, with the axes sorted by |stride|, each stride
+// exceeds the furthest the smaller axes reach.
+bool planes_apart(const pixel_view& colour, const pixel_view& alpha, int64_t w, int64_t h) noexcept {
+    if (w <= 0 || h <= 0) return true;  // no band pixel
+    const auto size = [](Py_ssize_t stride) {
+        const auto u = static_cast<uint64_t>(stride);
+        return stride < 0 ? 0 - u : u;
+    };
+    std::pair<uint64_t, int64_t> axes[3] = {
+        {size(colour.strides[0]), w}, {size(colour.strides[1]), h}, {size(colour.strides[2]), 3}};
+    std::sort(std::begin(axes), std::end(axes));
+    uint64_t covered = 0;
+    for (const auto& [step, count] : axes) {
+        if (count == 1) continue;  // an axis of one sample adds no address
+        uint64_t far;
+        if (step <= covered || __builtin_mul_overflow(step, static_cast<uint64_t>(count - 1), &far) ||
+            __builtin_add_overflow(covered, far, &covered))
+            return false;
+    }
+    int64_t c_lo, c_hi, a_lo, a_hi;
+    return reach(colour.data, {{colour.strides[0], w}, {colour.strides[1], h}, {colour.strides[2], 3}}, c_lo,
+                 c_hi) &&
+           reach(alpha.data, {{alpha.strides[0], w}, {alpha.strides[1], h}}, a_lo, a_hi) &&
+           (a_hi < c_lo || c_hi < a_lo);
+}
 
 // What a stroke pixel receives at full coverage.
 struct paint {
@@ -78,7 +127,8 @@ void prefetch_rows(const planes& pl, int64_t x0, int64_t x1, int64_t y0, int64_t
 }
 
 // Paints columns [x0, x1) of rows [y0, y1) solid, clipped to the w x h surface: per row,
-// one run of identical words for packed pixels, else one run per plane.
+// one run of identical words for packed pixels, else one run per plane where the planes
+// are apart, else pixel by pixel, colour then alpha, so that shared bytes end as drawn.
 void band(const planes& pl, int64_t x0, int64_t x1, int64_t y0, int64_t y1, int64_t w,
           int64_t h, const paint& c) noexcept {
     x0 = std::max<int64_t>(x0, 0);
@@ -94,6 +144,16 @@ void band(const planes& pl, int64_t x0, int64_t x1, int64_t y0, int64_t y1, int6
             continue;
         }
         uint8_t* col = pl.color + x0 * pl.csx + y * pl.csy;
+        if (!pl.apart) {
+            uint8_t* a = pl.alpha + x0 * pl.asx + y * pl.asy;
+            for (int64_t i = 0; i < n; ++i, col += pl.csx, a += pl.asx) {
+                col[0] = c.rgb[0];
+                col[pl.csc] = c.rgb[1];
+                col[2 * pl.csc] = c.rgb[2];
+                *a = c.alpha;
+            }
+            continue;
+        }
         for (int ch = 0; ch < 3; ++ch) store_run(col + ch * pl.csc, pl.csx, n, c.rgb[ch]);
         store_run(pl.alpha + x0 * pl.asx + y * pl.asy, pl.asx, n, c.alpha);
     }
@@ -296,8 +356,9 @@ PyObject* outlined_surface(PyObject* size, int32_t radius, float width, PyObject
 
     planes pl{views.color.data, views.color.strides[0], views.color.strides[1],
               views.color.strides[2], views.alpha.data, views.alpha.strides[0],
-              views.alpha.strides[1], {}, false};
+              views.alpha.strides[1], {}, false, false};
     pl.is_packed = pl.packed.bind(views, w, h);
+    pl.apart = pl.is_packed || planes_apart(views.color, views.alpha, w, h);
     if (pl.is_packed) {
         c.word = pl.packed.word_of(c.rgb[0], c.rgb[1], c.rgb[2], c.alpha);
         c.alpha_at = pl.packed.alpha_offset();
