@@ -126,13 +126,17 @@ def test_outline_corner_sides(size, radius, width, alpha_base):
     assert_outline(size, radius, width, color, fs._create_outlined_rounded_rect_sdf(size, radius, width, color))
 
 
-@pytest.mark.parametrize("layout", ["rgba_words", "planar"])
+@pytest.mark.parametrize("layout", ["rgba_words", "planar", "rows_apart"])
 def test_outline_on_other_layouts(monkeypatch, layout):
-    """Packed pixels in another byte order take the word path; planes the per-plane runs."""
+    """Packed pixels in another byte order take the word path; planes, and 4-byte pixels whose
+    alpha rows lie further apart than their colour rows, the per-plane runs."""
     w, h = 57, 41
     if layout == "rgba_words":
         pixels = np.zeros((h, w, 4), np.uint8).transpose(1, 0, 2)  # x stride 4, red first
         colour, alpha = pixels[:, :, :3], pixels[:, :, 3]
+    elif layout == "rows_apart":
+        pixels = np.zeros((2 * h, w, 4), np.uint8).transpose(1, 0, 2)
+        colour, alpha = pixels[:, :h, :3], pixels[:, ::2, 3]
     else:
         colour, alpha = np.zeros((3, h, w), np.uint8).transpose(2, 1, 0), np.zeros((h, w), np.uint8).T
     rec = Recorder()

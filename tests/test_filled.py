@@ -32,14 +32,18 @@ def test_corner_alphas(radii, color, block):
     assert (rgb == color[:3]).all()
 
 
-@pytest.mark.parametrize("size, radius, pixel, expected", [
+@pytest.mark.parametrize("size, radius, color, pixel, expected", [
     # m_x * m_x + m_y rounded twice instead of once gives 203.
-    ((28, 21), 3.652, (0, 2), 202),
+    ((28, 21), 3.652, (255, 255, 255), (0, 2), 202),
     # Coverage taken as 0.5 - signed_dist instead of (r + 0.5) - d gives 3.
-    ((47, 55), 7.935354687971834, (1, 2), 2),
+    ((47, 55), 7.935354687971834, (255, 255, 255), (1, 2), 2),
+    # coverage x alpha truncated from the double product instead of its float rounding
+    # (160.99999 up to 161.0) gives 160; no alpha of 1, 128 or 255 shows the difference.
+    ((14, 9), (2.171135187149048, 1.2977888584136963, 5.441030979156494, 4.855152130126953),
+     (255, 255, 255, 185), (0, 1), 161),
 ])
-def test_rounding_sensitive_pixels(size, radius, pixel, expected):
-    _, alpha = planes(make(size, radius, (255, 255, 255)))
+def test_rounding_sensitive_pixels(size, radius, color, pixel, expected):
+    _, alpha = planes(make(size, radius, color))
     assert alpha[pixel] == expected
 
 

@@ -175,3 +175,24 @@ def test_importing_the_registry_does_not_import_the_extension():
         print(md.pygame is pygame, '{NAME}' in sys.modules)
     """)
     assert out.stdout.split() == ["True", "False"], out.stderr
+
+
+def test_functools_without_lru_cache_fails_with_the_imports_own_error():
+    out = run_python(f"""
+        import functools, traceback, numpy, ralo_ui.core.modules
+        del functools.lru_cache
+        try:
+            from functools import lru_cache
+        except ImportError as e:
+            expected = (str(e), e.name, e.path, e.name_from)
+        try:
+            import {NAME}
+        except ImportError as e:
+            print((str(e), e.name, e.path, e.name_from) == expected)
+            print(e)
+            print(*[(f.filename, f.name) for f in traceback.extract_tb(e.__traceback__)][1:], sep="\\n")
+    """)
+    assert out.returncode == 0, out.stderr
+    lines = out.stdout.splitlines()
+    assert lines[0] == "True" and lines[1].startswith("cannot import name 'lru_cache' from 'functools' (")
+    assert lines[2:] == [str((FILE, f"init {NAME}"))]

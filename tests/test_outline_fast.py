@@ -125,6 +125,19 @@ def test_runs_match_the_rule(seed):
     assert_same(surf, before, radii, stroke_width, color, bg)
 
 
+@pytest.mark.parametrize("period", [2, 3])
+def test_runs_over_zero_words_beside_drawn_ones(period):
+    """A blended run over transparent black between opaque columns: each zero word gets its
+    own composite, not the last one the run formed."""
+    w, h = 40, 30
+    before = np.zeros((w, h, 4), np.uint8)
+    before[::period] = (200, 10, 10, 255)
+    surf = pygame.Surface((w, h), pygame.SRCALPHA)
+    put_pixels(surf, before)
+    draw(surf, 6, 4.0, (0, 0, 255, 128), None)
+    assert_same(surf, before, 6, 4.0, (0, 0, 255, 128), None)
+
+
 # Channel orders in memory, and a subsurface whose rows lie further apart than its width.
 LAYOUTS = {
     "rgba": (0xFF, 0xFF00, 0xFF0000, 0xFF000000),

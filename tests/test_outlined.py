@@ -25,8 +25,12 @@ def planes(surf):
 # Independent model of the drawing rule, in numpy float32.
 
 @np.errstate(all="ignore")
-def model(w, h, radius, width, color):
-    """(rgb, alpha) arrays indexed [x, y] that the outline rule gives, clipped to the surface."""
+def model(w, h, radius, width, color, write=None):
+    """(rgb, alpha) arrays indexed [x, y] that the outline rule gives, clipped to the surface.
+
+    `write(x, y, rgb, alpha)`, if given, is also called for every pixel write in the order the
+    rule makes them: the bands, then the corner squares, each row by row from the top and
+    pixel by pixel from the left."""
     rgb_out = np.zeros((w, h, 3), np.uint8)
     a_out = np.zeros((w, h), np.uint8)
     alpha_base = color[3] if len(color) > 3 else 255
@@ -58,6 +62,9 @@ def model(w, h, radius, width, color):
         if x0 < x1 and y0 < y1:
             rgb_out[x0:x1, y0:y1] = color[:3]
             a_out[x0:x1, y0:y1] = a8
+            for y in range(y0, y1) if write else ():
+                for x in range(x0, x1):
+                    write(x, y, color[:3], a8)
 
     band(r, w - r, 0, sw)
     band(r, w - r, h - sw, h)
@@ -84,6 +91,8 @@ def model(w, h, radius, width, color):
         sx, sy = slice(x0, x0 + box), slice(y0, y0 + box)
         rgb_out[sx, sy][hit] = color[:3]
         a_out[sx, sy][hit] = alpha[hit]
+        for y, x in zip(*np.nonzero(hit.T)) if write else ():
+            write(x0 + x, y0 + y, color[:3], alpha[x, y])
     return rgb_out, a_out
 
 
@@ -232,6 +241,34 @@ def test_band_runs_for_other_strides(monkeypatch, layout):
     want_rgb, want_alpha = model(w, h, 5, 3.5, (7, 8, 9, 99))
     np.testing.assert_array_equal(alpha, want_alpha)
     np.testing.assert_array_equal(color, want_rgb)
+
+
+@pytest.mark.parametrize("layout", ["alpha_on_next_red", "channels_overlap", "rows_overlap"])
+def test_views_sharing_bytes_are_written_in_drawing_order(monkeypatch, layout):
+    """Where the colour and alpha views share bytes, the last write in drawing order wins:
+    bands and corners row by row, pixel by pixel, each pixel colour first, then alpha."""
+    w, h = 23, 17
+    memory = np.full(3 * w * h + 8, 0x5A, np.uint8)
+    colour_strides, alpha_at, alpha_strides = {
+        "alpha_on_next_red": ((3, 3 * w, 1), 3, (3, 3 * w)),      # alpha of x is red of x + 1
+        "channels_overlap": ((1, w + 2, 1), (w + 2) * h, (1, w)),  # green of x is red of x + 1
+        "rows_overlap": ((3, 2 * w, 1), 1, (3, 2 * w)),            # rows share bytes, alpha on green
+    }[layout]
+    colour = np.lib.stride_tricks.as_strided(memory, (w, h, 3), colour_strides)
+    alpha = np.lib.stride_tricks.as_strided(memory[alpha_at:], (w, h), alpha_strides)
+    expected = memory.copy()
+
+    def write(x, y, rgb, a):
+        for c in range(3):
+            expected[np.dot((x, y, c), colour_strides)] = rgb[c]
+        expected[alpha_at + np.dot((x, y), alpha_strides)] = a
+
+    rec = Recorder()
+    rec.surfarray = types.SimpleNamespace(pixels3d=lambda s: colour, pixels_alpha=lambda s: alpha)
+    monkeypatch.setattr(modules, "pygame", rec)
+    make((w, h), 5, 3.5, (7, 8, 9, 99))
+    model(w, h, 5, 3.5, (7, 8, 9, 99), write)
+    np.testing.assert_array_equal(memory, expected)
 
 
 # ---------------------------------------------------------------------------------------------

@@ -51,6 +51,8 @@ REFUSED = [
     (COLOUR.astype(">u2"), ALPHA, ValueError, "Big-endian buffer not supported on little-endian compiler"),
     (described(COLOUR, "!B"), ALPHA, ValueError, "Big-endian buffer not supported on little-endian compiler"),
     (described(COLOUR, "y"), ALPHA, ValueError, "Does not understand character buffer dtype format string ('y')"),
+    (described(COLOUR, "P"), ALPHA, ValueError, "Buffer dtype mismatch, expected 'uint8_t' but got a pointer"),
+    (COLOUR, described(ALPHA, "=D"), ValueError, "Buffer dtype mismatch, expected 'uint8_t' but got a complex number"),
     (described(COLOUR, "B", 2), ALPHA, ValueError,
      "Item size of buffer (2 bytes) does not match size of 'uint8_t' (1 byte)"),
     (COLOUR, described(ALPHA, "<B", 4), ValueError,
@@ -157,14 +159,16 @@ PACKED = {
 
 
 @pytest.mark.parametrize("driver", DRIVERS)
-@pytest.mark.parametrize("flip_rows", [False, True], ids=["rows-down", "rows-up"])
+@pytest.mark.parametrize("rows", ["down", "up", "apart"])
 @pytest.mark.parametrize("order", PACKED)
-def test_packed_pixels_in_any_byte_order(driver, order, flip_rows):
-    pixels = np.zeros((H, W, 4), np.uint8).transpose(1, 0, 2)  # strides (4, 4 W, 1)
-    if flip_rows:
+def test_packed_pixels_in_any_byte_order(driver, order, rows):
+    pixels = np.zeros((2 * H, W, 4), np.uint8).transpose(1, 0, 2)  # strides (4, 4 W, 1)
+    if rows == "up":
         pixels = pixels[:, ::-1]
     channels, alpha_at = PACKED[order]
-    colour, alpha = pixels[:, :, channels], pixels[:, :, alpha_at]
+    colour, alpha = pixels[:, :H, channels], pixels[:, :H, alpha_at]
+    if rows == "apart":  # 4-byte pixels still, but alpha rows twice as far apart as colour rows
+        alpha = pixels[:, ::2, alpha_at]
     colour[...], alpha[...] = planes()
     with host_registry(returning(colour, alpha)):
         driver(FakeSurface())
@@ -177,19 +181,41 @@ SMALL = [
     ("short", planes(W, H - 1)),
     ("two-channels", (np.zeros((W, H, 2), np.uint8), np.zeros((W, H), np.uint8))),
     ("small-alpha", (np.zeros((W, H, 3), np.uint8), np.zeros((W, H - 1), np.uint8))),
+    ("small-colour", (np.zeros((1, 1, 3), np.uint8), np.zeros((W, H), np.uint8))),
 ]
+# The outline checks both views; cutting corners only the alpha view, the one it indexes.
+TOO_SMALL = {
+    outline: r"pixel arrays of \d+ x \d+ x \d+ \(colour\) and \d+ x \d+ \(alpha\) are",
+    cut: r"pixel array of \d+ x \d+ \(alpha\) is",
+}
 
 
-@pytest.mark.parametrize("driver", DRIVERS)
-@pytest.mark.parametrize("name, arrays", SMALL, ids=[s[0] for s in SMALL])
+@pytest.mark.parametrize("driver, name, arrays", [
+    pytest.param(driver, name, arrays, id=f"{name}-{driver.__name__}")
+    for driver in DRIVERS for name, arrays in SMALL if driver is outline or arrays[1].shape != (W, H)])
 def test_views_smaller_than_the_surface_fail_before_any_write(driver, name, arrays):
     colour, alpha = (a + 5 for a in arrays)
     before = colour.copy(), alpha.copy()
     with host_registry(returning(colour, alpha)):
-        with pytest.raises(ValueError, match=r"^pixel arrays of \d+ x \d+ x \d+ \(colour\) and \d+ x \d+ \(alpha\) "
-                                             rf"are too small for a surface of {W} x {H}$"):
+        with pytest.raises(ValueError, match=f"^{TOO_SMALL[driver]} too small for a surface of {W} x {H}$"):
             driver(FakeSurface())
     assert np.array_equal(colour, before[0]) and np.array_equal(alpha, before[1])
+
+
+@pytest.mark.parametrize("make", [
+    lambda: fs._create_rounded_rect_surface_optimized((W, H), 3, (1, 2, 3)),
+    lambda: cut(FakeSurface()),
+    lambda: fs.transform_into_rounded_rect(FakeSurface(), 3, (1, 2, 3, 200)),
+], ids=["filled", "cut", "cut-with-colour"])
+@pytest.mark.parametrize("name", ["two-channels", "small-colour"])
+def test_corner_cuts_ignore_the_colour_views_extents(make, name):
+    colour, alpha = dict(SMALL)[name]
+    colour, alpha, full_alpha = colour + 5, alpha + 5, alpha + 5
+    with host_registry(returning(np.zeros((W, H, 3), np.uint8), full_alpha)):
+        make()
+    with host_registry(returning(colour, alpha)):
+        make()
+    assert (colour == 5).all() and np.array_equal(alpha, full_alpha) and (alpha != 5).any()
 
 
 @pytest.mark.parametrize("make", [

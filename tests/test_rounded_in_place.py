@@ -78,12 +78,14 @@ def test_nothing_to_cut(host, radii):
     assert (rgb == (1, 2, 3)).all() and (alpha == 4).all()
 
 
-def test_transparent_colour_acquires_no_view(host):
+# With no corner to cut the colour is filled as it is, before its alpha of 0 is looked at.
+@pytest.mark.parametrize("radii, expected", [(3, (0, 0, 0, 0)), (0, (10, 20, 30, 0))])
+def test_transparent_colour_acquires_no_view(host, radii, expected):
     surf = surface(8, 8)
-    assert round_in_place(surf, 3, (10, 20, 30, 0)) is None
+    assert round_in_place(surf, radii, (10, 20, 30, 0)) is None
     assert host.views == 0
     rgb, alpha = planes(surf)
-    assert not rgb.any() and not alpha.any()
+    assert (rgb == expected[:3]).all() and (alpha == expected[3]).all()
 
 
 @pytest.mark.parametrize("color, exc, message", [

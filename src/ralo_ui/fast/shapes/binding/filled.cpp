@@ -30,7 +30,8 @@ PyObject* filled_surface(PyObject* size, PyObject* radii_input, PyObject* color)
     if (!fill(surf.get(), color)) return nullptr;
 
     surface_views views;
-    if (!views.acquire(surf.get()) || !views.fits(width, height)) return nullptr;
+    // Only the alpha view is indexed; the colour view is held but never touched.
+    if (!views.acquire(surf.get()) || !views.alpha_fits(width, height)) return nullptr;
 
     const corner_geometry geometry = filled_geometry(width, height, radii);
     const planes plane = views.as_planes(width, height);

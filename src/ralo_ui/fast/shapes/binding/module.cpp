@@ -85,6 +85,26 @@ ref import_registry(PyObject* dict) noexcept {
     return ref::steal(found);
 }
 
+// Runs `from functools import lru_cache` itself, so that a functools without it fails with
+// the interpreter's own ImportError ("cannot import name 'lru_cache' from 'functools' (...)",
+// with its name, path and suggestion attributes).  The frame the statement ran in is left out
+// of the traceback.  Should the statement succeed after all, its result is taken.
+ref lru_cache_by_statement() noexcept {
+    ref globals = ref::steal(PyDict_New());
+    if (!globals) return {};
+    ref done = ref::steal(PyRun_String("from functools import lru_cache", Py_file_input, globals.get(), globals.get()));
+    if (!done) {
+        PyObject* error = PyErr_GetRaisedException();
+        if (error != nullptr) PyException_SetTraceback(error, Py_None);
+        PyErr_SetRaisedException(error);
+        return {};
+    }
+    PyObject* found = nullptr;
+    if (PyDict_GetItemStringRef(globals.get(), "lru_cache", &found) < 0) return {};
+    if (found == nullptr) PyErr_SetString(PyExc_ImportError, "cannot import name lru_cache");
+    return ref::steal(found);
+}
+
 // lru_cache from functools: an imported functools that has it, else `from functools import lru_cache`.
 ref import_lru_cache(PyObject* dict) noexcept {
     PyObject* functools = nullptr;
@@ -98,7 +118,7 @@ ref import_lru_cache(PyObject* dict) noexcept {
     module = ref::steal(PyImport_ImportModuleLevel("functools", dict, nullptr, fromlist.get(), 0));
     if (!module) return {};
     if (PyObject_GetOptionalAttrString(module.get(), "lru_cache", &found) < 0) return {};
-    if (found == nullptr) PyErr_SetString(PyExc_ImportError, "cannot import name lru_cache");
+    if (found == nullptr) return lru_cache_by_statement();
     return ref::steal(found);
 }
 

@@ -34,6 +34,9 @@ constexpr format_name format_names[] = {
     {'d', "'double'"},
     {'g', "'long double'"},
     {'Z', "a complex number"},
+    {'F', "a complex number"},
+    {'D', "a complex number"},
+    {'P', "a pointer"},
     {'O', "Python object"},
     {'T', "a struct"},
     {'s', "a string"},
@@ -48,8 +51,11 @@ const char* describe_format(char c) noexcept {
     return "unparseable format string";
 }
 
+// The characters of the buffer format syntax: every struct code (a pointer and the complex
+// codes included), and the extended ones for long doubles, complex numbers, objects, structs,
+// field names and repeat counts.
 bool is_format_char(char c) noexcept {
-    return c != '\0' && std::strchr("?cbBhHiIlLqQnNefdgZOTspx:{}()0123456789", c) != nullptr;
+    return c != '\0' && std::strchr("?cbBhHiIlLqQnNefdgFDPZOTspx:{}()0123456789", c) != nullptr;
 }
 
 bool is_byte_item(char c) noexcept { return c == 'B' || c == '?' || c == 'c'; }
@@ -174,6 +180,13 @@ bool surface_views::fits(int32_t width, int32_t height) const noexcept {
                  "pixel arrays of %zd x %zd x %zd (colour) and %zd x %zd (alpha) are too small "
                  "for a surface of %d x %d",
                  color.shape[0], color.shape[1], color.shape[2], alpha.shape[0], alpha.shape[1], width, height);
+    return false;
+}
+
+bool surface_views::alpha_fits(int32_t width, int32_t height) const noexcept {
+    if (width <= 0 || height <= 0 || (alpha.shape[0] >= width && alpha.shape[1] >= height)) return true;
+    PyErr_Format(PyExc_ValueError, "pixel array of %zd x %zd (alpha) is too small for a surface of %d x %d",
+                 alpha.shape[0], alpha.shape[1], width, height);
     return false;
 }
 

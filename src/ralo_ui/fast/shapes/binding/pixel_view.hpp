@@ -13,7 +13,8 @@ namespace fs {
 // A view holds a buffer export of the array that pygame's surfarray returned;
 // the export keeps the array, and so pygame's lock on the surface, alive until
 // release().  Element access is a bare address computation: callers check the
-// extents once with fits() and then index within them.
+// extents of the views they index once with fits() or alpha_fits() and then
+// index within them.
 class pixel_view {
 public:
     pixel_view() noexcept = default;
@@ -80,6 +81,9 @@ struct surface_views {
             .height = height,
         };
     }
+    // The same for the alpha view alone, for the rasterisers that hold the colour
+    // view but never read or write it: its extents are no concern of theirs.
+    bool alpha_fits(int32_t width, int32_t height) const noexcept;
 };
 
 }  // namespace fs

@@ -45,10 +45,10 @@ PyObject* round_in_place(PyObject* surf, PyObject* radii_input, PyObject* color)
         if (next == after_fill::done) Py_RETURN_NONE;
     }
 
-    // `surf` is any object: the size it reported must be covered by its views
-    // before a single pixel is written.
+    // `surf` is any object: the size it reported must be covered by its alpha
+    // view before a corner is cut (the colour view is held but never touched).
     surface_views views;
-    if (!views.acquire(surf) || !views.fits(width, height)) return nullptr;
+    if (!views.acquire(surf) || !views.alpha_fits(width, height)) return nullptr;
 
     const corner_geometry geometry = in_place_geometry(width, height, radii);
     const planes plane = views.as_planes(width, height);

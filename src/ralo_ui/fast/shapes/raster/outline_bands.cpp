@@ -12,9 +12,53 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <initializer_list>
+#include <iterator>
+#include <utility>
 
 namespace fs::outlined {
 namespace {
+
+// The first and last byte that `steps` (byte stride, count) reach from `data`; false if
+// the sums leave 64 bits.
+bool reach(const uint8_t* data, std::initializer_list<std::pair<std::ptrdiff_t, int64_t>> steps, int64_t& lo,
+           int64_t& hi) noexcept {
+    lo = hi = static_cast<int64_t>(reinterpret_cast<std::intptr_t>(data));
+    for (const auto& [stride, count] : steps) {
+        int64_t far;
+        if (__builtin_mul_overflow(static_cast<int64_t>(stride), count - 1, &far) ||
+            __builtin_add_overflow(far < 0 ? lo : hi, far, far < 0 ? &lo : &hi))
+            return false;
+    }
+    return true;
+}
+
+// True when the w x h surface's colour view addresses no byte twice and the alpha view's
+// bytes all lie outside the colour view's.  Then every byte a band writes takes one value,
+// and writing the bands plane by plane gives what writing them pixel by pixel, colour then
+// alpha, gives.  A sufficient test only: views it cannot prove apart are written in that
+// order.  Colour samples are told apart when, with the axes sorted by |stride|, each stride
+// exceeds the furthest the smaller axes reach.
+bool planes_apart(const planes& pl, int64_t w, int64_t h) noexcept {
+    if (w <= 0 || h <= 0) return true;  // no band pixel
+    const auto size = [](std::ptrdiff_t stride) {
+        const auto u = static_cast<uint64_t>(stride);
+        return stride < 0 ? 0 - u : u;
+    };
+    std::pair<uint64_t, int64_t> axes[3] = {{size(pl.color_x), w}, {size(pl.color_y), h}, {size(pl.channel), 3}};
+    std::sort(std::begin(axes), std::end(axes));
+    uint64_t covered = 0;
+    for (const auto& [step, count] : axes) {
+        if (count == 1) continue;  // an axis of one sample adds no address
+        uint64_t far;
+        if (step <= covered || __builtin_mul_overflow(step, static_cast<uint64_t>(count - 1), &far) ||
+            __builtin_add_overflow(covered, far, &covered))
+            return false;
+    }
+    int64_t c_lo, c_hi, a_lo, a_hi;
+    return reach(pl.color, {{pl.color_x, w}, {pl.color_y, h}, {pl.channel, 3}}, c_lo, c_hi) &&
+           reach(pl.alpha, {{pl.alpha_x, w}, {pl.alpha_y, h}}, a_lo, a_hi) && (a_hi < c_lo || c_hi < a_lo);
+}
 
 // Writes `n` copies of `v` at p, p + step, p + 2 step, ...: one plane of one band row.
 void store_run(uint8_t* p, std::ptrdiff_t step, int64_t n, uint8_t v) noexcept {
@@ -41,7 +85,8 @@ void prefetch_rows(const target& t, int64_t x0, int64_t x1, int64_t y0, int64_t 
 }
 
 // Paints columns [x0, x1) of rows [y0, y1) solid, clipped to the w x h surface: per row,
-// one run of identical words for packed pixels, else one run per plane.
+// one run of identical words for packed pixels, else one run per plane where the planes
+// are apart, else pixel by pixel, colour then alpha, so that shared bytes end as drawn.
 void band(const target& t, int64_t x0, int64_t x1, int64_t y0, int64_t y1, int64_t w, int64_t h,
           const paint& c) noexcept {
     x0 = std::max<int64_t>(x0, 0);
@@ -58,6 +103,14 @@ void band(const target& t, int64_t x0, int64_t x1, int64_t y0, int64_t y1, int64
             continue;
         }
         uint8_t* col = t.pl.color_at(x0, y);
+        if (!t.apart) {
+            uint8_t* a = t.pl.alpha_at(x0, y);
+            for (int64_t i = 0; i < n; ++i, col += t.pl.color_x, a += t.pl.alpha_x) {
+                pixel{col, t.pl.channel, a}.set_rgb(c.rgb[0], c.rgb[1], c.rgb[2]);
+                *a = c.alpha;
+            }
+            continue;
+        }
         for (int ch = 0; ch < 3; ++ch) store_run(col + ch * t.pl.channel, t.pl.color_x, n, c.rgb[ch]);
         store_run(t.pl.alpha_at(x0, y), t.pl.alpha_x, n, c.alpha);
     }
@@ -238,8 +291,9 @@ params derive(int32_t w, int32_t h, int32_t radius, float width, int32_t alpha_b
 }
 
 target bind(const planes& pl, params& p) noexcept {
-    target t{pl, {}, false};
+    target t{pl, {}, false, false};
     t.is_packed = t.packed.bind(pl);
+    t.apart = t.is_packed || planes_apart(pl, p.w, p.h);
     if (t.is_packed) {
         paint& c = p.colour;
         c.word = t.packed.word_of(c.rgb[0], c.rgb[1], c.rgb[2], c.alpha);

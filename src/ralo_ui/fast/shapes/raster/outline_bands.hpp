@@ -43,6 +43,7 @@ struct target {
     planes pl;
     packed_pixels packed;
     bool is_packed;
+    bool apart;  // band runs written plane by plane end as drawing pixel by pixel would
 };
 // Binds the drawing to a w x h surface: completes `p.colour` for packed pixels.
 target bind(const planes& pl, params& p) noexcept;
