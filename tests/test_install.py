@@ -19,6 +19,7 @@ PACKAGE = Path(ralo_ui.__file__).resolve().parent
 
 def run(code, *, path=None, env=None, args=()):
     environ = dict(os.environ, **(env or {}))
+    environ = {k: v for k, v in environ.items() if v is not None}
     if path is not None:
         environ["PYTHONPATH"] = str(path)
     return subprocess.run([sys.executable, *args, "-c", textwrap.dedent(code)] if code is not None
@@ -86,7 +87,7 @@ def test_own_interpreter_loads_without_a_version_warning():
 def test_gallery_writes_where_told_or_refuses(tmp_path):
     gallery = str(REPO / "examples" / "gallery.py")
     target = tmp_path / "deeper" / "shapes.png"
-    out = run(None, args=(gallery, str(target)), env={"SDL_VIDEODRIVER": "dummy"})
+    out = run(None, args=(gallery, str(target)), env={"SDL_VIDEODRIVER": "dummy", "RALO_UI_REFENV_SHARED": None})
     assert out.returncode == 0, out.stderr
     assert target.stat().st_size > 1000 and out.stdout.strip() == str(target)
 
@@ -95,3 +96,11 @@ def test_gallery_writes_where_told_or_refuses(tmp_path):
     out = run(None, args=(gallery, str(elsewhere)), env={"RALO_UI_REFENV_SHARED": str(tmp_path / "checkout")})
     assert out.returncode == 2 and not elsewhere.exists()
     assert f"{elsewhere} is outside the checkout" in out.stderr
+
+
+def test_readme_python_snippets_run_as_written():
+    text = (REPO / "README.md").read_text()
+    snippets = re.findall(r"```python\n(.*?)```", text, flags=re.S)
+    assert len(snippets) >= 2
+    for code in snippets:
+        exec(compile(code, "README.md", "exec"), {})  # each snippet on its own, nothing predefined
