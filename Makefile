@@ -5,7 +5,7 @@ BASELINE ?= OFF
 BUILD ?= $(if $(filter ON,$(BASELINE)),build/baseline,build/ref)
 SHAPES := src/ralo_ui/fast/shapes
 
-.PHONY: demo test test-baseline bench build sanitize in-build in-test in-test-baseline in-demo in-bench in-sanitize
+.PHONY: demo test test-baseline bench build sanitize wheels in-build in-test in-test-baseline in-demo in-bench in-sanitize
 
 demo:
 	tools/refenv $(MAKE) --no-print-directory in-demo
@@ -20,6 +20,9 @@ build:
 	tools/refenv $(MAKE) --no-print-directory in-build
 sanitize:
 	tools/refenv $(MAKE) --no-print-directory in-sanitize
+# One wheel per supported CPython found here (3.14 from the reference root) into dist/.
+wheels:
+	tools/build-wheels
 
 # Builds the extension in place next to its sources, so tests import it from src/.
 in-build:

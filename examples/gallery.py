@@ -250,17 +250,26 @@ def main(argv=None):
                         help="where to write the PNG (default: gallery.png at the repository root)")
     parser.add_argument("--show", action="store_true", help="also open the image in a window")
     args = parser.parse_args(argv)
+    output = args.output.absolute()
+    # tools/refenv shares only the checkout with the machine it runs on: a file written
+    # anywhere else would land inside the reference root and be lost with it.
+    shared = os.environ.get("RALO_UI_REFENV_SHARED")
+    if shared and not output.resolve().is_relative_to(Path(shared).resolve()):
+        parser.error(f"{output} is outside the checkout {shared}, the only folder tools/refenv shares "
+                     f"with this machine; give a path inside it (relative paths start there)")
 
     fonts = Fonts()
     canvas, missing = render(fonts)
-    args.output.parent.mkdir(parents=True, exist_ok=True)
-    pygame.image.save(canvas, str(args.output))
+    output.parent.mkdir(parents=True, exist_ok=True)
+    pygame.image.save(canvas, str(output))
+    if not output.is_file():
+        sys.exit(f"gallery: pygame reported no error, yet {output} was not written")
     for line in missing:
         print(f"gallery: placeholder for {line}", file=sys.stderr)
-    print(args.output)
+    print(output)
     if args.show:
         pygame.display.init()
-        show(str(args.output))
+        show(str(output))
     return 0
 
 

@@ -255,7 +255,9 @@ int exec(PyObject* module) noexcept {
 PyModuleDef_Slot slots[] = {
     {Py_mod_create, reinterpret_cast<void*>(create)},
     {Py_mod_exec, reinterpret_cast<void*>(exec)},
+#if PY_VERSION_HEX >= 0x030D0000  // the slot is new in 3.13
     {Py_mod_gil, Py_MOD_GIL_USED},
+#endif
     {0, nullptr},
 };
 

@@ -3,6 +3,7 @@
 
 #include <Python.h>
 
+#include "py_compat.hpp"
 #include "raster/checks.hpp"
 
 #include <utility>
