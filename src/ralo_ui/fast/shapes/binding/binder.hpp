@@ -3,6 +3,8 @@
 
 #include <Python.h>
 
+#include "py_compat.hpp"
+
 #include <cstdint>
 
 namespace fs {
