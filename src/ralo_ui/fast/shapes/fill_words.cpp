@@ -3,7 +3,11 @@
 
 #include "cpu_features.hpp"
 
+#include <cstdio>
 #include <cstring>
+#include <initializer_list>
+
+#include <unistd.h>
 
 #if defined(__x86_64__) || defined(__i386__)
 #include <immintrin.h>
@@ -20,26 +24,84 @@ void fill_tail(uint8_t* dst, std::size_t count, uint32_t word) noexcept {
 
 #if FS_FILL_WORDS_X86
 // x86 is little-endian: a 32-bit lane stores the word's bytes as memcpy does.
+// Words before the first `align`-byte boundary, at most `count`.  Pixels of
+// a packed surface start on 4-byte boundaries, so whole words reach it; from
+// a `dst` that is not 4-byte aligned every word is a head word.
+std::size_t head_words(const uint8_t* dst, std::size_t count, std::size_t align) noexcept {
+    const auto address = reinterpret_cast<std::uintptr_t>(dst);
+    if (address % 4 != 0) return count;
+    const std::size_t head = ((align - address % align) % align) / 4;
+    return head < count ? head : count;
+}
+
+// The wide stores start at a boundary of their width: none of them then
+// splits across two cache lines.
 void fill_sse2(uint8_t* dst, std::size_t count, uint32_t word) noexcept {
+    std::size_t i = head_words(dst, count, 16);
+    fill_tail(dst, i, word);
     const __m128i lanes = _mm_set1_epi32(static_cast<int>(word));
-    std::size_t i = 0;
-    for (; i + 4 <= count; i += 4) _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + 4 * i), lanes);
+    for (; i + 4 <= count; i += 4) _mm_store_si128(reinterpret_cast<__m128i*>(dst + 4 * i), lanes);
     fill_tail(dst + 4 * i, count - i, word);
 }
 
 __attribute__((target("avx2"))) void fill_avx2(uint8_t* dst, std::size_t count,
                                                uint32_t word) noexcept {
+    std::size_t i = head_words(dst, count, 32);
+    fill_tail(dst, i, word);
     const __m256i lanes = _mm256_set1_epi32(static_cast<int>(word));
-    std::size_t i = 0;
-    for (; i + 8 <= count; i += 8)
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + 4 * i), lanes);
+    for (; i + 8 <= count; i += 8) _mm256_store_si256(reinterpret_cast<__m256i*>(dst + 4 * i), lanes);
     fill_tail(dst + 4 * i, count - i, word);
+}
+
+// Ordinary stores up to a 16-byte boundary, streaming stores of 16 bytes from
+// there, ordinary ones for the tail; the fence orders the streamed stores
+// before anything the caller writes or publishes next.
+void stream_sse2(uint8_t* dst, std::size_t count, uint32_t word) noexcept {
+    const std::size_t head = head_words(dst, count, 16);
+    fill_tail(dst, head, word);
+    const __m128i lanes = _mm_set1_epi32(static_cast<int>(word));
+    std::size_t i = head;
+    for (; i + 4 <= count; i += 4) _mm_stream_si128(reinterpret_cast<__m128i*>(dst + 4 * i), lanes);
+    fill_tail(dst + 4 * i, count - i, word);
+    _mm_sfence();
 }
 
 using fill_fn = void (*)(uint8_t*, std::size_t, uint32_t) noexcept;
 
 fill_fn best_fill() noexcept { return cpu_has_avx2 ? fill_avx2 : fill_sse2; }
 #endif
+
+// The last-level cache's size in bytes as the kernel reports it for the
+// first processor, or 0.
+std::size_t cache_from_sysfs() noexcept {
+    std::size_t best = 0;
+    for (int index = 0; index < 8; ++index) {
+        char path[64];
+        std::snprintf(path, sizeof path, "/sys/devices/system/cpu/cpu0/cache/index%d/size", index);
+        std::FILE* f = std::fopen(path, "r");
+        if (f == nullptr) break;
+        unsigned long value = 0;
+        char unit = 0;
+        const int got = std::fscanf(f, "%lu%c", &value, &unit);
+        std::fclose(f);
+        if (got < 1) continue;
+        const std::size_t bytes = value * (unit == 'K' ? 1024u : unit == 'M' ? 1024u * 1024u : 1u);
+        if (bytes > best) best = bytes;  // the last level is the largest
+    }
+    return best;
+}
+
+// The kernel's report, else the C library's (where /sys is not mounted), else 0.
+std::size_t last_level_cache() noexcept {
+    if (const std::size_t bytes = cache_from_sysfs()) return bytes;
+#if defined(_SC_LEVEL3_CACHE_SIZE) && defined(_SC_LEVEL2_CACHE_SIZE)
+    for (const int name : {_SC_LEVEL3_CACHE_SIZE, _SC_LEVEL2_CACHE_SIZE}) {
+        const long bytes = sysconf(name);
+        if (bytes > 0) return static_cast<std::size_t>(bytes);
+    }
+#endif
+    return 0;
+}
 
 }  // namespace
 
@@ -50,6 +112,22 @@ void fill_words(uint8_t* dst, std::size_t count, uint32_t word) noexcept {
 #else
     fill_tail(dst, count, word);
 #endif
+}
+
+void stream_words(uint8_t* dst, std::size_t count, uint32_t word) noexcept {
+#if FS_FILL_WORDS_X86
+    stream_sse2(dst, count, word);
+#else
+    fill_tail(dst, count, word);
+#endif
+}
+
+std::size_t streaming_threshold() noexcept {
+    static const std::size_t threshold = [] {
+        const std::size_t cache = last_level_cache();
+        return cache != 0 ? 2 * cache : std::size_t{64} << 20;
+    }();
+    return threshold;
 }
 
 }  // namespace fs

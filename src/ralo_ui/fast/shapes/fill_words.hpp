@@ -9,4 +9,14 @@ namespace fs {
 // Writes `count` copies of the 4-byte `word` from `dst` on (no alignment needed).
 void fill_words(uint8_t* dst, std::size_t count, uint32_t word) noexcept;
 
+// The same bytes as fill_words, stored past the caches where the processor can:
+// for surfaces too large to stay cached, whose lines would otherwise be read in
+// only to be overwritten and evicted.  Its stores are ordered before the return.
+void stream_words(uint8_t* dst, std::size_t count, uint32_t word) noexcept;
+
+// Bytes of pixels from which one call's writes should go through stream_words:
+// twice the last-level cache the system reports (a fixed 64 MiB when it reports
+// none).  Read once.
+std::size_t streaming_threshold() noexcept;
+
 }  // namespace fs

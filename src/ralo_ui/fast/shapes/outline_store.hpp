@@ -21,8 +21,10 @@ struct blend_memo {
 // The in-place outline's stores on a surface of packed 4-byte pixels.
 class packed_surface {
 public:
-    // False (and nothing usable) unless both views are packed_pixels for w x h pixels.
-    bool bind(const surface_views& views, int32_t w, int32_t h) noexcept { return px_.bind(views, w, h); }
+    // False (and nothing usable) unless both views are packed_pixels for w x h
+    // pixels.  The painted runs of a surface past streaming_threshold() bytes
+    // are stored past the caches.
+    bool bind(const surface_views& views, int32_t w, int32_t h) noexcept;
 
     // One pixel's samples, as the full loop addresses them.
     pixel at(int32_t x, int32_t y) const noexcept {
@@ -50,6 +52,7 @@ public:
 
 private:
     packed_pixels px_;
+    bool stream_ = false;  // painted runs go through stream_words
 };
 
 }  // namespace fs::outline
