@@ -53,17 +53,21 @@ __attribute__((target("avx2"))) void fill_avx2(uint8_t* dst, std::size_t count,
     fill_tail(dst + 4 * i, count - i, word);
 }
 
-// Ordinary stores up to a 16-byte boundary, streaming stores of 16 bytes from
-// there, ordinary ones for the tail; the fence orders the streamed stores
-// before anything the caller writes or publishes next.
+// Ordinary stores up to a cache-line boundary, streaming stores of whole
+// 64-byte lines from there, ordinary ones for the tail: no line is written
+// both ways, and every streamed line is complete.
 void stream_sse2(uint8_t* dst, std::size_t count, uint32_t word) noexcept {
-    const std::size_t head = head_words(dst, count, 16);
-    fill_tail(dst, head, word);
+    std::size_t i = head_words(dst, count, 64);
+    fill_tail(dst, i, word);
     const __m128i lanes = _mm_set1_epi32(static_cast<int>(word));
-    std::size_t i = head;
-    for (; i + 4 <= count; i += 4) _mm_stream_si128(reinterpret_cast<__m128i*>(dst + 4 * i), lanes);
+    for (; i + 16 <= count; i += 16) {
+        auto* const line = reinterpret_cast<__m128i*>(dst + 4 * i);
+        _mm_stream_si128(line, lanes);
+        _mm_stream_si128(line + 1, lanes);
+        _mm_stream_si128(line + 2, lanes);
+        _mm_stream_si128(line + 3, lanes);
+    }
     fill_tail(dst + 4 * i, count - i, word);
-    _mm_sfence();
 }
 
 using fill_fn = void (*)(uint8_t*, std::size_t, uint32_t) noexcept;
@@ -122,10 +126,16 @@ void stream_words(uint8_t* dst, std::size_t count, uint32_t word) noexcept {
 #endif
 }
 
+void stream_fence() noexcept {
+#if FS_FILL_WORDS_X86
+    _mm_sfence();
+#endif
+}
+
 std::size_t streaming_threshold() noexcept {
     static const std::size_t threshold = [] {
         const std::size_t cache = last_level_cache();
-        return cache != 0 ? 2 * cache : std::size_t{64} << 20;
+        return cache != 0 ? cache / 2 : std::size_t{16} << 20;
     }();
     return threshold;
 }

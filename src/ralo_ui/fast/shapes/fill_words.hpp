@@ -11,11 +11,15 @@ void fill_words(uint8_t* dst, std::size_t count, uint32_t word) noexcept;
 
 // The same bytes as fill_words, stored past the caches where the processor can:
 // for surfaces too large to stay cached, whose lines would otherwise be read in
-// only to be overwritten and evicted.  Its stores are ordered before the return.
+// only to be overwritten and evicted.  Its stores are weakly ordered: a call to
+// stream_fence must follow them before the pixels are handed on.
 void stream_words(uint8_t* dst, std::size_t count, uint32_t word) noexcept;
 
+// Orders every streamed store made so far by this thread before its later stores.
+void stream_fence() noexcept;
+
 // Bytes of pixels from which one call's writes should go through stream_words:
-// twice the last-level cache the system reports (a fixed 64 MiB when it reports
+// half the last-level cache the system reports (a fixed 16 MiB when it reports
 // none).  Read once.
 std::size_t streaming_threshold() noexcept;
 

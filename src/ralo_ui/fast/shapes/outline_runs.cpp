@@ -244,7 +244,7 @@ public:
     const entry* end(int32_t r) const noexcept { return &entries_[ends_[r]]; }
 
 private:
-    static constexpr int32_t entry_cap = 1 << 12, row_cap = 1 << 10;
+    static constexpr int32_t entry_cap = 1 << 10, row_cap = 1 << 8;
     int32_t row_start() const noexcept { return rows_ == 0 ? 0 : ends_[rows_ - 1]; }
 
     std::unique_ptr<entry[]> entries_;
@@ -429,10 +429,11 @@ void outline_runs(const params& p, bool with_background, const packed_surface& s
     if (rows_mirror) {
         // The top half's walkers serve the bottom half as they are (equal radii).
         for (int32_t y = top_rows; y < h; ++y) half.draw_mirror(p, y, h - 1 - y);
-        return;
+    } else {
+        half.init(p, with_background, surface, w, false, false);
+        for (int32_t y = top_rows; y < h; ++y) half.draw(y, row_at(p, y));
     }
-    half.init(p, with_background, surface, w, false, false);
-    for (int32_t y = top_rows; y < h; ++y) half.draw(y, row_at(p, y));
+    surface.finish();
 }
 
 }  // namespace fs::outline

@@ -16,6 +16,10 @@ bool packed_surface::bind(const surface_views& views, int32_t w, int32_t h) noex
     return true;
 }
 
+void packed_surface::finish() const noexcept {
+    if (stream_) stream_fence();
+}
+
 void packed_surface::run(const params& p, const outcome& o, int32_t x0, int32_t x1, int32_t y,
                          blend_memo& memo) const noexcept {
     if (x1 <= x0) return;

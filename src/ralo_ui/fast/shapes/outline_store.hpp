@@ -26,6 +26,9 @@ public:
     // are stored past the caches.
     bool bind(const surface_views& views, int32_t w, int32_t h) noexcept;
 
+    // Completes the streamed stores: called once the last run is written.
+    void finish() const noexcept;
+
     // One pixel's samples, as the full loop addresses them.
     pixel at(int32_t x, int32_t y) const noexcept {
         uint8_t* const word = px_.word_at(x, y);
