@@ -95,6 +95,10 @@ def _us(v):
 
 
 MARKERS = {"landscape": "o", "portrait": "^", "wide": "s"}
+# Short names for the chart (a label starting with "_" would be dropped from a legend).
+SHORT = {"filled": "create filled", "outlined": "create outlined", "round": "round in place",
+         "round+colour": "round in place + colour", "outline": "outline in place",
+         "outline+bg": "outline in place + background"}
 
 
 def chart(rows, peer_names, path, title):
@@ -105,7 +109,7 @@ def chart(rows, peer_names, path, title):
     import matplotlib.pyplot as plt
 
     ops = list(dict.fromkeys(r["key"] for r in rows))
-    names = {r["key"]: r["operation"] for r in rows}
+    names = {r["key"]: SHORT.get(r["key"], r["operation"]) for r in rows}
     colours = dict(zip(ops, plt.get_cmap("tab10").colors))
     peer_colours = dict(zip(peer_names, ("tab:gray", "tab:olive", "tab:purple", "tab:brown")))
     fig, axes = plt.subplots(2, 4, figsize=(18, 8.5), sharex=True)
@@ -124,14 +128,14 @@ def chart(rows, peer_names, path, title):
 
     overview = axes[0]
     for key in ops:
-        series(overview, key, "module", colours[key], names[key].replace("transform_into_", ""), 2)
+        series(overview, key, "module", colours[key], names[key], 2)
     overview.set_title("this module, every operation")
     for ax, key in zip(axes[1:], ops):
         for p in peer_names:
             series(ax, key, p, peer_colours[p], p, 1)
         series(ax, key, "module", colours[key], "this module", 2.5)
         floor_kind = next((r for r in rows if r["key"] == key), {}).get("floor_kind", "floor")
-        ax.set_title(f"{names[key].replace('transform_into_', '')}\n(floor: {floor_kind})", fontsize=10)
+        ax.set_title(f"{names[key]}\n(floor: {floor_kind})", fontsize=10)
     for ax in axes[:1 + len(ops)]:
         ax.set_xscale("log")
         ax.set_yscale("log")
