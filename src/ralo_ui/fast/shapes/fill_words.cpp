@@ -23,7 +23,6 @@ void fill_tail(uint8_t* dst, std::size_t count, uint32_t word) noexcept {
 }
 
 #if FS_FILL_WORDS_X86
-// x86 is little-endian: a 32-bit lane stores the word's bytes as memcpy does.
 // Words before the first `align`-byte boundary, at most `count`.  Pixels of
 // a packed surface start on 4-byte boundaries, so whole words reach it; from
 // a `dst` that is not 4-byte aligned every word is a head word.
@@ -34,23 +33,40 @@ std::size_t head_words(const uint8_t* dst, std::size_t count, std::size_t align)
     return head < count ? head : count;
 }
 
-// The wide stores start at a boundary of their width: none of them then
-// splits across two cache lines.
+// x86 is little-endian: a 32-bit lane stores the word's bytes as memcpy does.
+// From a 4-byte aligned `dst`, the wide stores between the first and the last
+// start at a boundary of their width, so none of them splits across two cache
+// lines; the first and the last store (unaligned, overlapping the others with
+// the same bytes) cover the words before and after them.
 void fill_sse2(uint8_t* dst, std::size_t count, uint32_t word) noexcept {
-    std::size_t i = head_words(dst, count, 16);
-    fill_tail(dst, i, word);
     const __m128i lanes = _mm_set1_epi32(static_cast<int>(word));
+    const auto address = reinterpret_cast<std::uintptr_t>(dst);
+    if (count < 4 || address % 4 != 0) {
+        std::size_t i = 0;
+        for (; i + 4 <= count; i += 4) _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + 4 * i), lanes);
+        fill_tail(dst + 4 * i, count - i, word);
+        return;
+    }
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst), lanes);
+    std::size_t i = head_words(dst, count, 16);
     for (; i + 4 <= count; i += 4) _mm_store_si128(reinterpret_cast<__m128i*>(dst + 4 * i), lanes);
-    fill_tail(dst + 4 * i, count - i, word);
+    if (i < count) _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + 4 * (count - 4)), lanes);
 }
 
 __attribute__((target("avx2"))) void fill_avx2(uint8_t* dst, std::size_t count,
                                                uint32_t word) noexcept {
-    std::size_t i = head_words(dst, count, 32);
-    fill_tail(dst, i, word);
     const __m256i lanes = _mm256_set1_epi32(static_cast<int>(word));
+    const auto address = reinterpret_cast<std::uintptr_t>(dst);
+    if (count < 8 || address % 4 != 0) {
+        std::size_t i = 0;
+        for (; i + 8 <= count; i += 8) _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + 4 * i), lanes);
+        fill_tail(dst + 4 * i, count - i, word);
+        return;
+    }
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst), lanes);
+    std::size_t i = head_words(dst, count, 32);
     for (; i + 8 <= count; i += 8) _mm256_store_si256(reinterpret_cast<__m256i*>(dst + 4 * i), lanes);
-    fill_tail(dst + 4 * i, count - i, word);
+    if (i < count) _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + 4 * (count - 8)), lanes);
 }
 
 // Ordinary stores up to a cache-line boundary, streaming stores of whole
