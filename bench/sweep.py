@@ -111,7 +111,7 @@ def chart(rows, peer_names, path, title):
     ops = list(dict.fromkeys(r["key"] for r in rows))
     names = {r["key"]: SHORT.get(r["key"], r["operation"]) for r in rows}
     colours = dict(zip(ops, plt.get_cmap("tab10").colors))
-    peer_colours = dict(zip(peer_names, ("tab:gray", "tab:olive", "tab:purple", "tab:brown")))
+    peer_colours = dict(zip(peer_names, ("tab:gray", "tab:olive", "tab:cyan", "tab:pink")))
     fig, axes = plt.subplots(2, 4, figsize=(18, 8.5), sharex=True)
     axes = axes.ravel()
 
