@@ -78,3 +78,16 @@ def test_streamed_surface_matches_a_short_one():
     assert (big[:edge] == small[:edge]).all()
     assert (big[-edge:] == small[-edge:]).all()
     assert (big[edge:-edge] == small[edge]).all()
+
+
+@pytest.mark.parametrize("offset", range(8))
+def test_painted_runs_at_every_alignment(offset):
+    """Runs of every length from every 4-byte offset within 32 bytes (the fills' first and last stores)."""
+    for w in [*range(1, 21), 31, 32, 33, 47, 64, 65]:
+        parent = pygame.Surface((w + 8, 6), pygame.SRCALPHA)
+        surf = parent.subsurface((offset, 1, w, 4))
+        before = random_content(np.random.default_rng(w), w, 4)
+        put_pixels(surf, before)
+        draw(surf, 1.0, 1.0, (240, 20, 20, 255), (10, 220, 30))
+        assert_same(surf, before, 1.0, 1.0, (240, 20, 20, 255), (10, 220, 30))
+        assert (np.asarray(pygame.surfarray.pixels2d(parent))[w + offset:, :] == 0).all(), w  # nothing past the row
