@@ -5,7 +5,7 @@ BASELINE ?= OFF
 BUILD ?= $(if $(filter ON,$(BASELINE)),build/baseline,build/ref)
 SHAPES := src/ralo_ui/fast/shapes
 
-.PHONY: demo test test-baseline bench build sanitize wheels in-build in-test in-test-baseline in-demo in-bench in-sanitize
+.PHONY: demo test test-baseline bench bench-instructions build sanitize wheels in-build in-test in-test-baseline in-demo in-bench in-bench-instructions in-sanitize
 
 demo:
 	tools/refenv $(MAKE) --no-print-directory in-demo
@@ -16,6 +16,9 @@ test-baseline:
 	tools/refenv $(MAKE) --no-print-directory in-test-baseline
 bench:
 	tools/refenv $(MAKE) --no-print-directory in-bench
+# Instructions per call of small calls under callgrind: builds compare without timing noise.
+bench-instructions:
+	tools/refenv $(MAKE) --no-print-directory in-bench-instructions
 build:
 	tools/refenv $(MAKE) --no-print-directory in-build
 sanitize:
@@ -42,6 +45,9 @@ in-demo: in-build
 
 in-bench: in-build
 	PYTHONPATH=src $(PYTHON) bench/bench.py
+
+in-bench-instructions: in-build
+	PYTHONPATH=src $(PYTHON) bench/bench.py --instructions
 
 # The whole suite against a build with address and undefined-behaviour sanitizers.
 in-sanitize:

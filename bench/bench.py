@@ -1,7 +1,8 @@
 # Times fast_shapes against its floors and its peers and prints one table with ratios and targets.
 """Benchmark of fast_shapes.
 
-    PYTHONPATH=src python3 bench/bench.py [--quick] [--json FILE]
+    PYTHONPATH=src python3 bench/bench.py [--quick] [--sweep | --no-sweep] [--chart PNG] [--json FILE]
+    PYTHONPATH=src python3 bench/bench.py --instructions [--json FILE]
 
 Every cell is the median, over repeated batches, of the time per call in
 microseconds; a batch is sized to take about 8 ms of wall time (slow peers run
@@ -21,6 +22,11 @@ The last row runs the large outline-with-background transform in one thread,
 then in two threads at once (each on its own surface): its module cell is the
 wall time per call with two threads, its floor the time per call with one, and
 its target the throughput of two threads over one.
+
+After the table comes the size sweep (sweep.py; by default only without
+--quick): every operation against its floor from 64x32 to 7680x4320, printed
+and drawn as a chart (bench/sweep.png unless --chart says otherwise).  --instructions counts instructions per call
+of a fixed set of small calls under callgrind instead (instructions.py).
 """
 import argparse
 import functools
@@ -39,7 +45,9 @@ import numpy as np
 from ralo_ui.core.modules import pygame  # the toolkit's own binding (quiet import)
 
 sys.path.insert(0, str(Path(__file__).resolve().parent))
+import instructions  # noqa: E402
 import peers  # noqa: E402
+import sweep  # noqa: E402
 
 from ralo_ui.fast.shapes import fast_shapes as fs  # noqa: E402
 
@@ -360,12 +368,33 @@ def main(argv=None):
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     parser.add_argument("--quick", action="store_true", help="tiny repetitions, small sizes (smoke test)")
     parser.add_argument("--json", metavar="FILE", help="also write the rows as JSON")
+    parser.add_argument("--sweep", action=argparse.BooleanOptionalAction, default=None,
+                        help="the size sweep after the table (default: on, off with --quick)")
+    parser.add_argument("--chart", metavar="PNG", default=str(Path(__file__).with_name("sweep.png")),
+                        help="where the sweep's chart goes (default: %(default)s)")
+    parser.add_argument("--instructions", action="store_true",
+                        help="count instructions of small calls under callgrind instead of timing")
     opts = parser.parse_args(argv)
+    if opts.instructions:
+        return instructions.main(opts.json)
     mode = Mode(opts.quick)
     load_before = os.getloadavg()[0] if hasattr(os, "getloadavg") else float("nan")
     t0 = time.perf_counter()
     rows, errors = run(mode)
     print(table(rows, errors))
+    swept = []
+    if opts.sweep or (opts.sweep is None and not opts.quick):
+        print("\nsize sweep (each operation against its floor; peers while a call stays under "
+              f"{sweep.PEER_BUDGET_US / 1000:.0f} ms):", flush=True)
+        swept = sweep.run(sys.modules[__name__], peers, opts.quick)
+        print(sweep.table(swept, peers.PEER_NAMES))
+        title = (f"time per call / floor, same run; Python {platform.python_version()}, "
+                 f"pygame {pygame.version.ver}, {os.cpu_count()} CPUs")
+        try:
+            sweep.chart(swept, peers.PEER_NAMES, opts.chart, title)
+            print(f"chart: {opts.chart}")
+        except ImportError as exc:
+            print(f"no chart: {exc}")
     load = os.getloadavg()[0] if hasattr(os, "getloadavg") else float("nan")
     print(f"({time.perf_counter() - t0:.1f} s; Python {platform.python_version()}, "
           f"pygame {pygame.version.ver}, numpy {np.__version__}; {os.cpu_count()} CPUs, load average "
@@ -373,7 +402,7 @@ def main(argv=None):
     if opts.json:
         with open(opts.json, "w") as f:
             json.dump({"quick": opts.quick, "python": platform.python_version(), "load": [load_before, load],
-                       "pygame": pygame.version.ver, "rows": rows, "errors": errors}, f, indent=1)
+                       "pygame": pygame.version.ver, "rows": rows, "errors": errors, "sweep": swept}, f, indent=1)
     return 0
 
 

@@ -48,3 +48,19 @@ def test_quick_run_measures_every_cell(tmp_path, capsys):
 ])
 def test_target_check(targets, ratios, large, expected):
     assert bench.check(targets, ratios, large) == expected
+
+
+def test_quick_sweep_covers_every_operation_and_draws_its_chart(tmp_path):
+    import sweep  # noqa: E402 (next to bench.py)
+
+    rows = sweep.run(bench, peers, quick=True)
+    keys = {case.key for case in bench.cases(64, 32, 8)} - {"hit"}
+    assert {(row["key"], row["size"]) for row in rows} == {
+        (key, f"{w}x{h}") for key in keys for w, h, _ in sweep.QUICK_SIZES}
+    assert all(row["floor"] > 0 and row["module"] > 0 for row in rows)
+    assert {row["shape"] for row in rows} == {"landscape", "portrait", "wide"}
+    text = sweep.table(rows, peers.PEER_NAMES)
+    assert len(text.splitlines()) == len(rows) + 2
+    png = tmp_path / "sweep.png"
+    sweep.chart(rows, peers.PEER_NAMES, png, "smoke")
+    assert png.read_bytes()[:8] == b"\x89PNG\r\n\x1a\n"

@@ -159,8 +159,83 @@ FS_TARGET_AVX2_FMA [[gnu::always_inline]] inline void vector_row(uint8_t* row, s
     }
 }
 
+// True when every pixel of the alpha plane has a byte of its own: the order in
+// which the corners are written then cannot change what they end as.
+inline bool rows_apart(const planes& plane) noexcept {
+    const auto size = [](std::intptr_t stride) { return stride < 0 ? -static_cast<int64_t>(stride) : int64_t{stride}; };
+    const int64_t x = size(plane.alpha_x), y = size(plane.alpha_y);
+    return x != 0 && y / x >= plane.width;
+}
+
+// Lanes `write` of `bytes` (lane i in byte i) to the pixels p, p + sx, ...,
+// or with `down`, to p, p - sx, ...
+FS_TARGET_AVX2_FMA [[gnu::always_inline]] inline void put_lanes(uint8_t* p, std::intptr_t sx, unsigned write,
+                                                                uint64_t bytes) noexcept {
+    for (unsigned bits = write; bits != 0; bits &= bits - 1) {
+        const int i = __builtin_ctz(bits);
+        p[static_cast<std::intptr_t>(i) * sx] = static_cast<uint8_t>(bytes >> (8 * i));
+    }
+}
+
+// The scaled rule's row of the top-left corner square, stored as well at its
+// mirror images: the same row of the top-right square read from the right
+// (x -> width - 1 - x) and, at `bottom` (row height - 1 - y), of the bottom
+// squares.  Valid when the four corners have one radius and both sides are
+// at most 2^24: then |x - center_x| and |y - center_y| are exact and equal at
+// mirrored pixels, so every value formed from them is.
+FS_TARGET_AVX2_FMA [[gnu::always_inline]] inline void mirrored_row(uint8_t* top, uint8_t* bottom, std::intptr_t sx,
+                                                                   int32_t width, corner_geometry g, corner_frame f,
+                                                                   row_frame rf, float alpha) noexcept {
+    const __m256 zero = _mm256_setzero_ps();
+    const __m256 center_x = _mm256_set1_ps(g.center_x);
+    const __m256 k_w = _mm256_set1_ps(f.k_w);
+    const __m256 qy = _mm256_set1_ps(rf.qy);
+    const __m256 m_y = _mm256_set1_ps(rf.m_y);
+    const std::intptr_t last = static_cast<std::intptr_t>(width - 1) * sx;
+    for (int32_t start = 0; start < f.n; start += 8) {
+        const auto [first, fresh] = lanes8::step_at(start, f.n);
+        const __m256 qx = _mm256_add_ps(lanes8::abs(_mm256_sub_ps(lanes8::columns(first), center_x)), k_w);
+        const __m256 m_x = _mm256_max_ps(qx, zero);
+        const __m256 dist_outside = _mm256_sqrt_ps(_mm256_fmadd_ps(m_x, m_x, m_y));
+        const __m256 d = _mm256_add_ps(dist_outside, _mm256_min_ps(_mm256_max_ps(qx, qy), zero));
+        const __m256 signed_dist = _mm256_sub_ps(d, _mm256_set1_ps(f.r));
+        const __m256 outside = _mm256_cmp_ps(signed_dist, _mm256_set1_ps(0.5f), _CMP_GE_OQ);
+        const __m256 on_ramp = _mm256_cmp_ps(signed_dist, _mm256_set1_ps(-0.5f), _CMP_GT_OQ);
+        const unsigned write = static_cast<unsigned>(_mm256_movemask_ps(_mm256_or_ps(outside, on_ramp))) & fresh;
+        if (write == 0) continue;
+        const __m256 value = _mm256_mul_ps(_mm256_sub_ps(_mm256_set1_ps(f.k_a), d), _mm256_set1_ps(alpha));
+        const __m256i stored = _mm256_andnot_si256(_mm256_castps_si256(outside), lanes8::trunc_low8(value));
+        const uint64_t bytes = lanes8::low_bytes(stored);
+        const std::intptr_t at = static_cast<std::intptr_t>(first) * sx;
+        put_lanes(top + at, sx, write, bytes);
+        put_lanes(top + last - at, -sx, write, bytes);
+        put_lanes(bottom + at, sx, write, bytes);
+        put_lanes(bottom + last - at, -sx, write, bytes);
+    }
+}
+
+// The four corners from the top-left one's values when they are mirror
+// images (see mirrored_row); false, with nothing written, when they are not.
+FS_TARGET_AVX2_FMA bool mirrored_corners_avx2(const planes& plane, const corner_geometry& g, float alpha) noexcept {
+    constexpr int32_t exact = int32_t{1} << 24;
+    const float r = g.top_left;
+    if (!(r == g.top_right && r == g.bottom_left && r == g.bottom_right) || !rows_apart(plane) || plane.width > exact ||
+        plane.height > exact)
+        return false;
+    corner_frame f;
+    if (!frame_corner(plane, g, 0, f)) return true;  // every corner stays square
+    if (f.n < 8) return false;
+    for (int32_t y = 0; y < f.n; ++y) {
+        uint8_t* const top = plane.alpha + static_cast<std::intptr_t>(y) * plane.alpha_y;
+        uint8_t* const bottom = plane.alpha + static_cast<std::intptr_t>(plane.height - 1 - y) * plane.alpha_y;
+        mirrored_row(top, bottom, plane.alpha_x, plane.width, g, f, frame_row(g, f, y), alpha);
+    }
+    return true;
+}
+
 template <edge_rule Rule>
 FS_TARGET_AVX2_FMA void corners_avx2(const planes& plane, const corner_geometry& g, float alpha) noexcept {
+    if (Rule == edge_rule::scaled && mirrored_corners_avx2(plane, g, alpha)) return;
     for (int corner = 0; corner < 4; ++corner) {
         corner_frame f;
         if (!frame_corner(plane, g, corner, f)) continue;

@@ -59,13 +59,22 @@
 // cleared prefix of a corner row is found by walking from the previous row's
 // boundary, which moves one way only through a half (qy changes
 // monotonically with y there), so the walk costs O(radius) per corner.
+//
+// Rows are written in ascending order, each once: one forward stream through
+// the surface, which is what the memory system serves best once the surface
+// is larger than the caches.  When the top and bottom radii match, rows y and
+// h - 1 - y get the same outcomes at the same j (equal |py|): the top half's
+// corner rows keep a log of what they wrote, and their mirror images in the
+// bottom half replay it instead of walking again.  Rows outside the corners
+// cost a few runs from the column profile and are simply drawn again.
 #include "outline_runs.hpp"
 
 #include "checks.hpp"
 
 #include <cmath>
-#include <initializer_list>
 #include <limits>
+#include <memory>
+#include <new>
 
 namespace fs::outline {
 namespace {
@@ -93,11 +102,55 @@ bool deep(const params& p, bool with_background, const distance& d) noexcept {
            (d.current_r + p.half_width) - (d.outside + d.inside) >= 1.0f;
 }
 
-// Where one walk writes: a side (left or right) of a row.
-struct target {
-    bool left;
-    int32_t y;
-    int32_t n;  // pixels of the row on this side
+// The first j of lo <= j < hi at which `past(j)` holds, or hi when none does;
+// `past` must be false and then true along j (one change at most).
+template <class Past>
+int32_t first_where(int32_t lo, int32_t hi, Past past) noexcept {
+    while (lo < hi) {
+        const int32_t mid = lo + (hi - lo) / 2;
+        if (past(mid))
+            hi = mid;
+        else
+            lo = mid + 1;
+    }
+    return lo;
+}
+
+// One side (left or right) of one half, walked from the surface's edge
+// inwards: pixel j is x = j on the left, x = w - 1 - j on the right.  Sides
+// whose radii are equal see the same distances at the same j (their |px| are
+// equal by (P1)), so one walk of the left side serves the right side too.
+struct side {
+    const params* p;
+    bool with_background;
+    int32_t w;
+    bool left_walked;        // the walk's distances are the left side's (else the right's)
+    bool to_left, to_right;  // the sides it writes
+    int32_t n;               // pixels walked: the walked side's
+    float radius;            // current_r of every pixel of the side
+    row column_row;          // qy_base = -infinity: every pixel column-determined
+
+    void init(const params& prm, bool bg, int32_t width, bool write_left, bool write_right, float r_left,
+              float r_right) noexcept {
+        p = &prm;
+        with_background = bg;
+        w = width;
+        left_walked = write_left;
+        to_left = write_left;
+        to_right = write_right;
+        n = left_walked ? (w + 1) / 2 : w / 2;
+        radius = left_walked ? r_left : r_right;
+        column_row = {-std::numeric_limits<float>::infinity(), r_left, r_right};
+    }
+
+    // The pixel at j on the walked side of a row with values rw (the left
+    // side, with the centre column of an odd width, whenever it is written).
+    distance at(const row& rw, int32_t j) const noexcept { return distance_at(*p, rw, left_walked ? j : w - 1 - j); }
+    distance column(int32_t j) const noexcept { return at(column_row, j); }
+
+    outcome decide(const distance& d) const noexcept {
+        return with_background ? over_background(*p, d) : over_content(*p, d);
+    }
 };
 
 // Columns begin <= j < end of a column profile (C), all with outcome o; qx
@@ -109,119 +162,133 @@ struct segment {
     blend_memo memo;
 };
 
-// Walks the pixels of one side of a half from the edge inwards, writing what
-// it finds to up to four targets.  Sides whose radii are equal see the same
-// distances at the same j (their |px| are equal by (P1)), and so do rows y
-// and h - 1 - y (equal |py|) when the top and bottom radii match: one walk
-// then serves the mirrored sides and rows as well.
-struct walker {
-    const params* p;
-    const packed_surface* s;
-    bool with_background;
-    int32_t w;
-    bool left_walked;        // the walk's distances are the left side's (else the right's)
-    bool to_left, to_right;  // the sides it writes
-    int32_t n;               // pixels walked: the walked side's
-    float radius;            // current_r of every target
-    row column_row;          // qy_base = -infinity: every pixel column-determined
-    int32_t square;          // pixels with qx > 0: the corner square's width
-    int32_t clear_hint;      // last corner row's cleared prefix
-
-    target targets[4];
-    int count;
-
-    // The column profile: `segments` runs cover j < length; pixel `length`
-    // (if < n) has outcome `tail` and qx tail_qx, and is deep when tail_deep.
-    segment profile[profile_cap];
+// The column profile of a side: `segments` runs cover j < length; pixel
+// `length` (if < n) has outcome `tail` and qx tail_qx, and is deep when
+// tail_deep.  `square` counts the pixels with qx > 0: the corner square's width.
+struct column_profile {
+    segment runs[profile_cap];
     int segments;
     int32_t length;
     bool tail_deep;
     outcome tail;
     float tail_qx;
+    int32_t square;
 
-    // The pixel at j on the walked side of a row with values rw (the left
-    // side, with the centre column of an odd width, whenever it is written).
-    distance at(const row& rw, int32_t j) const noexcept { return distance_at(*p, rw, left_walked ? j : w - 1 - j); }
-
-    outcome decide(const distance& d) const noexcept {
-        return with_background ? over_background(*p, d) : over_content(*p, d);
-    }
-
-    // Sets up a walk writing to the left side, the right side or both, for
-    // the radii of a half.
-    void init(const params& prm, const packed_surface& surface, bool bg, int32_t width, bool write_left,
-              bool write_right, float r_left, float r_right) noexcept {
-        p = &prm;
-        s = &surface;
-        with_background = bg;
-        w = width;
-        left_walked = write_left;
-        to_left = write_left;
-        to_right = write_right;
-        n = left_walked ? (w + 1) / 2 : w / 2;
-        radius = left_walked ? r_left : r_right;
-        column_row = {-std::numeric_limits<float>::infinity(), r_left, r_right};
-        clear_hint = 0;
-        // qx > 0 holds on a prefix of the side (M): its length by bisection.
-        int32_t lo = 0, hi = n;
-        while (lo < hi) {
-            const int32_t mid = lo + (hi - lo) / 2;
-            if (at(column_row, mid).qx > 0.0f)
-                lo = mid + 1;
-            else
-                hi = mid;
-        }
-        square = lo;
+    void build(const side& sd) noexcept {
+        // qx > 0 holds on a prefix of the side (M).
+        square = first_where(0, sd.n, [&](int32_t j) noexcept { return !(sd.column(j).qx > 0.0f); });
         segments = 0;
-        length = n;
+        length = sd.n;
         tail_deep = false;
-        for (int32_t j = 0; j < n; ++j) {
-            const distance d = at(column_row, j);
-            const outcome o = decide(d);
-            const bool is_deep = deep(prm, bg, d);
-            const bool extends = segments > 0 && same(profile[segments - 1].o, o);
+        for (int32_t j = 0; j < sd.n; ++j) {
+            const distance d = sd.column(j);
+            const outcome o = sd.decide(d);
+            const bool is_deep = deep(*sd.p, sd.with_background, d);
+            const bool extends = segments > 0 && same(runs[segments - 1].o, o);
             if (is_deep || (!extends && segments == profile_cap)) {
                 length = j;
                 tail = o;
                 tail_qx = d.qx;
                 tail_deep = is_deep;
-                break;
+                return;
             }
-            if (!extends) profile[segments++] = {o, j, d.qx, {}};
-            profile[segments - 1].end = j + 1;
-            profile[segments - 1].last_qx = d.qx;
+            if (!extends) runs[segments++] = {o, j, d.qx, {}};
+            runs[segments - 1].end = j + 1;
+            runs[segments - 1].last_qx = d.qx;
         }
+    }
+};
+
+// What the first rows of a half wrote, as runs of pixels j0 <= j < j1 of the
+// walk with outcome o, row after row, for their mirror images to replay.  The
+// log has a fixed capacity; it closes for good when full (a row it could not
+// hold whole is dropped) or when its owner closes it.
+class row_log {
+public:
+    struct entry {
+        outcome o;
+        int32_t j0, j1;
+    };
+
+    void open() noexcept {
+        entries_.reset(new (std::nothrow) entry[entry_cap]);
+        ends_.reset(new (std::nothrow) int32_t[row_cap]);
+        open_ = entries_ && ends_;
+    }
+    void close() noexcept { open_ = false; }
+
+    void note(const outcome& o, int32_t j0, int32_t j1) noexcept {
+        if (!open_ || j1 <= j0) return;
+        if (count_ > row_start() && entries_[count_ - 1].j1 == j0 && same(entries_[count_ - 1].o, o)) {
+            entries_[count_ - 1].j1 = j1;  // the run goes on
+            return;
+        }
+        if (count_ == entry_cap) {
+            open_ = false;
+            return;
+        }
+        entries_[count_++] = {o, j0, j1};
+    }
+    void end_row() noexcept {
+        if (!open_) return;
+        if (rows_ == row_cap) {
+            open_ = false;
+            return;
+        }
+        ends_[rows_++] = count_;
     }
 
-    // The targets of rows y (and its mirror y2 unless negative).
-    void aim(int32_t y, int32_t y2) noexcept {
-        count = 0;
-        for (const int32_t row_y : {y, y2}) {
-            if (row_y < 0) continue;
-            if (to_left) targets[count++] = {true, row_y, (w + 1) / 2};
-            if (to_right) targets[count++] = {false, row_y, w / 2};
-        }
+    int32_t rows() const noexcept { return rows_; }
+    const entry* begin(int32_t r) const noexcept { return &entries_[r == 0 ? 0 : ends_[r - 1]]; }
+    const entry* end(int32_t r) const noexcept { return &entries_[ends_[r]]; }
+
+private:
+    static constexpr int32_t entry_cap = 1 << 10, row_cap = 1 << 8;
+    int32_t row_start() const noexcept { return rows_ == 0 ? 0 : ends_[rows_ - 1]; }
+
+    std::unique_ptr<entry[]> entries_;
+    std::unique_ptr<int32_t[]> ends_;
+    int32_t count_ = 0, rows_ = 0;
+    bool open_ = false;
+};
+
+// Draws the rows of one half on its side(s), one row at a time, each row
+// after the one above it.
+struct walker {
+    const packed_surface* s;
+    side sd;
+    column_profile profile;
+    int32_t y;           // the row being drawn
+    int32_t clear_hint;  // last corner row's cleared prefix
+    row_log log;         // opened by the owner for rows to be mirrored
+
+    void init(const params& prm, const packed_surface& surface, bool bg, int32_t width, bool write_left,
+              bool write_right, float r_left, float r_right) noexcept {
+        s = &surface;
+        sd.init(prm, bg, width, write_left, write_right, r_left, r_right);
+        profile.build(sd);
+        clear_hint = 0;
     }
 
-    void put(const outcome& o, int32_t j) const noexcept {
-        for (int i = 0; i < count; ++i) {
-            const target& t = targets[i];
-            if (j < t.n) s->put(*p, o, t.left ? j : w - 1 - j, t.y);
-        }
+    void put(const outcome& o, int32_t j) noexcept {
+        log.note(o, j, j + 1);
+        if (sd.to_left) s->put(*sd.p, o, j, y);
+        if (sd.to_right && j < sd.w / 2) s->put(*sd.p, o, sd.w - 1 - j, y);
     }
 
-    // Pixels j0 <= j < j1 of every target take outcome o (j1 capped at each side).
-    void span(const outcome& o, int32_t j0, int32_t j1, blend_memo& memo) const noexcept {
-        for (int i = 0; i < count; ++i) {
-            const target& t = targets[i];
-            const int32_t end = j1 < t.n ? j1 : t.n;
-            if (t.left)
-                s->run(*p, o, j0, end, t.y, memo);
-            else
-                s->run(*p, o, w - end, w - j0, t.y, memo);
+    // Pixels j0 <= j < j1 of the sides written take outcome o (j1 capped at
+    // each side).  A span reaching the middle on both sides is one run.
+    void span(const outcome& o, int32_t j0, int32_t j1, blend_memo& memo) noexcept {
+        log.note(o, j0, j1);
+        const int32_t w = sd.w;
+        if (sd.to_left && sd.to_right && j1 >= sd.n) {
+            s->run(*sd.p, o, j0, w - j0, y, memo);
+            return;
         }
+        if (sd.to_left) s->run(*sd.p, o, j0, j1 < (w + 1) / 2 ? j1 : (w + 1) / 2, y, memo);
+        if (sd.to_right) s->run(*sd.p, o, w - (j1 < w / 2 ? j1 : w / 2), w - j0, y, memo);
     }
-    void span(const outcome& o, int32_t j0, int32_t j1) const noexcept {
+    void span(const outcome& o, int32_t j0, int32_t j1) noexcept {
         blend_memo memo;
         span(o, j0, j1, memo);
     }
@@ -229,8 +296,9 @@ struct walker {
     // Number of cleared pixels among the corner square's, walking from the hint.
     int32_t cleared_prefix(const row& rw) noexcept {
         const auto cleared = [&](int32_t j) noexcept {
-            return static_cast<double>(at(rw, j).signed_dist) > p->edge_limit;
+            return static_cast<double>(sd.at(rw, j).signed_dist) > sd.p->edge_limit;
         };
+        const int32_t square = profile.square;
         int32_t k = clear_hint < square ? clear_hint : square;
         if (k < square && cleared(k)) {
             do ++k;
@@ -246,35 +314,41 @@ struct walker {
     // returns where the exact walk goes on, or n when the row is done.
     int32_t profile_prefix(float qy) noexcept {
         int32_t j = 0;
-        for (int k = 0; k < segments; ++k) {
-            segment& sg = profile[k];
+        for (int k = 0; k < profile.segments; ++k) {
+            segment& sg = profile.runs[k];
             if (sg.last_qx >= qy) {
                 span(sg.o, j, sg.end, sg.memo);
                 j = sg.end;
                 continue;
             }
             // The segment's first column with qx < qy (there is one: the last).
-            int32_t lo = j, hi = sg.end - 1;
-            while (lo < hi) {
-                const int32_t mid = lo + (hi - lo) / 2;
-                if (at(column_row, mid).qx < qy)
-                    hi = mid;
-                else
-                    lo = mid + 1;
-            }
-            span(sg.o, j, lo, sg.memo);
-            return lo;
+            const int32_t cut = first_where(j, sg.end - 1, [&](int32_t m) noexcept { return sd.column(m).qx < qy; });
+            span(sg.o, j, cut, sg.memo);
+            return cut;
         }
-        if (length < n && tail_deep && tail_qx >= qy) {
-            span(tail, length, n);  // (T): pixel `length` is deep, so is the rest
-            return n;
+        if (profile.length < sd.n && profile.tail_deep && profile.tail_qx >= qy) {
+            span(profile.tail, profile.length, sd.n);  // (T): pixel `length` is deep, so is the rest
+            return sd.n;
         }
-        return length;
+        return profile.length;
     }
 
-    // The targets' pixels, for a row with values rw.
-    void draw(const row& rw) noexcept {
-        const float qy = rw.qy_base + radius;  // as distance_at forms it
+    // Row `row_y`, with values rw; the log, when open, keeps corner rows only.
+    void draw(int32_t row_y, const row& rw) noexcept {
+        y = row_y;
+        const float qy = rw.qy_base + sd.radius;  // as distance_at forms it
+        if (qy <= 0.0f) log.close();
+        walk(rw, qy);
+        log.end_row();
+    }
+
+    // Row y again as the log's row r wrote its mirror image.
+    void replay(int32_t row_y, int32_t r) noexcept {
+        y = row_y;
+        for (const row_log::entry* e = log.begin(r); e != log.end(r); ++e) span(e->o, e->j0, e->j1);
+    }
+
+    void walk(const row& rw, float qy) noexcept {
         int32_t j;
         if (qy <= 0.0f) {
             j = profile_prefix(qy);  // (C)
@@ -282,15 +356,54 @@ struct walker {
             j = cleared_prefix(rw);
             span(of_kind(outcome::clear), 0, j);
         }
-        for (; j < n; ++j) {
-            const distance d = at(rw, j);
-            const outcome o = decide(d);
-            if ((d.qx <= 0.0f && d.qx <= d.qy) || deep(*p, with_background, d)) {
-                span(o, j, n);  // (R) or (T)
+        for (; j < sd.n; ++j) {
+            const distance d = sd.at(rw, j);
+            const outcome o = sd.decide(d);
+            if ((d.qx <= 0.0f && d.qx <= d.qy) || deep(*sd.p, sd.with_background, d)) {
+                span(o, j, sd.n);  // (R) or (T)
                 return;
             }
             put(o, j);
         }
+    }
+};
+
+// The walkers of a half: one for both sides when their radii match, else one
+// per side.  With `mirrored`, the rows also serve the other half (equal radii
+// there too): the walkers log the corner rows for it to replay.
+struct half_walkers {
+    walker left, right;
+    bool both;
+
+    void init(const params& p, bool with_background, const packed_surface& surface, int32_t w, bool top,
+              bool mirrored) noexcept {
+        const float r_left = top ? p.r_tl : p.r_bl, r_right = top ? p.r_tr : p.r_br;
+        both = r_left == r_right;
+        left.init(p, surface, with_background, w, true, both, r_left, r_right);
+        if (!both) right.init(p, surface, with_background, w, false, true, r_left, r_right);
+        if (!mirrored) return;
+        left.log.open();
+        if (!both) right.log.open();
+    }
+
+    void draw(int32_t y, const row& rw) noexcept {
+        left.draw(y, rw);
+        if (!both) right.draw(y, rw);
+    }
+
+    // Row y from the mirror row m's log where both walkers kept it, else drawn.
+    void draw_mirror(const params& p, int32_t y, int32_t m) noexcept {
+        if (m >= left.log.rows() || (!both && m >= right.log.rows())) {
+            draw(y, row_at(p, y));
+            return;
+        }
+        left.replay(y, m);
+        if (!both) right.replay(y, m);
+    }
+
+    void close_logs() noexcept {
+        left.log.close();
+        right.log.close();
     }
 };
 
@@ -305,33 +418,19 @@ bool runs_apply(const params& p, int32_t w, int32_t h) noexcept {
 void outline_runs(const params& p, bool with_background, const packed_surface& surface, int32_t w, int32_t h) noexcept {
     FS_CHECK(runs_apply(p, w, h));         // (P1) and (P2)
     const int32_t top_rows = (h + 1) / 2;  // (P1): py <= 0 exactly there
-    // Mirror images walked once (see walker).
     const bool rows_mirror = p.r_tl == p.r_bl && p.r_tr == p.r_br;
-    walker left, right;
-    const auto half = [&](bool top) noexcept {
-        const float r_left = top ? p.r_tl : p.r_bl, r_right = top ? p.r_tr : p.r_br;
-        const bool sides_mirror = r_left == r_right;
-        left.init(p, surface, with_background, w, true, sides_mirror, r_left, r_right);
-        if (!sides_mirror) right.init(p, surface, with_background, w, false, true, r_left, r_right);
-        return sides_mirror;
-    };
-    const auto draw = [&](bool both, int32_t y, int32_t y2) noexcept {
-        const row rw = row_at(p, y);
-        left.aim(y, y2);
-        left.draw(rw);
-        if (!both) {
-            right.aim(y, y2);
-            right.draw(rw);
-        }
-    };
-    bool both = half(true);
+    half_walkers half;  // large: one at a time
+    half.init(p, with_background, surface, w, true, rows_mirror);
+    for (int32_t y = 0; y < top_rows; ++y) half.draw(y, row_at(p, y));
+    half.close_logs();
     if (rows_mirror) {
-        for (int32_t y = 0; y < top_rows; ++y) draw(both, y, h - 1 - y == y ? -1 : h - 1 - y);
-        return;
+        // The top half's walkers serve the bottom half as they are (equal radii).
+        for (int32_t y = top_rows; y < h; ++y) half.draw_mirror(p, y, h - 1 - y);
+    } else {
+        half.init(p, with_background, surface, w, false, false);
+        for (int32_t y = top_rows; y < h; ++y) half.draw(y, row_at(p, y));
     }
-    for (int32_t y = 0; y < top_rows; ++y) draw(both, y, -1);
-    both = half(false);
-    for (int32_t y = top_rows; y < h; ++y) draw(both, y, -1);
+    surface.finish();
 }
 
 }  // namespace fs::outline

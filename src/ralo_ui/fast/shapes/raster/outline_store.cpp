@@ -5,6 +5,22 @@
 
 namespace fs::outline {
 
+bool packed_surface::bind(const planes& pl) noexcept {
+    if (!px_.bind(pl)) return false;
+    const int32_t w = pl.width, h = pl.height;
+    // The bytes from the first row's start to the last row's end, whichever
+    // way the rows run.
+    const std::ptrdiff_t span = h > 0 ? px_.word_at(0, h - 1) - px_.word_at(0, 0) : 0;
+    const std::size_t bytes =
+        static_cast<std::size_t>(span < 0 ? -span : span) + std::size_t{4} * static_cast<std::size_t>(w);
+    stream_ = bytes >= streaming_threshold();
+    return true;
+}
+
+void packed_surface::finish() const noexcept {
+    if (stream_) stream_fence();
+}
+
 void packed_surface::run(const params& p, const outcome& o, int32_t x0, int32_t x1, int32_t y,
                          blend_memo& memo) const noexcept {
     if (x1 <= x0) return;
@@ -16,7 +32,8 @@ void packed_surface::run(const params& p, const outcome& o, int32_t x0, int32_t 
             for (int32_t x = x0; x < x1; ++x) row[x * std::ptrdiff_t{4} + px_.alpha_offset()] = 0;
             return;
         case outcome::paint:
-            fill_words(row + x0 * std::ptrdiff_t{4}, static_cast<std::size_t>(x1 - x0), word_of(o));
+            (stream_ ? stream_words : fill_words)(row + x0 * std::ptrdiff_t{4}, static_cast<std::size_t>(x1 - x0),
+                                                  word_of(o));
             return;
         case outcome::blend:
             // The composite depends on the old word alone (sa is the run's).

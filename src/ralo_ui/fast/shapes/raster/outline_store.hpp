@@ -20,8 +20,13 @@ struct blend_memo {
 // The in-place outline's stores on a surface of packed 4-byte pixels.
 class packed_surface {
 public:
-    // False (and nothing usable) unless both planes are packed_pixels.
-    bool bind(const planes& pl) noexcept { return px_.bind(pl); }
+    // False (and nothing usable) unless both planes are packed_pixels.  The
+    // painted runs of a surface past streaming_threshold() bytes are stored past
+    // the caches.
+    bool bind(const planes& pl) noexcept;
+
+    // Completes the streamed stores: called once the last run is written.
+    void finish() const noexcept;
 
     // One pixel's samples, as the full loop addresses them.
     pixel at(int32_t x, int32_t y) const noexcept {
@@ -48,6 +53,7 @@ public:
 
 private:
     packed_pixels px_;
+    bool stream_ = false;  // painted runs go through stream_words
 };
 
 }  // namespace fs::outline
