@@ -6,6 +6,7 @@ BUILD ?= $(if $(filter ON,$(BASELINE)),build/baseline,build/ref)
 SHAPES := src/ralo_ui/fast/shapes
 
 .PHONY: demo test test-baseline bench build sanitize in-build in-test in-test-baseline in-demo in-bench in-sanitize
+.PHONY: coverage fuzz
 
 demo:
 	tools/refenv $(MAKE) --no-print-directory in-demo
@@ -20,6 +21,12 @@ build:
 	tools/refenv $(MAKE) --no-print-directory in-build
 sanitize:
 	tools/refenv $(MAKE) --no-print-directory in-sanitize
+# Line and branch coverage of the suite on both kernel paths (tools/coverage).
+coverage:
+	tools/refenv tools/coverage
+# The raster kernels' fuzz harnesses, about a minute in all (fuzz/run; FUZZ_SCALE=N runs N times longer).
+fuzz:
+	tools/refenv fuzz/run $(FUZZ_SCALE)
 
 # Builds the extension in place next to its sources, so tests import it from src/.
 in-build:
