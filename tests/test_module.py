@@ -14,6 +14,7 @@ import pygame
 import pytest
 
 import ralo_ui.core.modules
+from fake_host import host_registry
 from ralo_ui.fast.shapes import fast_shapes as fs
 
 NAME = "ralo_ui.fast.shapes.fast_shapes"
@@ -353,6 +354,39 @@ START_UPS = {
         except ImportError as e:
             print(str(e)[:len("numpy.core.multiarray failed to import (auto-generated because you didn't call")])
     """, NUMPY_MESSAGE),
+    "functools unimportable": ("""
+        import sys, numpy, pygame, ralo_ui.core.modules
+        sys.modules["functools"] = None
+        try:
+            import {NAME}
+        except ImportError as e:
+            print(type(e).__name__, "functools" in str(e))
+    """, "ModuleNotFoundError True"),
+    "numpy interface versions and byte order": ("""
+        import ctypes, sys, numpy._core._multiarray_umath as core, ralo_ui.core.modules
+        new_capsule = ctypes.pythonapi.PyCapsule_New
+        new_capsule.restype = ctypes.py_object
+        new_capsule.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_void_p]
+        kept = []
+        def offer(abi, feature, little_endian):  # a C interface table answering just these three
+            table = (ctypes.c_void_p * 212)()
+            for slot, kind, value in [(0, ctypes.c_uint, abi), (211, ctypes.c_uint, feature),
+                                      (210, ctypes.c_int, little_endian)]:
+                answer = ctypes.CFUNCTYPE(kind)(lambda value=value: value)
+                table[slot] = ctypes.cast(answer, ctypes.c_void_p)
+                kept.append(answer)
+            kept.append(table)
+            core._ARRAY_API = new_capsule(ctypes.addressof(table), None, None)
+            try:
+                import {NAME}
+                print("imported")
+            except ImportError as e:
+                print(str(e).split(" (")[0])
+        offer(0x2000001, 0x11, 1)  # a newer ABI
+        offer(0x2000000, 0x10, 1)  # too few features
+        offer(0x2000000, 0x11, 0)  # big-endian
+        offer(0x2000000, 0x11, 1)  # the limits themselves
+    """, "numpy.core.multiarray failed to import\n" * 3 + "imported"),
 }
 
 
@@ -362,3 +396,37 @@ def test_start_up_paths(case):
     out = run_python(code.replace("{NAME}", NAME))
     assert out.returncode == 0, out.stderr
     assert out.stdout.strip() == expected, out.stderr
+
+
+def test_functions_are_collected_once_dropped():
+    out = run_python(f"""
+        import gc, weakref
+        import {NAME} as fs
+        function = weakref.ref(fs.transform_into_rounded_rect)
+        del fs.transform_into_rounded_rect
+        gc.collect()
+        print(function() is None)
+    """)
+    assert out.stdout.split() == ["True"], out.stderr
+
+
+def test_surfaces_are_made_from_md_at_each_look_up():
+    """Surface and SRCALPHA are two look-ups of md.pygame: a registry that changes between them,
+    or lacks one, fails with the look-up's own error."""
+    class Fading:
+        def __init__(self, good):
+            self.good = good
+
+        @property
+        def pygame(self):
+            if self.good == 0:
+                raise LookupError("pygame went away")
+            self.good -= 1
+            return pygame
+
+    with host_registry(Fading(1)):
+        with pytest.raises(LookupError, match="^pygame went away$"):
+            fs._create_rounded_rect_surface_optimized((4, 4), 1, (1, 2, 3))
+    with host_registry(types.SimpleNamespace(pygame=types.SimpleNamespace(Surface=pygame.Surface))):
+        with pytest.raises(AttributeError, match="SRCALPHA"):
+            fs._create_outlined_rounded_rect_sdf((4, 4), 1, 1.0, (1, 2, 3))

@@ -234,3 +234,10 @@ def test_dtype_mismatch_names_the_offered_item(fmt, offered):
     with host_registry(returning(described(COLOUR, fmt), ALPHA)):
         with pytest.raises(ValueError, match=f"^Buffer dtype mismatch, expected 'uint8_t' but got {re.escape(offered)}$"):
             cut(FakeSurface())
+
+
+@pytest.mark.parametrize("fmt", ["?x", "cB", "<Bh"])
+def test_a_byte_code_followed_by_more_items_is_a_mismatch(fmt):
+    with host_registry(returning(described(COLOUR, fmt), ALPHA)):
+        with pytest.raises(ValueError, match="^Buffer dtype mismatch, expected 'uint8_t' but got "):
+            cut(FakeSurface())
