@@ -280,7 +280,7 @@ START_UPS = {
         spec.loader.exec_module(module)
         print(sys.modules["{NAME}"] is module)
     """, "True"),
-    "spec attributes raising or missing": ("""
+    "loader details raising or missing": ("""
         import _imp, importlib.util, types
         spec = importlib.util.find_spec("{NAME}")
         class Raising:
