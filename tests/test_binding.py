@@ -175,6 +175,8 @@ def test_keywords_bind_by_value_as_well_as_by_identity():
         raw("_create_outlined_rounded_rect_sdf")(**{name: (), "".join(["radi", "us"]): 1, "width": 1.0, "color": []})
     with pytest.raises(TypeError, match=re.escape("got an unexpected keyword argument 'sizes'")):
         raw("_create_outlined_rounded_rect_sdf")((), 1, 1.0, [], **{name + "s": []})
+    with pytest.raises(TypeError, match=re.escape("got an unexpected keyword argument 'colour'")):
+        raw("transform_into_rounded_rect")(None, radii_input=3, colour=None)  # after one that fits
     with pytest.raises(TypeError, match=re.escape("got multiple values for keyword argument 'size'")):
         raw("_create_outlined_rounded_rect_sdf")((), 1, 1.0, [], **{name: ()})
 

@@ -176,13 +176,21 @@ def refused_layout(name, w, h):
         return (*packed(0, 3, row=0), keep)
     if name == "channel stride 0":              # red, green and blue in one byte: blue stays
         return (*packed(0, 3, channel=0), lambda rgb, alpha: rgb[..., 2:3].repeat(3, axis=-1))
+    if name == "channel stride 2":              # one pixel a row: nothing shared
+        return (*packed(0, 1, channel=2, row=8), keep)
+    if name == "channel stride -2":
+        return (*packed(4, 1, channel=-2, row=8), keep)
+    if name == "alpha three below red":
+        return (*packed(3, 0, row=8), keep)
     if name == "alpha shares blue":             # alpha is written last
         return (*packed(0, 2), lambda rgb, alpha: np.concatenate([rgb[..., :2], alpha[..., None]], axis=-1))
     raise AssertionError(name)
 
 
 REFUSALS = ["alpha after the colour", "alpha before the colour", "alpha column stride", "colour column stride",
-            "pitches differ", "rows overlap", "channel stride 0", "alpha shares blue"]
+            "pitches differ", "rows overlap", "channel stride 0", "channel stride 2", "channel stride -2",
+            "alpha three below red", "alpha shares blue"]
+ONE_PIXEL_WIDE = {"channel stride 2", "channel stride -2", "alpha three below red"}
 
 
 @pytest.mark.parametrize("corner", [3, 11], ids=["scalar corners", "eight-pixel corners"])
@@ -191,7 +199,7 @@ def test_layouts_the_packed_path_refuses(monkeypatch, name, corner):
     """Each reason to refuse the packed-pixel path: both outline rasterisers draw per pixel."""
     from test_outlined_in_place import reference
 
-    w, h = (31, 2) if name == "rows overlap" else (31, 27)
+    w, h = (31, 2) if name == "rows overlap" else (1, 27) if name in ONE_PIXEL_WIDE else (31, 27)
     colour, alpha, merge = refused_layout(name, w, h)
     rec = Recorder()
     rec.surfarray = types.SimpleNamespace(pixels3d=lambda s: colour, pixels_alpha=lambda s: alpha)
