@@ -5,7 +5,7 @@ BASELINE ?= OFF
 BUILD ?= $(if $(filter ON,$(BASELINE)),build/baseline,build/ref)
 SHAPES := src/ralo_ui/fast/shapes
 
-.PHONY: demo test test-baseline bench bench-instructions build sanitize wheels in-build in-test in-test-baseline in-demo in-bench in-bench-instructions in-sanitize
+.PHONY: demo test test-baseline bench bench-instructions build sanitize wheels in-build in-test in-test-baseline in-demo in-bench in-bench-instructions in-sanitize coverage fuzz
 
 demo:
 	tools/refenv $(MAKE) --no-print-directory in-demo
@@ -26,6 +26,12 @@ sanitize:
 # One wheel per supported CPython found here (3.14 from the reference root) into dist/.
 wheels:
 	tools/build-wheels
+# Line and branch coverage of the suite on both kernel paths (tools/coverage).
+coverage:
+	tools/refenv tools/coverage
+# The raster kernels' fuzz harnesses, about a minute in all (fuzz/run; FUZZ_SCALE=N runs N times longer).
+fuzz:
+	tools/refenv fuzz/run $(FUZZ_SCALE)
 
 # Builds the extension in place next to its sources, so tests import it from src/.
 in-build:

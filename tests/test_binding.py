@@ -166,3 +166,53 @@ def test_one_traceback_entry_per_function():
         (FILE, "ralo_ui.fast.shapes.fast_shapes.create_rounded_rect_surface"),
         (FILE, "ralo_ui.fast.shapes.fast_shapes._get_cached_rounded_rect_surface"),
     ]
+
+
+def test_keywords_bind_by_value_as_well_as_by_identity():
+    # Names built at run time are equal to the parameters' names but not the same objects.
+    name = "".join(["s", "ize"])
+    with pytest.raises(TypeError, match=re.escape("Argument 'color' has incorrect type (expected tuple, got list)")):
+        raw("_create_outlined_rounded_rect_sdf")(**{name: (), "".join(["radi", "us"]): 1, "width": 1.0, "color": []})
+    with pytest.raises(TypeError, match=re.escape("got an unexpected keyword argument 'sizes'")):
+        raw("_create_outlined_rounded_rect_sdf")((), 1, 1.0, [], **{name + "s": []})
+    with pytest.raises(TypeError, match=re.escape("got an unexpected keyword argument 'colour'")):
+        raw("transform_into_rounded_rect")(None, radii_input=3, colour=None)  # after one that fits
+    with pytest.raises(TypeError, match=re.escape("got multiple values for keyword argument 'size'")):
+        raw("_create_outlined_rounded_rect_sdf")((), 1, 1.0, [], **{name: ()})
+
+
+def test_keyword_names_that_are_not_strings():
+    # The interpreter refuses them before a call; the vectorcall protocol passes them on.
+    import ctypes
+    vectorcall = ctypes.pythonapi.PyObject_Vectorcall
+    vectorcall.restype = ctypes.py_object
+    vectorcall.argtypes = [ctypes.py_object, ctypes.POINTER(ctypes.py_object), ctypes.c_size_t, ctypes.py_object]
+    f = raw("transform_into_rounded_rect")
+    args = (ctypes.py_object * 3)(None, 3, 4)
+    with pytest.raises(TypeError, match=r"^transform_into_rounded_rect\(\) keywords must be strings$"):
+        vectorcall(f, args, 2, (5,))
+
+
+@pytest.mark.parametrize("value, error, message", [
+    (-2**61, OverflowError, "^Python int too large"),   # beyond the module's own range, below zero
+    (2**63, OverflowError, "^Python int too large"),    # beyond a long long
+    (-1, TypeError, "Argument 'color'"),                # -1, and no error behind it
+])
+def test_int32_conversion_at_the_edges(value, error, message):
+    with pytest.raises(error, match=message):
+        raw("_create_outlined_rounded_rect_sdf")((), value, 1.0, [])
+
+
+@pytest.mark.parametrize("channel, error, message", [
+    (2**64, OverflowError, "^int too big to convert$"),  # the interpreter's own error
+    (2**64 - 1, OverflowError, "^value too large to convert to npy_uint8$"),
+])
+def test_channels_at_the_edges(channel, error, message):
+    with pytest.raises(error, match=message):
+        fs._create_outlined_rounded_rect_sdf((4, 4), 1, 1.0, (1, channel, 3))
+
+
+def test_integer_radius_beyond_the_float_range():
+    from fake_host import FakeSurface
+    with pytest.raises(OverflowError, match="^int too large to convert to float$"):
+        fs.transform_into_rounded_rect(FakeSurface(), 10**400)

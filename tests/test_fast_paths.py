@@ -17,7 +17,7 @@ import pytest
 
 import corner_model as cm
 from corner_model import planes
-from fake_host import Recorder
+from fake_host import FakeSurface, Recorder
 from ralo_ui.core import modules
 from ralo_ui.fast.shapes import fast_shapes as fs
 from test_outlined import model as outline_model
@@ -145,3 +145,85 @@ def test_outline_on_other_layouts(monkeypatch, layout):
     args = ((w, h), 13, 2.75, (11, 22, 33, 222))
     fs._create_outlined_rounded_rect_sdf(*args)
     assert_outline(*args, (colour, alpha))
+
+
+def strided(buffer, offset, shape, strides):
+    return np.lib.stride_tricks.as_strided(buffer[offset:], shape, strides)
+
+
+def refused_layout(name, w, h):
+    """Colour and alpha views that the packed-pixel check refuses, for the reason `name`; and
+    how the bytes of a correct drawing look through them: `merge(rgb, alpha)` gives what the
+    colour view must read when each pixel is written colour first, then alpha."""
+    pitch = 4 * w + 8
+    words = pitch * h
+    buffer = np.zeros(3 * words + 64, np.uint8)
+
+    def packed(colour_at, alpha_at, channel=1, row=pitch, alpha_row=None, alpha_x=4):
+        colour = strided(buffer, colour_at, (w, h, 3), (4, row, channel))
+        alpha = strided(buffer, alpha_at, (w, h), (alpha_x, row if alpha_row is None else alpha_row))
+        return colour, alpha
+
+    keep = lambda rgb, alpha: rgb  # noqa: E731
+    if name == "alpha after the colour":        # alpha too far from red, above it
+        return (*packed(0, words + 3), keep)
+    if name == "alpha before the colour":       # ... and below it
+        return (*packed(words, 3), keep)
+    if name == "alpha column stride":
+        return (*packed(0, words, alpha_x=1), keep)
+    if name == "colour column stride":
+        colour = strided(buffer, 0, (w, h, 3), (3, 3 * w, 1))
+        return colour, strided(buffer, words + 3, (w, h), (4, pitch)), keep
+    if name == "pitches differ":
+        return (*packed(0, words + 3, alpha_row=pitch + 4), keep)
+    if name == "rows overlap":                  # h = 2: both rows are the same bytes
+        return (*packed(0, 3, row=0), keep)
+    if name == "channel stride 0":              # red, green and blue in one byte: blue stays
+        return (*packed(0, 3, channel=0), lambda rgb, alpha: rgb[..., 2:3].repeat(3, axis=-1))
+    if name == "channel stride 2":              # one pixel a row: nothing shared
+        return (*packed(0, 1, channel=2, row=8), keep)
+    if name == "channel stride -2":
+        return (*packed(4, 1, channel=-2, row=8), keep)
+    if name == "alpha three below red":
+        return (*packed(3, 0, row=8), keep)
+    if name == "alpha shares blue":             # alpha is written last
+        return (*packed(0, 2), lambda rgb, alpha: np.concatenate([rgb[..., :2], alpha[..., None]], axis=-1))
+    raise AssertionError(name)
+
+
+REFUSALS = ["alpha after the colour", "alpha before the colour", "alpha column stride", "colour column stride",
+            "pitches differ", "rows overlap", "channel stride 0", "channel stride 2", "channel stride -2",
+            "alpha three below red", "alpha shares blue"]
+ONE_PIXEL_WIDE = {"channel stride 2", "channel stride -2", "alpha three below red"}
+
+
+@pytest.mark.parametrize("corner", [3, 11], ids=["scalar corners", "eight-pixel corners"])
+@pytest.mark.parametrize("name", REFUSALS)
+def test_layouts_the_packed_path_refuses(monkeypatch, name, corner):
+    """Each reason to refuse the packed-pixel path: both outline rasterisers draw per pixel."""
+    from test_outlined_in_place import reference
+
+    w, h = (31, 2) if name == "rows overlap" else (1, 27) if name in ONE_PIXEL_WIDE else (31, 27)
+    colour, alpha, merge = refused_layout(name, w, h)
+    rec = Recorder()
+    rec.surfarray = types.SimpleNamespace(pixels3d=lambda s: colour, pixels_alpha=lambda s: alpha)
+    monkeypatch.setattr(modules, "pygame", rec)
+
+    # A new outlined surface (its views start at zero, as a new surface does).
+    args = ((w, h), corner, 2.5, (11, 22, 33, 222))
+    fs._create_outlined_rounded_rect_sdf(*args)
+    want_rgb, want_alpha = outline_model(w, h, *args[1:])
+    np.testing.assert_array_equal(alpha, want_alpha)
+    np.testing.assert_array_equal(colour, merge(want_rgb, want_alpha))
+
+    # The outline in place over a background: no pixel's result depends on its old bytes.
+    rng = np.random.default_rng(corner)
+    colour[...] = rng.integers(0, 256, colour.shape)
+    alpha[...] = rng.integers(0, 256, alpha.shape)
+    before = np.concatenate([colour, alpha[..., None]], axis=-1)
+    radii, bg = (corner, corner + 1, corner + 1, corner), (200, 100, 0, 99)  # rows mirror each other
+    fs.transform_into_outlined_rounded_rect(FakeSurface(w, h), radii, 2.5, (11, 22, 33, 222), bg)
+    with np.errstate(all="ignore"):
+        want = reference(before, radii, 2.5, (11, 22, 33, 222), bg)
+    np.testing.assert_array_equal(alpha, want[..., 3])
+    np.testing.assert_array_equal(colour, merge(want[..., :3], want[..., 3]))

@@ -10,9 +10,11 @@ import types
 import warnings
 
 import numpy
+import pygame
 import pytest
 
 import ralo_ui.core.modules
+from fake_host import host_registry
 from ralo_ui.fast.shapes import fast_shapes as fs
 
 NAME = "ralo_ui.fast.shapes.fast_shapes"
@@ -204,3 +206,256 @@ def test_functools_without_lru_cache_fails_with_the_imports_own_error():
     lines = out.stdout.splitlines()
     assert lines[0] == "True" and lines[1].startswith("cannot import name 'lru_cache' from 'functools' (")
     assert lines[2:] == [str((FILE, f"init {NAME}"))]
+
+
+def test_function_attributes_can_be_set_as_on_python_functions():
+    f = fs.transform_into_rounded_rect
+    try:
+        f.__name__, f.__qualname__ = "renamed", "Holder.renamed"
+        assert (f.__name__, f.__qualname__) == ("renamed", "Holder.renamed")
+        assert repr(f).startswith("<function Holder.renamed at ")
+        for attr in ("__name__", "__qualname__"):
+            with pytest.raises(TypeError, match=f"^{attr} must be set to a string object$"):
+                setattr(f, attr, 5)
+            with pytest.raises(TypeError, match=f"^{attr} must be set to a string object$"):
+                delattr(f, attr)
+        assert f.__name__ == "renamed"
+    finally:
+        f.__name__ = f.__qualname__ = "transform_into_rounded_rect"
+
+    g = fs.create_rounded_rect_surface
+    assert g.__annotations__ == {} and g.__annotations__ is g.__annotations__  # made once
+    g.__annotations__ = {"return": "Surface"}
+    assert g.__annotations__ == {"return": "Surface"}
+    with pytest.raises(TypeError, match="^__annotations__ must be set to a dict object$"):
+        g.__annotations__ = ["return"]
+    del g.__annotations__
+    assert g.__annotations__ == {}
+    g.__annotations__ = None
+    assert g.__annotations__ == {}
+
+
+def test_defaults_refuse_non_tuples_and_obey_the_warning_filters():
+    f = fs.transform_into_rounded_rect
+    with pytest.raises(TypeError, match="^__defaults__ must be set to a tuple object$"):
+        f.__defaults__ = [None]
+    with warnings.catch_warnings():
+        warnings.simplefilter("error", RuntimeWarning)
+        with pytest.raises(RuntimeWarning, match="^transform_into_rounded_rect.__defaults__ only describes"):
+            f.__defaults__ = (1,)
+    assert f.__defaults__ == (None,)  # an assignment that raised changed nothing
+    g = fs.create_rounded_rect_surface
+    with warnings.catch_warnings():
+        warnings.simplefilter("ignore")
+        g.__defaults__ = (1, 2)
+        assert g.__defaults__ == (1, 2)
+        del g.__defaults__
+    assert g.__defaults__ is None
+
+
+def test_functions_bind_to_instances_like_python_functions():
+    class Panel(pygame.Surface):
+        cut = fs.transform_into_rounded_rect
+
+    panel = Panel((8, 8), pygame.SRCALPHA)
+    panel.fill((1, 2, 3, 255))
+    assert Panel.cut is fs.transform_into_rounded_rect
+    assert fs.transform_into_rounded_rect.__get__(None, Panel) is fs.transform_into_rounded_rect
+    method = panel.cut
+    assert method.__self__ is panel and method.__func__ is fs.transform_into_rounded_rect
+    assert method(4) is None  # the instance is the surface
+    assert panel.get_at((0, 0)).a == 0 and panel.get_at((4, 4)).a == 255
+
+
+NUMPY_MESSAGE = "numpy.core.multiarray failed to import (auto-generated because you didn't call"
+START_UPS = {
+    # name: (code run before `import fs` or instead of it, what it prints)
+    "registry only in sys.modules": ("""
+        import ralo_ui.core, ralo_ui.core.modules as registry
+        del ralo_ui.core.modules
+        import {NAME} as fs
+        print(fs.md is registry)
+    """, "True"),
+    "registry nowhere": ("""
+        import sys, ralo_ui, ralo_ui.core.modules
+        del ralo_ui.core
+        def gone(name):  # the package loses its registry while it is looked up
+            sys.modules.pop("ralo_ui.core.modules", None)
+            raise AttributeError(name)
+        ralo_ui.__getattr__ = gone
+        try:
+            import {NAME}
+        except ImportError as e:
+            print(e)
+    """, "cannot import name ralo_ui.core.modules"),
+    "functools without lru_cache": ("""
+        import functools, numpy, pygame, ralo_ui.core.modules
+        del functools.lru_cache
+        try:
+            import {NAME}
+        except ImportError as e:
+            print("lru_cache" in str(e))
+    """, "True"),
+    "functools not imported yet": ("""
+        import sys, numpy, pygame, ralo_ui.core.modules
+        del sys.modules["functools"]
+        import {NAME} as fs
+        print(fs.lru_cache is sys.modules["functools"].lru_cache)
+    """, "True"),
+    "exec without a sys.modules entry": ("""
+        import sys, importlib.util
+        spec = importlib.util.find_spec("{NAME}")
+        module = importlib.util.module_from_spec(spec)
+        spec.loader.exec_module(module)
+        print(sys.modules["{NAME}"] is module)
+    """, "True"),
+    "loader details raising or missing": ("""
+        import _imp, importlib.util, types
+        spec = importlib.util.find_spec("{NAME}")
+        class Raising:
+            name, origin = spec.name, spec.origin
+            @property
+            def parent(self):
+                raise RuntimeError("no parent")
+        try:
+            _imp.create_dynamic(Raising())
+        except RuntimeError as e:
+            print(e)
+        bare = _imp.create_dynamic(types.SimpleNamespace(name=spec.name, origin=spec.origin))
+        print(bare.__loader__, bare.__package__, hasattr(bare, "__path__"), bare.__file__ == spec.origin)
+    """, "no parent\nNone None False True"),
+    "numpy type that is no type": ("""
+        import numpy, ralo_ui.core.modules
+        numpy.flatiter = 5
+        try:
+            import {NAME}
+        except TypeError as e:
+            print(e)
+    """, "numpy.flatiter is not a type object"),
+    "numpy type missing": ("""
+        import numpy, ralo_ui.core.modules
+        del numpy.character
+        try:
+            import {NAME}
+        except AttributeError as e:
+            print(e)
+    """, "module 'numpy' has no attribute 'character'"),
+    "numpy type smaller than declared": ("""
+        import numpy, ralo_ui.core.modules
+        numpy.ndarray = object
+        try:
+            import {NAME}
+        except ValueError as e:
+            print(e)
+    """, "numpy.ndarray size changed, may indicate binary incompatibility. Expected 96 from C header, "
+         "got 16 from PyObject"),
+    "numpy types larger than declared": ("""
+        import numpy, warnings, ralo_ui.core.modules
+        numpy.generic, numpy.dtype = int, type  # warned about, accepted silently
+        with warnings.catch_warnings(record=True) as caught:
+            warnings.simplefilter("always")
+            import {NAME}
+        print(*[w.message for w in caught], sep="\\n")
+    """, "numpy.generic size changed, may indicate binary incompatibility. Expected 16 from C header, "
+         "got 24 from PyObject"),
+    "numpy size warning as an error": ("""
+        import numpy, warnings, ralo_ui.core.modules
+        numpy.signedinteger = int
+        warnings.simplefilter("error", RuntimeWarning)
+        try:
+            import {NAME}
+        except RuntimeWarning as e:
+            print(str(e).split(",")[0])
+    """, "numpy.signedinteger size changed"),
+    "numpy interface that is no capsule": ("""
+        import numpy._core._multiarray_umath as core, ralo_ui.core.modules
+        core._ARRAY_API = 5
+        try:
+            import {NAME}
+        except ImportError as e:
+            print(str(e)[:len("numpy.core.multiarray failed to import (auto-generated because you didn't call")])
+    """, NUMPY_MESSAGE),
+    "numpy interface in the old place only": ("""
+        import sys, ralo_ui.core.modules
+        sys.modules["numpy._core._multiarray_umath"] = None
+        try:
+            import {NAME}
+        except ImportError as e:
+            print(str(e)[:len("numpy.core.multiarray failed to import (auto-generated because you didn't call")])
+    """, NUMPY_MESSAGE),
+    "functools unimportable": ("""
+        import sys, numpy, pygame, ralo_ui.core.modules
+        sys.modules["functools"] = None
+        try:
+            import {NAME}
+        except ImportError as e:
+            print(type(e).__name__, "functools" in str(e))
+    """, "ModuleNotFoundError True"),
+    "numpy interface versions and byte order": ("""
+        import ctypes, sys, numpy._core._multiarray_umath as core, ralo_ui.core.modules
+        new_capsule = ctypes.pythonapi.PyCapsule_New
+        new_capsule.restype = ctypes.py_object
+        new_capsule.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_void_p]
+        kept = []
+        def offer(abi, feature, little_endian):  # a C interface table answering just these three
+            table = (ctypes.c_void_p * 212)()
+            for slot, kind, value in [(0, ctypes.c_uint, abi), (211, ctypes.c_uint, feature),
+                                      (210, ctypes.c_int, little_endian)]:
+                answer = ctypes.CFUNCTYPE(kind)(lambda value=value: value)
+                table[slot] = ctypes.cast(answer, ctypes.c_void_p)
+                kept.append(answer)
+            kept.append(table)
+            core._ARRAY_API = new_capsule(ctypes.addressof(table), None, None)
+            try:
+                import {NAME}
+                print("imported")
+            except ImportError as e:
+                print(str(e).split(" (")[0])
+        offer(0x2000001, 0x11, 1)  # a newer ABI
+        offer(0x2000000, 0x10, 1)  # too few features
+        offer(0x2000000, 0x11, 0)  # big-endian
+        offer(0x2000000, 0x11, 1)  # the limits themselves
+    """, "numpy.core.multiarray failed to import\n" * 3 + "imported"),
+}
+
+
+@pytest.mark.parametrize("case", START_UPS)
+def test_start_up_paths(case):
+    code, expected = START_UPS[case]
+    out = run_python(code.replace("{NAME}", NAME))
+    assert out.returncode == 0, out.stderr
+    assert out.stdout.strip() == expected, out.stderr
+
+
+def test_functions_are_collected_once_dropped():
+    out = run_python(f"""
+        import gc, weakref
+        import {NAME} as fs
+        function = weakref.ref(fs.transform_into_rounded_rect)
+        del fs.transform_into_rounded_rect
+        gc.collect()
+        print(function() is None)
+    """)
+    assert out.stdout.split() == ["True"], out.stderr
+
+
+def test_surfaces_are_made_from_md_at_each_look_up():
+    """Surface and SRCALPHA are two look-ups of md.pygame: a registry that changes between them,
+    or lacks one, fails with the look-up's own error."""
+    class Fading:
+        def __init__(self, good):
+            self.good = good
+
+        @property
+        def pygame(self):
+            if self.good == 0:
+                raise LookupError("pygame went away")
+            self.good -= 1
+            return pygame
+
+    with host_registry(Fading(1)):
+        with pytest.raises(LookupError, match="^pygame went away$"):
+            fs._create_rounded_rect_surface_optimized((4, 4), 1, (1, 2, 3))
+    with host_registry(types.SimpleNamespace(pygame=types.SimpleNamespace(Surface=pygame.Surface))):
+        with pytest.raises(AttributeError, match="SRCALPHA"):
+            fs._create_outlined_rounded_rect_sdf((4, 4), 1, 1.0, (1, 2, 3))

@@ -185,6 +185,10 @@ def test_runs_match_the_rule_in_other_layouts(layout, seed):
         (5.0, 2.0**61),
         (5.0, 2.0**62),
         ((0, 2.0**60, 3, math.nan), 1.5),
+        ((math.inf, 1, 2, 3), 1.5),  # each corner's radius beyond the bound
+        ((1, math.inf, 2, 3), 1.5),
+        ((1, 2, math.inf, 3), 1.5),
+        ((1, 2, 3, 2.0**61), 1.5),
         # wider than the surface, and every pixel inside the stroke's ramp
         (3.0, 500.0),
         (0.0, 0.0),

@@ -247,3 +247,23 @@ def test_views_come_from_md_at_each_call():
         outline(surf)
         cut(surf)
     assert calls == ["pixels3d", "pixels_alpha"] * 2 and not surf.get_locked()
+
+
+@pytest.mark.parametrize("fmt, offered", [
+    ("h", "'short'"), ("<H", "'unsigned short'"), ("i", "'int'"), ("I", "'unsigned int'"), ("l", "'long'"),
+    ("L", "'unsigned long'"), ("q", "'long long'"), ("Q", "'unsigned long long'"), ("n", "'Py_ssize_t'"),
+    ("N", "'size_t'"), ("e", "'half float'"), ("d", "'double'"), ("g", "'long double'"),
+    ("Zf", "a complex number"), ("O", "Python object"), ("T{B}", "a struct"), ("s", "a string"),
+    ("p", "a string"), ("x", "a pad byte"), ("Bx", "a pad byte"), ("BB", "'unsigned char'"),
+])
+def test_dtype_mismatch_names_the_offered_item(fmt, offered):
+    with host_registry(returning(described(COLOUR, fmt), ALPHA)):
+        with pytest.raises(ValueError, match=f"^Buffer dtype mismatch, expected 'uint8_t' but got {re.escape(offered)}$"):
+            cut(FakeSurface())
+
+
+@pytest.mark.parametrize("fmt", ["?x", "cB", "<Bh"])
+def test_a_byte_code_followed_by_more_items_is_a_mismatch(fmt):
+    with host_registry(returning(described(COLOUR, fmt), ALPHA)):
+        with pytest.raises(ValueError, match="^Buffer dtype mismatch, expected 'uint8_t' but got "):
+            cut(FakeSurface())

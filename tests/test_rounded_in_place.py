@@ -2,6 +2,7 @@
 import math
 import random
 import re
+import types
 
 import numpy as np
 import pygame
@@ -9,7 +10,7 @@ import pytest
 
 import corner_model as cm
 from corner_model import mirrored, planes, random_radii
-from fake_host import Recorder
+from fake_host import FakeSurface, Recorder
 from ralo_ui.core import modules
 from ralo_ui.fast.shapes import fast_shapes as fs
 
@@ -153,3 +154,40 @@ def test_against_the_model(seed):
             start = np.full((w, h), alpha_base, dtype=np.uint8)
         np.testing.assert_array_equal(got_alpha, cm.in_place_alpha(start, radii, alpha_base),
                                       err_msg=str(case))
+
+
+class Unfillable(pygame.Surface):
+    def fill(self, color):
+        raise RuntimeError(f"cannot fill with {color}")
+
+
+@pytest.mark.parametrize("radii, color", [(3, (1, 2, 3)), (0, (1, 2, 3)), (3, (1, 2, 3, 0))],
+                         ids=["colour", "no corner", "transparent"])
+def test_a_fill_that_raises_stops_the_call(host, radii, color):
+    surf = Unfillable((8, 8), pygame.SRCALPHA)
+    with pytest.raises(RuntimeError, match=r"^cannot fill with \(1, 2, 3|0, 0, 0, 0"):
+        round_in_place(surf, radii, color)
+    assert host.views == 0 and not surf.get_locked()
+
+
+def test_an_alpha_row_of_one_byte(monkeypatch):
+    """A view whose alpha row is one byte (column stride 0): every pixel of a row writes that byte
+    in turn, so it keeps the last value written, corners of eight and more pixels included."""
+    w, h, alpha_base = 30, 26, 250
+    radii = (9.5, 12.0, 8.0, 11.25)
+    row_bytes = np.full(h, alpha_base, np.uint8)
+    alpha = np.lib.stride_tricks.as_strided(row_bytes, (w, h), (0, 1))
+    colour = np.zeros((w, h, 3), np.uint8)
+    rec = Recorder()
+    rec.surfarray = types.SimpleNamespace(pixels3d=lambda s: colour, pixels_alpha=lambda s: alpha)
+    monkeypatch.setattr(modules, "pygame", rec)
+    round_in_place(FakeSurface(w, h), radii, (1, 2, 3, alpha_base))
+    # Per pixel, as on a plane of its own; then the last pixel of each row that is written wins
+    # (a written alpha is below alpha_base: an untouched pixel keeps it).
+    each = cm.in_place_alpha(np.full((w, h), alpha_base, np.uint8), radii, alpha_base)
+    want = np.full(h, alpha_base, np.uint8)
+    for y in range(h):
+        written = np.flatnonzero(each[:, y] != alpha_base)
+        if len(written):
+            want[y] = each[written[-1], y]
+    np.testing.assert_array_equal(row_bytes, want)

@@ -40,7 +40,9 @@ bool check_numpy_c_api() noexcept {
               reinterpret_cast<unsigned int (*)()>(table[api_feature_version])() >= min_feature_version &&
               reinterpret_cast<int (*)()>(table[api_endianness])() == cpu_little_endian;
     if (ok) return true;
-    PyErr_Clear();  // the specific reason is not kept
+    // Running out of memory says nothing about numpy: that error goes on as it is.
+    if (PyErr_ExceptionMatches(PyExc_MemoryError)) return false;
+    PyErr_Clear();  // any other reason is not kept
     PyErr_SetString(PyExc_ImportError,
                     "numpy.core.multiarray failed to import (auto-generated because you didn't call "
                     "'numpy.import_array()' after cimporting numpy; use '<void>numpy._import_array' to disable if "

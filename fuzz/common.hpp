@@ -1,0 +1,86 @@
+// What every harness shares: parameter decoding, exactly sized planes, and the byte comparison.
+#pragma once
+
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+#include <vector>
+
+namespace fuzz {
+
+// A float that is often one of the values kernels get wrong: NaN, infinities, signed zeros,
+// the edges of the float and int32 ranges, halves; otherwise a moderate value in steps of
+// 1/16 within +-range, or any bit pattern at all.
+inline float pick_float(FuzzedDataProvider& in, float range) {
+    static const float special[] = {
+        std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity(),
+        -std::numeric_limits<float>::infinity(), 0.0f, -0.0f, 0.5f, -0.5f, 1.0f, 1e-45f,
+        std::numeric_limits<float>::max(), -std::numeric_limits<float>::max(), 2147483648.0f,
+        -2147483648.0f, 16777217.0f, 0x1p60f, 0x1p61f, 1e30f, 255.0f, 256.0f};
+    switch (in.ConsumeIntegralInRange<int>(0, 7)) {
+        case 0:
+            return special[in.ConsumeIntegralInRange<size_t>(0, sizeof special / sizeof *special - 1)];
+        case 1: {
+            const uint32_t bits = in.ConsumeIntegral<uint32_t>();
+            float f;
+            std::memcpy(&f, &bits, 4);
+            return f;
+        }
+        default:
+            return static_cast<float>(in.ConsumeIntegralInRange<int32_t>(static_cast<int32_t>(-range * 16),
+                                                                         static_cast<int32_t>(range * 16))) /
+                   16.0f;
+    }
+}
+
+// An int32 that is often at the edge of its range.
+inline int32_t pick_int(FuzzedDataProvider& in, int32_t lo, int32_t hi) {
+    static const int32_t special[] = {std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max(),
+                                      0, -1, 1, 255, 256, 1 << 24, (1 << 30) + 1, -(1 << 30)};
+    if (in.ConsumeIntegralInRange<int>(0, 7) == 0)
+        return special[in.ConsumeIntegralInRange<size_t>(0, sizeof special / sizeof *special - 1)];
+    return in.ConsumeIntegralInRange<int32_t>(lo, hi);
+}
+
+// Byte offsets of a strided set of addresses: every sum of i * stride[d] with 0 <= i < count[d].
+struct extent {
+    std::ptrdiff_t low = 0, high = 0;
+    void cover(std::ptrdiff_t origin, const std::ptrdiff_t* count, const std::ptrdiff_t* stride, int rank) {
+        std::ptrdiff_t lo = origin, hi = origin;
+        for (int d = 0; d < rank; ++d) {
+            const std::ptrdiff_t span = (count[d] - 1) * stride[d];
+            (span < 0 ? lo : hi) += span;
+        }
+        if (empty || lo < low) low = lo;
+        if (empty || hi > high) high = hi;
+        empty = false;
+    }
+    bool empty = true;
+};
+
+// Bytes exactly covering [low, high] of an extent: ASan reports any access outside them.
+// Filled from the input (cycled), so that kernels which read old pixels see varied content.
+struct arena {
+    std::vector<uint8_t> bytes;
+    std::ptrdiff_t origin = 0;  // where offset 0 lies in `bytes`
+    arena(const extent& e, FuzzedDataProvider& in) : bytes(static_cast<size_t>(e.high - e.low + 1)), origin(-e.low) {
+        const std::vector<uint8_t> seed = in.ConsumeBytes<uint8_t>(64);
+        for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = seed.empty() ? static_cast<uint8_t>(i * 37) : seed[i % seed.size()];
+    }
+    uint8_t* at(std::ptrdiff_t offset) { return bytes.data() + origin + offset; }
+};
+
+// Stops the run, naming the first differing byte, when two results differ.
+inline void require_same(const std::vector<uint8_t>& got, const std::vector<uint8_t>& want, const char* what) {
+    if (got == want) return;
+    size_t i = 0;
+    while (got[i] == want[i]) ++i;
+    std::fprintf(stderr, "%s: byte %zu is %u, the reference wrote %u\n", what, i, got[i], want[i]);
+    std::abort();
+}
+
+}  // namespace fuzz

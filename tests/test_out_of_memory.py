@@ -1,0 +1,191 @@
+"""Running out of memory: every function, on its success and its failure paths, and the module's
+start-up, with the k-th allocation failing for k = 1, 2, ... until the call gets through.  Each
+outcome is a MemoryError (or an error it caused) or the call's own result; nothing crashes,
+leaks or stays locked, and the call works again afterwards."""
+import gc
+import subprocess
+import sys
+import textwrap
+
+import pygame
+import pytest
+
+from ralo_ui.fast.shapes import fast_shapes as fs
+
+_testcapi = pytest.importorskip("_testcapi")
+if not hasattr(_testcapi, "set_nomemory"):
+    pytest.skip("this interpreter cannot make allocations fail", allow_module_level=True)
+
+SIZE = (21, 13)
+COLOUR = (200, 40, 90, 180)
+BAD = (1, 2, 300)      # the colour error: OverflowError, raised once surfaces exist
+MOST_ALLOCATIONS = 3000  # far more than any call makes
+THROUGH = 8            # the call's own outcome this many times in a row ends the search
+ROUNDS = 3             # searches measured for leaks, after one that warms up
+
+
+def caused_by_memory(error):
+    seen = set()
+    while error is not None and id(error) not in seen:
+        if isinstance(error, MemoryError):
+            return True
+        seen.add(id(error))
+        error = error.__cause__ or error.__context__
+    return False
+
+
+def pixels(surf):
+    return pygame.image.tobytes(surf, "RGBA")
+
+
+def outcome(call):
+    """The result of call() and None, or (type, message) of the error it raised and the error."""
+    try:
+        return call(), None
+    except Exception as e:
+        return (type(e), str(e)), e
+
+
+def exhaust(call, prepare=lambda: None, check=lambda: None):
+    """Fails allocation k of call() for k = 1, 2, ... until it gets through.  `prepare` runs
+    before each try (outside the failure window) and `check` after each."""
+    prepare()
+    wanted, _ = outcome(call)
+    through = 0
+    for k in range(1, MOST_ALLOCATIONS):
+        prepare()
+        _testcapi.set_nomemory(k - 1, k)
+        try:
+            got, error = outcome(call)
+        finally:
+            _testcapi.remove_mem_hooks()
+        check()
+        if got == wanted:
+            through += 1
+            if through == THROUGH:
+                return
+            continue
+        through = 0
+        assert error is not None, f"allocation {k}: {got!r} instead of {wanted!r}"
+        assert caused_by_memory(error), f"allocation {k}: {got!r} is not from running out of memory"
+    pytest.fail(f"the call never got through in {MOST_ALLOCATIONS} allocations")
+
+
+def new_surface():
+    surf = pygame.Surface(SIZE, pygame.SRCALPHA)
+    surf.fill((10, 20, 30, 255))
+    return surf
+
+
+def in_place(function, *args):
+    """A call on one surface, restored before each try, and the surface's pixels as its result."""
+    surf = new_surface()
+
+    def prepare():
+        surf.fill((10, 20, 30, 255))
+
+    def call():
+        function(surf, *args)
+        return pixels(surf)
+
+    def check():
+        assert not surf.get_locked()
+
+    return call, prepare, check
+
+
+def cached(front_end, *args):
+    """A front end's call with its cache emptied before each try."""
+    wrapper = {fs.create_rounded_rect_surface: fs._get_cached_rounded_rect_surface,
+               fs.create_outlined_rounded_rect_sdf: fs._get_cached_outlined_rounded_rect_sdf}[front_end]
+    return lambda: pixels(front_end(*args)), wrapper.cache_clear
+
+
+CALLS = {
+    "filled": (lambda: pixels(fs._create_rounded_rect_surface_optimized(SIZE, 5, COLOUR)),),
+    "filled, bad colour": (lambda: fs._create_rounded_rect_surface_optimized(SIZE, 5, BAD),),
+    "filled, transparent": (lambda: pixels(fs._create_rounded_rect_surface_optimized(SIZE, 5, (1, 2, 3, 0))),),
+    "outlined": (lambda: pixels(fs._create_outlined_rounded_rect_sdf(SIZE, 5, 2.5, COLOUR)),),
+    "outlined, bad colour": (lambda: fs._create_outlined_rounded_rect_sdf(SIZE, 5, 2.5, BAD),),
+    "outlined, bad size": (lambda: fs._create_outlined_rounded_rect_sdf((1,), 5, 2.5, COLOUR),),
+    "round": in_place(fs.transform_into_rounded_rect, (2, 3, 4, 5)),
+    "round, colour": in_place(fs.transform_into_rounded_rect, 6, COLOUR),
+    "round, bad colour": in_place(fs.transform_into_rounded_rect, 6, BAD),
+    "outline": in_place(fs.transform_into_outlined_rounded_rect, [3, 4, 5, 6], 2.0, COLOUR),
+    "outline, background": in_place(fs.transform_into_outlined_rounded_rect, 5, 2.0, COLOUR, (9, 8, 7, 200)),
+    "outline, bad background": in_place(fs.transform_into_outlined_rounded_rect, 5, 2.0, COLOUR, BAD),
+    "filled front end": cached(fs.create_rounded_rect_surface, SIZE, [4, 5, 6, 7], COLOUR),
+    "filled front end, bad colour": cached(fs.create_rounded_rect_surface, SIZE, 4, BAD),
+    "outlined front end": cached(fs.create_outlined_rounded_rect_sdf, SIZE, 5, 1.5, COLOUR),
+    "outlined front end, bad width": cached(fs.create_outlined_rounded_rect_sdf, SIZE, 5, "wide", COLOUR),
+}
+
+
+@pytest.mark.parametrize("name", CALLS)
+def test_every_allocation_of_a_call_may_fail(name):
+    call, *hooks = CALLS[name]
+    exhaust(call, *hooks)
+    # Once warm, further searches leave no allocated block behind: a leak on any failure path
+    # would add one per search.
+    gc.collect()
+    before = sys.getallocatedblocks()
+    for _ in range(ROUNDS):
+        exhaust(call, *hooks)
+    gc.collect()
+    assert sys.getallocatedblocks() - before < ROUNDS, "blocks leaked"
+
+
+def test_every_allocation_of_start_up_may_fail():
+    """In a process of its own: each try forks a fresh child from a parent with the module's
+    dependencies loaded, so that every try starts from the same state."""
+    code = f"""
+        import ctypes, importlib, os, sys, _testcapi
+        import functools, numpy, pygame, ralo_ui.core.modules, ralo_ui.fast.shapes
+        NAME = "ralo_ui.fast.shapes.fast_shapes"
+
+        def leave(status):
+            # The C library's exit: its exit handlers run (an instrumented build writes its
+            # counts there), the interpreter's slow finalisation does not.
+            sys.stdout.flush()
+            ctypes.CDLL(None).exit(status)
+
+        def memory(error):
+            while error is not None:
+                if isinstance(error, MemoryError):
+                    return True
+                error = error.__cause__ or error.__context__
+            return False
+
+        def child(k):
+            _testcapi.set_nomemory(k - 1, k)
+            try:
+                importlib.import_module(NAME)
+            except BaseException as e:
+                _testcapi.remove_mem_hooks()
+                if not memory(e):
+                    print(k, repr(e), flush=True)
+                    leave(3)
+                for name in [n for n in sys.modules if n.startswith(NAME)]:
+                    del sys.modules[name]
+                fs = importlib.import_module(NAME)  # and it works again
+                leave(1 if fs.create_rounded_rect_surface((4, 4), (1, 1, 1, 1), (1, 2, 3)) else 4)
+            _testcapi.remove_mem_hooks()
+            leave(0)
+
+        through = 0
+        for k in range(1, {MOST_ALLOCATIONS}):
+            pid = os.fork()
+            if pid == 0:
+                child(k)
+            status = os.waitstatus_to_exitcode(os.waitpid(pid, 0)[1])
+            if status not in (0, 1):
+                sys.exit(f"allocation {{k}}: the child ended with {{status}}")
+            through = through + 1 if status == 0 else 0
+            if through == {THROUGH}:
+                print("through after", k)
+                break
+    """
+    out = subprocess.run([sys.executable, "-W", "ignore", "-c", textwrap.dedent(code)], capture_output=True,
+                         text=True, timeout=300)
+    assert out.returncode == 0, out.stdout + out.stderr
+    assert out.stdout.startswith("through after"), out.stdout
