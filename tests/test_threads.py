@@ -1,5 +1,5 @@
 """Many threads at once: every result as when made alone, no surface left locked, and pixel
-loops that really run in parallel."""
+loops that run without the interpreter lock."""
 import math
 import os
 import random
@@ -7,6 +7,7 @@ import sys
 import threading
 import time
 
+import numpy as np
 import pygame
 import pytest
 
