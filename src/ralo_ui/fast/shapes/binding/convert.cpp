@@ -82,6 +82,10 @@ bool to_float32(PyObject* obj, float& out) noexcept {
     double d;
     if (PyFloat_CheckExact(obj)) {
         d = PyFloat_AS_DOUBLE(obj);
+    } else if (PyLong_CheckExact(obj)) {
+        // What float() of an int gives, without the intermediate float object.
+        d = PyLong_AsDouble(obj);
+        if (d == -1.0 && PyErr_Occurred()) return false;
     } else {
         d = PyFloat_AsDouble(obj);
         if (d == -1.0 && PyErr_Occurred()) return false;

@@ -12,8 +12,17 @@ namespace fs {
 // NameError "name '%U' is not defined".
 ref get_global(PyObject* name) noexcept;
 
+// getattr(obj, name).
+ref attribute(PyObject* obj, PyObject* name) noexcept;
+
+// obj.name(arg): a method call, or on a module a call of its attribute.
+ref call_method(PyObject* obj, PyObject* name, PyObject* arg) noexcept;
+
 // md.pygame, with `md` read from the namespace afresh.
 ref pygame() noexcept;
+
+// md.pygame.<name>, every step read afresh.
+ref pygame_attribute(PyObject* name) noexcept;
 
 // md.pygame.Surface((w, h), md.pygame.SRCALPHA)
 ref new_surface(int32_t width, int32_t height) noexcept;

@@ -118,11 +118,9 @@ bool check_buffer(const Py_buffer& b, int rank) noexcept {
 }  // namespace
 
 bool pixel_view::acquire(PyObject* surf, PyObject* method, int rank) noexcept {
-    ref surfarray;
-    if (ref pg = pygame()) surfarray = ref::steal(PyObject_GetAttr(pg.get(), st.surfarray));
+    ref surfarray = pygame_attribute(st.surfarray);
     if (!surfarray) return false;
-    PyObject* args[] = {surfarray.get(), surf};
-    ref array = ref::steal(PyObject_VectorcallMethod(method, args, 2 | PY_VECTORCALL_ARGUMENTS_OFFSET, nullptr));
+    ref array = call_method(surfarray.get(), method, surf);
     if (!array) return false;
     if (array.get() == Py_None) {
         PyErr_Format(PyExc_TypeError, "surfarray.%U() returned None instead of a pixel array", method);
