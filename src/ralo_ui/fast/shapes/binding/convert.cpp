@@ -50,6 +50,11 @@ PyObject* as_int(PyObject* obj) noexcept {
 }  // namespace
 
 bool to_int32(PyObject* obj, int32_t& out) noexcept {
+    if (PyLong_CheckExact(obj) && PyUnstable_Long_IsCompact(reinterpret_cast<PyLongObject*>(obj))) {
+        // One digit: well inside int32 whatever the digit size.
+        out = static_cast<int32_t>(PyUnstable_Long_CompactValue(reinterpret_cast<PyLongObject*>(obj)));
+        return true;
+    }
     ref value = ref::steal(as_int(obj));
     if (!value) return false;
     int overflowed = 0;
@@ -135,6 +140,14 @@ bool read_radii(PyObject* radii_input, corner_radii& out) noexcept {
         float r;
         if (!to_float32(radii_input, r)) return false;
         out = {r, r, r, r};
+        return true;
+    }
+    if (PyTuple_CheckExact(radii_input) && PyTuple_GET_SIZE(radii_input) == 4) {
+        // The tuple holds its items for as long as the call holds the tuple.
+        float r[4];
+        for (Py_ssize_t i = 0; i < 4; ++i)
+            if (!to_float32(PyTuple_GET_ITEM(radii_input, i), r[i])) return false;
+        out = {r[0], r[1], r[2], r[3]};
         return true;
     }
     Py_ssize_t n = PyObject_Length(radii_input);

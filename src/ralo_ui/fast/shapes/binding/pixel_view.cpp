@@ -69,6 +69,7 @@ const char* skip_byte_order(const char* f) noexcept {
 // Accepts exactly one unsigned byte item ("B", "?" or "c"), optionally after
 // the byte-order marks "@", "=", "<" or "^".
 bool check_format(const char* format) noexcept {
+    if (format != nullptr && format[0] == 'B' && format[1] == '\0') return true;  // what numpy exports
     const char* f = skip_byte_order(format != nullptr ? format : "B");
     if (*f == '>' || *f == '!') {
         PyErr_SetString(PyExc_ValueError, "Big-endian buffer not supported on little-endian compiler");
