@@ -71,6 +71,13 @@ bool to_int32(PyObject* obj, int32_t& out) noexcept {
 }
 
 bool to_uint8(PyObject* obj, uint8_t& out) noexcept {
+    if (PyLong_CheckExact(obj) && PyUnstable_Long_IsCompact(reinterpret_cast<PyLongObject*>(obj))) {
+        const Py_ssize_t v = PyUnstable_Long_CompactValue(reinterpret_cast<PyLongObject*>(obj));
+        if (v < 0) return negative("npy_uint8");
+        if (v > 255) return overflow("npy_uint8");
+        out = static_cast<uint8_t>(v);
+        return true;
+    }
     ref value = ref::steal(as_int(obj));
     if (!value) return false;
     int sign = 0;
@@ -106,7 +113,18 @@ PyObject* item(PyObject* seq, Py_ssize_t index) noexcept {
     return PyObject_GetItem(seq, key.get());
 }
 
+namespace {
+
+// seq[index] borrowed from an exact tuple that has it (the tuple holds its items for
+// as long as the caller holds the tuple), or nullptr: then ordinary indexing decides.
+PyObject* tuple_item(PyObject* seq, Py_ssize_t index) noexcept {
+    return PyTuple_CheckExact(seq) && index < PyTuple_GET_SIZE(seq) ? PyTuple_GET_ITEM(seq, index) : nullptr;
+}
+
+}  // namespace
+
 bool size_item(PyObject* seq, Py_ssize_t index, int32_t& out) noexcept {
+    if (PyObject* it = tuple_item(seq, index); it != nullptr && PyLong_CheckExact(it)) return to_int32(it, out);
     ref value = ref::steal(item(seq, index));
     if (!value) return false;
     if (!PyLong_CheckExact(value.get())) {
@@ -129,6 +147,10 @@ bool colour_alpha(PyObject* color, int32_t& alpha) noexcept {
 
 bool colour_rgb(PyObject* color, uint8_t rgb[3]) noexcept {
     for (Py_ssize_t i = 0; i < 3; ++i) {
+        if (PyObject* it = tuple_item(color, i)) {
+            if (!to_uint8(it, rgb[i])) return false;
+            continue;
+        }
         ref c = ref::steal(item(color, i));
         if (!c || !to_uint8(c.get(), rgb[i])) return false;
     }

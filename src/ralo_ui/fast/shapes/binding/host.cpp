@@ -28,7 +28,11 @@ PyObject* module_attribute(PyObject* obj, PyObject* name, bool& failed) noexcept
     return found;
 }
 
-ref new_size(int32_t width, int32_t height) noexcept {
+ref new_size(PyObject* given, int32_t width, int32_t height) noexcept {
+    // The caller's own pair of ints is that pair already, and immutable.
+    if (given != nullptr && PyTuple_CheckExact(given) && PyTuple_GET_SIZE(given) == 2 &&
+        PyLong_CheckExact(PyTuple_GET_ITEM(given, 0)) && PyLong_CheckExact(PyTuple_GET_ITEM(given, 1)))
+        return ref::borrow(given);
     ref w = ref::steal(PyLong_FromLong(width));
     ref h = ref::steal(PyLong_FromLong(height));
     if (!w || !h) return {};
@@ -72,14 +76,14 @@ ref pygame_attribute(PyObject* name) noexcept {
     return attribute(pg.get(), name);
 }
 
-ref new_surface(int32_t width, int32_t height) noexcept {
+ref new_surface(PyObject* size, int32_t width, int32_t height) noexcept {
     ref surface_type = pygame_attribute(st.Surface);
     if (!surface_type) return {};
-    ref size = new_size(width, height);
-    if (!size) return {};
+    ref size_arg = new_size(size, width, height);
+    if (!size_arg) return {};
     ref flags = pygame_attribute(st.SRCALPHA);
     if (!flags) return {};
-    PyObject* args[] = {size.get(), flags.get()};
+    PyObject* args[] = {size_arg.get(), flags.get()};
     return ref::steal(PyObject_Vectorcall(surface_type.get(), args, 2, nullptr));
 }
 

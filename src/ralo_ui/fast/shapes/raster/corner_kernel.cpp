@@ -247,11 +247,13 @@ FS_TARGET_AVX2_FMA bool mirrored_corners_avx2(const planes& plane, const corner_
     corner_frame f;
     if (!frame_corner(plane, g, 0, f)) return true;  // every corner stays square
     if (f.n < 8) return false;
-    for (int32_t y = 0; y < f.n; ++y) {
-        uint8_t* const top = plane.alpha + static_cast<std::intptr_t>(y) * plane.alpha_y;
-        uint8_t* const bottom = plane.alpha + static_cast<std::intptr_t>(plane.height - 1 - y) * plane.alpha_y;
-        mirrored_row(top, bottom, plane.alpha_x, plane.width, g, f, frame_row(g, f, y), alpha);
-    }
+    // Held in locals: the byte stores below could alias the plane's fields otherwise.
+    uint8_t* top = plane.alpha;
+    uint8_t* bottom = plane.alpha + static_cast<std::intptr_t>(plane.height - 1) * plane.alpha_y;
+    const std::intptr_t sx = plane.alpha_x, sy = plane.alpha_y;
+    const int32_t width = plane.width;
+    for (int32_t y = 0; y < f.n; ++y, top += sy, bottom -= sy)
+        mirrored_row(top, bottom, sx, width, g, f, frame_row(g, f, y), alpha);
     return true;
 }
 
