@@ -135,6 +135,11 @@ bool size_item(PyObject* seq, Py_ssize_t index, int32_t& out) noexcept {
 }
 
 bool colour_alpha(PyObject* color, int32_t& alpha) noexcept {
+    if (PyTuple_CheckExact(color)) {
+        PyObject* a = tuple_item(color, 3);
+        if (a == nullptr) alpha = 255;
+        return a == nullptr || to_int32(a, alpha);
+    }
     Py_ssize_t n = PyObject_Length(color);
     if (n < 0) return false;
     if (n <= 3) {

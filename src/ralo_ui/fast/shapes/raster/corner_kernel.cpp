@@ -207,7 +207,9 @@ FS_TARGET_AVX2_FMA [[gnu::always_inline]] inline void put_mirrored(uint8_t* p, u
 // (x -> width - 1 - x) and, at `bottom` (row height - 1 - y), of the bottom
 // squares.  Valid when the four corners have one radius and both sides are
 // at most 2^24: then |x - center_x| and |y - center_y| are exact and equal at
-// mirrored pixels, so every value formed from them is.
+// mirrored pixels, so every value formed from them is.  `Side`, when not 0,
+// is f.n known in advance: the column values then stay put across rows.
+template <int32_t Side>
 FS_TARGET_AVX2_FMA [[gnu::always_inline]] inline void mirrored_row(uint8_t* top, uint8_t* bottom, std::intptr_t sx,
                                                                    int32_t width, corner_geometry g, corner_frame f,
                                                                    row_frame rf, float alpha) noexcept {
@@ -217,8 +219,9 @@ FS_TARGET_AVX2_FMA [[gnu::always_inline]] inline void mirrored_row(uint8_t* top,
     const __m256 qy = _mm256_set1_ps(rf.qy);
     const __m256 m_y = _mm256_set1_ps(rf.m_y);
     const std::intptr_t last = static_cast<std::intptr_t>(width - 1) * sx;
-    for (int32_t start = 0; start < f.n; start += 8) {
-        const auto [first, fresh] = lanes8::step_at(start, f.n);
+    const int32_t n = Side != 0 ? Side : f.n;
+    for (int32_t start = 0; start < n; start += 8) {
+        const auto [first, fresh] = lanes8::step_at(start, n);
         const __m256 qx = _mm256_add_ps(lanes8::abs(_mm256_sub_ps(lanes8::columns(first), center_x)), k_w);
         const __m256 m_x = _mm256_max_ps(qx, zero);
         const __m256 dist_outside = _mm256_sqrt_ps(_mm256_fmadd_ps(m_x, m_x, m_y));
@@ -236,6 +239,15 @@ FS_TARGET_AVX2_FMA [[gnu::always_inline]] inline void mirrored_row(uint8_t* top,
     }
 }
 
+// Rows 0 .. f.n - 1 of the top-left square and their mirror images; `top` and
+// `bottom` are the plane's first and last rows.
+template <int32_t Side>
+FS_TARGET_AVX2_FMA void mirrored_rows(uint8_t* top, uint8_t* bottom, std::intptr_t sx, std::intptr_t sy, int32_t width,
+                                      const corner_geometry& g, const corner_frame& f, float alpha) noexcept {
+    for (int32_t y = 0; y < f.n; ++y, top += sy, bottom -= sy)
+        mirrored_row<Side>(top, bottom, sx, width, g, f, frame_row(g, f, y), alpha);
+}
+
 // The four corners from the top-left one's values when they are mirror
 // images (see mirrored_row); false, with nothing written, when they are not.
 FS_TARGET_AVX2_FMA bool mirrored_corners_avx2(const planes& plane, const corner_geometry& g, float alpha) noexcept {
@@ -247,13 +259,13 @@ FS_TARGET_AVX2_FMA bool mirrored_corners_avx2(const planes& plane, const corner_
     corner_frame f;
     if (!frame_corner(plane, g, 0, f)) return true;  // every corner stays square
     if (f.n < 8) return false;
-    // Held in locals: the byte stores below could alias the plane's fields otherwise.
-    uint8_t* top = plane.alpha;
-    uint8_t* bottom = plane.alpha + static_cast<std::intptr_t>(plane.height - 1) * plane.alpha_y;
-    const std::intptr_t sx = plane.alpha_x, sy = plane.alpha_y;
-    const int32_t width = plane.width;
-    for (int32_t y = 0; y < f.n; ++y, top += sy, bottom -= sy)
-        mirrored_row(top, bottom, sx, width, g, f, frame_row(g, f, y), alpha);
+    // Passed as values: the byte stores could alias the plane's fields otherwise.
+    uint8_t* const bottom = plane.alpha + static_cast<std::intptr_t>(plane.height - 1) * plane.alpha_y;
+    if (f.n == 8) {  // small corners: one step of columns
+        mirrored_rows<8>(plane.alpha, bottom, plane.alpha_x, plane.alpha_y, plane.width, g, f, alpha);
+    } else {
+        mirrored_rows<0>(plane.alpha, bottom, plane.alpha_x, plane.alpha_y, plane.width, g, f, alpha);
+    }
     return true;
 }
 
