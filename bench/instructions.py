@@ -83,7 +83,9 @@ def measure(reps=REPS):
         out = Path(tmp, "cg.out")
         cmd = ["valgrind", "--tool=callgrind", "--dump-before=builtin_exec*",
                f"--callgrind-out-file={out}", sys.executable, str(script), str(reps)]
-        run = subprocess.run(cmd, capture_output=True, text=True, env=os.environ)
+        # A fixed string hash: dictionary probes, and so the counts, repeat from run to run.
+        env = dict(os.environ, PYTHONHASHSEED="0")
+        run = subprocess.run(cmd, capture_output=True, text=True, env=env)
         if run.returncode != 0:
             raise RuntimeError(f"callgrind run failed:\n{run.stderr[-2000:]}")
         dumps = sorted(Path(tmp).glob("cg.out.*"), key=lambda p: int(p.name.rsplit(".", 1)[1]))

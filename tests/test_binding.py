@@ -3,6 +3,7 @@ import re
 import traceback
 import warnings
 
+import pygame
 import pytest
 
 from ralo_ui.fast.shapes import fast_shapes as fs
@@ -216,3 +217,23 @@ def test_integer_radius_beyond_the_float_range():
     from fake_host import FakeSurface
     with pytest.raises(OverflowError, match="^int too large to convert to float$"):
         fs.transform_into_rounded_rect(FakeSurface(), 10**400)
+
+
+@pytest.mark.parametrize("component, message", [
+    (256, "^value too large to convert to npy_uint8$"),
+    (2**30 - 1, "^value too large to convert to npy_uint8$"),  # the last one-digit int on 30-bit digits
+    (2**30, "^value too large to convert to npy_uint8$"),
+    (2**63, "^value too large to convert to npy_uint8$"),
+    (-1, "^can't convert negative value to npy_uint8$"),
+    (-2**30, "^can't convert negative value to npy_uint8$"),
+    (-2**70, "^can't convert negative value to npy_uint8$"),
+])
+def test_colour_components_out_of_range_on_either_side_of_one_digit(component, message):
+    surf = pygame.Surface((6, 6), pygame.SRCALPHA)
+    surf.fill((9, 9, 9, 9))
+    for colour in [(0, 0, component), [component, 0, 0], (0, MyInt(component), 0)]:
+        with pytest.raises(OverflowError, match=message):
+            fs.transform_into_rounded_rect(surf, 2, colour)
+    assert surf.get_at((0, 0)) == (9, 9, 9, 9)  # checked whole before anything is filled
+    fs.transform_into_rounded_rect(surf, 0, (255, 0, MyInt(128), 255))
+    assert surf.get_at((0, 0)) == (255, 0, 128, 255)

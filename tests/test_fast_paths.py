@@ -65,6 +65,23 @@ def test_in_place_corner_sides_over_random_content(n, alpha_base):
         np.testing.assert_array_equal(rgb, rgb_before)
 
 
+@pytest.mark.parametrize("radius", [8, 8.75, 9, 12.5, 16, 17])
+def test_one_radius_for_all_four_corners(radius):
+    """Four equal corners are drawn from the top-left one's values; side 8 in one step of columns."""
+    rng = np.random.default_rng(int(radius * 4))
+    n = int(radius)
+    for w, h in [(2 * n, 2 * n), (2 * n + 1, 2 * n + 6), (2 * n + 7, 2 * n + 1), (3 * n + 2, 2 * n + 3)]:
+        for alpha_base in (255, 77):
+            surf = fs._create_rounded_rect_surface_optimized((w, h), radius, (9, 99, 199, alpha_base))
+            np.testing.assert_array_equal(planes(surf)[1], cm.filled_alpha(w, h, (radius,) * 4, alpha_base),
+                                          err_msg=f"{(w, h)} {radius} {alpha_base}")
+        surf = random_surface(rng, w, h)
+        fs.transform_into_rounded_rect(surf, radius, (1, 2, 3, 200))
+        start = np.full((w, h), 200, np.uint8)
+        np.testing.assert_array_equal(planes(surf)[1], cm.in_place_alpha(start, (radius,) * 4, 200),
+                                      err_msg=f"{(w, h)} {radius}")
+
+
 @pytest.mark.parametrize("seed", range(4))
 def test_random_corners_over_random_content(seed):
     rng = np.random.default_rng(500 + seed)

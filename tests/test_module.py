@@ -179,6 +179,67 @@ def test_rebinding_md_redirects_pygame_lookups(monkeypatch):
         fs._create_rounded_rect_surface_optimized((4, 4), 1, (1, 2, 3))
 
 
+def module_host(**pygame_attrs):
+    """md and md.pygame as plain modules: pygame's attributes given here sit in the module's
+    namespace, every other one is found by a module __getattr__ that records the name."""
+    asked = []
+
+    def fallback(name):
+        asked.append(name)
+        return getattr(pygame, name)
+
+    pg = types.ModuleType("pg")
+    vars(pg).update(pygame_attrs, __getattr__=fallback)
+    md = types.ModuleType("md")
+    md.pygame = pg
+    return md, pg, asked
+
+
+def test_module_hosts_read_afresh_from_their_namespace_else_through_getattr(monkeypatch):
+    md, pg, asked = module_host()
+    monkeypatch.setattr(fs, "md", md)
+    first = fs._create_rounded_rect_surface_optimized((8, 6), 2, (1, 2, 3))
+    assert asked == ["Surface", "SRCALPHA", "surfarray", "surfarray"]
+
+    made = []
+
+    def surface(*args):  # rebound in the namespace between calls: the next call sees it
+        made.append(args)
+        return pygame.Surface(*args)
+
+    size = (8, 6)
+    pg.Surface, pg.SRCALPHA = surface, pygame.SRCALPHA
+    second = fs._create_rounded_rect_surface_optimized(size, 2, (1, 2, 3))
+    fs._create_rounded_rect_surface_optimized((8.9, 6), 2, (1, 2, 3))
+    fs._create_outlined_rounded_rect_sdf((8, 6, 99), 2, 1.0, (1, 2, 3))
+    assert made == [(size, pygame.SRCALPHA)] * 3
+    assert [type(a[0]) for a in made] == [tuple] * 3 and all(type(v) is int for a in made for v in a[0])
+    assert pygame.image.tobytes(first, "RGBA") == pygame.image.tobytes(second, "RGBA")
+
+    del pg.Surface  # found nowhere: the module's own message
+    del vars(pg)["__getattr__"]
+    with pytest.raises(AttributeError, match="^module 'pg' has no attribute 'Surface'$"):
+        fs._create_rounded_rect_surface_optimized((8, 6), 2, (1, 2, 3))
+
+
+def test_registry_modules_of_a_subclass_keep_their_type_attributes(monkeypatch):
+    reads = []
+
+    class Registry(types.ModuleType):
+        @property
+        def pygame(self):  # a descriptor of the type comes before the namespace
+            reads.append(1)
+            return pygame
+
+    md = Registry("md")
+    vars(md)["pygame"] = None
+    monkeypatch.setattr(fs, "md", md)
+    surf = pygame.Surface((8, 6), pygame.SRCALPHA)
+    fs.transform_into_rounded_rect(surf, 2, (1, 2, 3, 200))
+    assert len(reads) == 2  # md.pygame for surfarray, once per pixel view
+    assert surf.get_at((4, 3)) == (1, 2, 3, 200) and surf.get_at((0, 0)).a == 0
+
+
 def test_importing_the_registry_does_not_import_the_extension():
     out = run_python(f"""
         import sys, ralo_ui.core.modules as md, pygame

@@ -50,6 +50,11 @@ PyObject* as_int(PyObject* obj) noexcept {
 }  // namespace
 
 bool to_int32(PyObject* obj, int32_t& out) noexcept {
+    if (PyLong_CheckExact(obj) && PyUnstable_Long_IsCompact(reinterpret_cast<PyLongObject*>(obj))) {
+        // One digit: well inside int32 whatever the digit size.
+        out = static_cast<int32_t>(PyUnstable_Long_CompactValue(reinterpret_cast<PyLongObject*>(obj)));
+        return true;
+    }
     ref value = ref::steal(as_int(obj));
     if (!value) return false;
     int overflowed = 0;
@@ -66,6 +71,13 @@ bool to_int32(PyObject* obj, int32_t& out) noexcept {
 }
 
 bool to_uint8(PyObject* obj, uint8_t& out) noexcept {
+    if (PyLong_CheckExact(obj) && PyUnstable_Long_IsCompact(reinterpret_cast<PyLongObject*>(obj))) {
+        const Py_ssize_t v = PyUnstable_Long_CompactValue(reinterpret_cast<PyLongObject*>(obj));
+        if (v < 0) return negative("npy_uint8");
+        if (v > 255) return overflow("npy_uint8");
+        out = static_cast<uint8_t>(v);
+        return true;
+    }
     ref value = ref::steal(as_int(obj));
     if (!value) return false;
     int sign = 0;
@@ -82,6 +94,10 @@ bool to_float32(PyObject* obj, float& out) noexcept {
     double d;
     if (PyFloat_CheckExact(obj)) {
         d = PyFloat_AS_DOUBLE(obj);
+    } else if (PyLong_CheckExact(obj)) {
+        // What float() of an int gives, without the intermediate float object.
+        d = PyLong_AsDouble(obj);
+        if (d == -1.0 && PyErr_Occurred()) return false;
     } else {
         d = PyFloat_AsDouble(obj);
         if (d == -1.0 && PyErr_Occurred()) return false;
@@ -97,7 +113,18 @@ PyObject* item(PyObject* seq, Py_ssize_t index) noexcept {
     return PyObject_GetItem(seq, key.get());
 }
 
+namespace {
+
+// seq[index] borrowed from an exact tuple that has it (the tuple holds its items for
+// as long as the caller holds the tuple), or nullptr: then ordinary indexing decides.
+PyObject* tuple_item(PyObject* seq, Py_ssize_t index) noexcept {
+    return PyTuple_CheckExact(seq) && index < PyTuple_GET_SIZE(seq) ? PyTuple_GET_ITEM(seq, index) : nullptr;
+}
+
+}  // namespace
+
 bool size_item(PyObject* seq, Py_ssize_t index, int32_t& out) noexcept {
+    if (PyObject* it = tuple_item(seq, index); it != nullptr && PyLong_CheckExact(it)) return to_int32(it, out);
     ref value = ref::steal(item(seq, index));
     if (!value) return false;
     if (!PyLong_CheckExact(value.get())) {
@@ -108,6 +135,11 @@ bool size_item(PyObject* seq, Py_ssize_t index, int32_t& out) noexcept {
 }
 
 bool colour_alpha(PyObject* color, int32_t& alpha) noexcept {
+    if (PyTuple_CheckExact(color)) {
+        PyObject* a = tuple_item(color, 3);
+        if (a == nullptr) alpha = 255;
+        return a == nullptr || to_int32(a, alpha);
+    }
     Py_ssize_t n = PyObject_Length(color);
     if (n < 0) return false;
     if (n <= 3) {
@@ -120,6 +152,10 @@ bool colour_alpha(PyObject* color, int32_t& alpha) noexcept {
 
 bool colour_rgb(PyObject* color, uint8_t rgb[3]) noexcept {
     for (Py_ssize_t i = 0; i < 3; ++i) {
+        if (PyObject* it = tuple_item(color, i)) {
+            if (!to_uint8(it, rgb[i])) return false;
+            continue;
+        }
         ref c = ref::steal(item(color, i));
         if (!c || !to_uint8(c.get(), rgb[i])) return false;
     }
@@ -131,6 +167,14 @@ bool read_radii(PyObject* radii_input, corner_radii& out) noexcept {
         float r;
         if (!to_float32(radii_input, r)) return false;
         out = {r, r, r, r};
+        return true;
+    }
+    if (PyTuple_CheckExact(radii_input) && PyTuple_GET_SIZE(radii_input) == 4) {
+        // The tuple holds its items for as long as the call holds the tuple.
+        float r[4];
+        for (Py_ssize_t i = 0; i < 4; ++i)
+            if (!to_float32(PyTuple_GET_ITEM(radii_input, i), r[i])) return false;
+        out = {r[0], r[1], r[2], r[3]};
         return true;
     }
     Py_ssize_t n = PyObject_Length(radii_input);

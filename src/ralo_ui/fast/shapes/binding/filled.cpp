@@ -17,7 +17,7 @@ PyObject* filled_surface(PyObject* size, PyObject* radii_input, PyObject* color)
     corner_radii radii;
     if (!read_radii(radii_input, radii)) return nullptr;
 
-    ref surf = new_surface(width, height);
+    ref surf = new_surface(size, width, height);
     if (!surf) return nullptr;
     int32_t alpha_base = 0;
     if (!colour_alpha(color, alpha_base)) return nullptr;

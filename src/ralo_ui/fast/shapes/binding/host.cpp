@@ -14,22 +14,76 @@ ref get_global(PyObject* name) noexcept {
     return {};
 }
 
+namespace {
+
+// The attribute of a plain module found in its namespace, or nullptr with no error set
+// when it is not there.  For a module of the exact built-in type and a name that type does
+// not define, this is what getattr finds, without the generic look-up's type walk.
+PyObject* module_attribute(PyObject* obj, PyObject* name, bool& failed) noexcept {
+    failed = false;
+    PyObject* dict = PyModule_CheckExact(obj) ? PyModule_GetDict(obj) : nullptr;
+    if (dict == nullptr) return nullptr;
+    PyObject* found = nullptr;
+    if (PyDict_GetItemRef(dict, name, &found) < 0) failed = true;
+    return found;
+}
+
+ref new_size(PyObject* given, int32_t width, int32_t height) noexcept {
+    // The caller's own pair of ints is that pair already, and immutable.
+    if (given != nullptr && PyTuple_CheckExact(given) && PyTuple_GET_SIZE(given) == 2 &&
+        PyLong_CheckExact(PyTuple_GET_ITEM(given, 0)) && PyLong_CheckExact(PyTuple_GET_ITEM(given, 1)))
+        return ref::borrow(given);
+    ref w = ref::steal(PyLong_FromLong(width));
+    ref h = ref::steal(PyLong_FromLong(height));
+    if (!w || !h) return {};
+    ref size = ref::steal(PyTuple_New(2));
+    if (!size) return {};
+    PyTuple_SET_ITEM(size.get(), 0, w.release());
+    PyTuple_SET_ITEM(size.get(), 1, h.release());
+    return size;
+}
+
+}  // namespace
+
+ref attribute(PyObject* obj, PyObject* name) noexcept {
+    bool failed = false;
+    if (PyObject* found = module_attribute(obj, name, failed)) return ref::steal(found);
+    if (failed) return {};
+    return ref::steal(PyObject_GetAttr(obj, name));
+}
+
+ref call_method(PyObject* obj, PyObject* name, PyObject* arg) noexcept {
+    bool failed = false;
+    if (PyObject* found = module_attribute(obj, name, failed)) {
+        ref method = ref::steal(found);
+        PyObject* args[] = {nullptr, arg};
+        return ref::steal(PyObject_Vectorcall(method.get(), args + 1, 1 | PY_VECTORCALL_ARGUMENTS_OFFSET, nullptr));
+    }
+    if (failed) return {};
+    PyObject* args[] = {obj, arg};
+    return ref::steal(PyObject_VectorcallMethod(name, args, 2 | PY_VECTORCALL_ARGUMENTS_OFFSET, nullptr));
+}
+
 ref pygame() noexcept {
     ref md = get_global(st.md);
     if (!md) return {};
-    return ref::steal(PyObject_GetAttr(md.get(), st.pygame));
+    return attribute(md.get(), st.pygame);
 }
 
-ref new_surface(int32_t width, int32_t height) noexcept {
-    ref surface_type;
-    if (ref pg = pygame()) surface_type = ref::steal(PyObject_GetAttr(pg.get(), st.Surface));
+ref pygame_attribute(PyObject* name) noexcept {
+    ref pg = pygame();
+    if (!pg) return {};
+    return attribute(pg.get(), name);
+}
+
+ref new_surface(PyObject* size, int32_t width, int32_t height) noexcept {
+    ref surface_type = pygame_attribute(st.Surface);
     if (!surface_type) return {};
-    ref size = ref::steal(Py_BuildValue("(ii)", width, height));
-    if (!size) return {};
-    ref flags;
-    if (ref pg = pygame()) flags = ref::steal(PyObject_GetAttr(pg.get(), st.SRCALPHA));
+    ref size_arg = new_size(size, width, height);
+    if (!size_arg) return {};
+    ref flags = pygame_attribute(st.SRCALPHA);
     if (!flags) return {};
-    PyObject* args[] = {size.get(), flags.get()};
+    PyObject* args[] = {size_arg.get(), flags.get()};
     return ref::steal(PyObject_Vectorcall(surface_type.get(), args, 2, nullptr));
 }
 

@@ -12,11 +12,22 @@ namespace fs {
 // NameError "name '%U' is not defined".
 ref get_global(PyObject* name) noexcept;
 
+// getattr(obj, name).
+ref attribute(PyObject* obj, PyObject* name) noexcept;
+
+// obj.name(arg): a method call, or on a module a call of its attribute.
+ref call_method(PyObject* obj, PyObject* name, PyObject* arg) noexcept;
+
 // md.pygame, with `md` read from the namespace afresh.
 ref pygame() noexcept;
 
-// md.pygame.Surface((w, h), md.pygame.SRCALPHA)
-ref new_surface(int32_t width, int32_t height) noexcept;
+// md.pygame.<name>, every step read afresh.
+ref pygame_attribute(PyObject* name) noexcept;
+
+// md.pygame.Surface((width, height), md.pygame.SRCALPHA).  `size`, what the caller gave
+// (or nullptr), is passed on itself when it is an exact tuple of two exact ints: the
+// pair width and height were read from.
+ref new_surface(PyObject* size, int32_t width, int32_t height) noexcept;
 
 // surf.fill(color), result dropped.
 bool fill(PyObject* surf, PyObject* color) noexcept;

@@ -32,7 +32,7 @@ PyObject* outlined_surface(PyObject* size, int32_t radius, float width, PyObject
     int32_t w = 0, h = 0;
     if (!size_item(size, 0, w) || !size_item(size, 1, h)) return nullptr;
 
-    ref surf = new_surface(w, h);
+    ref surf = new_surface(size, w, h);
     if (!surf || !fill(surf.get(), st.transparent)) return nullptr;
     surface_views views;
     if (!views.acquire(surf.get()) || !views.fits(w, h)) return nullptr;

@@ -69,6 +69,7 @@ const char* skip_byte_order(const char* f) noexcept {
 // Accepts exactly one unsigned byte item ("B", "?" or "c"), optionally after
 // the byte-order marks "@", "=", "<" or "^".
 bool check_format(const char* format) noexcept {
+    if (format != nullptr && format[0] == 'B' && format[1] == '\0') return true;  // what numpy exports
     const char* f = skip_byte_order(format != nullptr ? format : "B");
     if (*f == '>' || *f == '!') {
         PyErr_SetString(PyExc_ValueError, "Big-endian buffer not supported on little-endian compiler");
@@ -118,11 +119,9 @@ bool check_buffer(const Py_buffer& b, int rank) noexcept {
 }  // namespace
 
 bool pixel_view::acquire(PyObject* surf, PyObject* method, int rank) noexcept {
-    ref surfarray;
-    if (ref pg = pygame()) surfarray = ref::steal(PyObject_GetAttr(pg.get(), st.surfarray));
+    ref surfarray = pygame_attribute(st.surfarray);
     if (!surfarray) return false;
-    PyObject* args[] = {surfarray.get(), surf};
-    ref array = ref::steal(PyObject_VectorcallMethod(method, args, 2 | PY_VECTORCALL_ARGUMENTS_OFFSET, nullptr));
+    ref array = call_method(surfarray.get(), method, surf);
     if (!array) return false;
     if (array.get() == Py_None) {
         PyErr_Format(PyExc_TypeError, "surfarray.%U() returned None instead of a pixel array", method);

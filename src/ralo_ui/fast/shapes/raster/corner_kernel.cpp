@@ -177,12 +177,39 @@ FS_TARGET_AVX2_FMA [[gnu::always_inline]] inline void put_lanes(uint8_t* p, std:
     }
 }
 
+// put_lanes to four places at once: p and q step forward, the mirror images
+// p_mirror and q_mirror backward.  The lanes written are almost always one run
+// (the edge crosses a row once), which goes without a bit scan per pixel.
+FS_TARGET_AVX2_FMA [[gnu::always_inline]] inline void put_mirrored(uint8_t* p, uint8_t* p_mirror, uint8_t* q,
+                                                                   uint8_t* q_mirror, std::intptr_t sx, unsigned write,
+                                                                   uint64_t bytes) noexcept {
+    const int skip = __builtin_ctz(write);  // write != 0
+    const unsigned run = write >> skip;
+    if ((run & (run + 1)) != 0) {
+        put_lanes(p, sx, write, bytes);
+        put_lanes(p_mirror, -sx, write, bytes);
+        put_lanes(q, sx, write, bytes);
+        put_lanes(q_mirror, -sx, write, bytes);
+        return;
+    }
+    const std::intptr_t at = static_cast<std::intptr_t>(skip) * sx;
+    p += at, p_mirror -= at, q += at, q_mirror -= at;
+    bytes >>= 8 * skip;
+    for (unsigned left = run; left != 0; left >>= 1, bytes >>= 8) {
+        const auto value = static_cast<uint8_t>(bytes);
+        *p = value, *p_mirror = value, *q = value, *q_mirror = value;
+        p += sx, p_mirror -= sx, q += sx, q_mirror -= sx;
+    }
+}
+
 // The scaled rule's row of the top-left corner square, stored as well at its
 // mirror images: the same row of the top-right square read from the right
 // (x -> width - 1 - x) and, at `bottom` (row height - 1 - y), of the bottom
 // squares.  Valid when the four corners have one radius and both sides are
 // at most 2^24: then |x - center_x| and |y - center_y| are exact and equal at
-// mirrored pixels, so every value formed from them is.
+// mirrored pixels, so every value formed from them is.  `Side`, when not 0,
+// is f.n known in advance: the column values then stay put across rows.
+template <int32_t Side>
 FS_TARGET_AVX2_FMA [[gnu::always_inline]] inline void mirrored_row(uint8_t* top, uint8_t* bottom, std::intptr_t sx,
                                                                    int32_t width, corner_geometry g, corner_frame f,
                                                                    row_frame rf, float alpha) noexcept {
@@ -192,8 +219,9 @@ FS_TARGET_AVX2_FMA [[gnu::always_inline]] inline void mirrored_row(uint8_t* top,
     const __m256 qy = _mm256_set1_ps(rf.qy);
     const __m256 m_y = _mm256_set1_ps(rf.m_y);
     const std::intptr_t last = static_cast<std::intptr_t>(width - 1) * sx;
-    for (int32_t start = 0; start < f.n; start += 8) {
-        const auto [first, fresh] = lanes8::step_at(start, f.n);
+    const int32_t n = Side != 0 ? Side : f.n;
+    for (int32_t start = 0; start < n; start += 8) {
+        const auto [first, fresh] = lanes8::step_at(start, n);
         const __m256 qx = _mm256_add_ps(lanes8::abs(_mm256_sub_ps(lanes8::columns(first), center_x)), k_w);
         const __m256 m_x = _mm256_max_ps(qx, zero);
         const __m256 dist_outside = _mm256_sqrt_ps(_mm256_fmadd_ps(m_x, m_x, m_y));
@@ -207,11 +235,17 @@ FS_TARGET_AVX2_FMA [[gnu::always_inline]] inline void mirrored_row(uint8_t* top,
         const __m256i stored = _mm256_andnot_si256(_mm256_castps_si256(outside), lanes8::trunc_low8(value));
         const uint64_t bytes = lanes8::low_bytes(stored);
         const std::intptr_t at = static_cast<std::intptr_t>(first) * sx;
-        put_lanes(top + at, sx, write, bytes);
-        put_lanes(top + last - at, -sx, write, bytes);
-        put_lanes(bottom + at, sx, write, bytes);
-        put_lanes(bottom + last - at, -sx, write, bytes);
+        put_mirrored(top + at, top + last - at, bottom + at, bottom + last - at, sx, write, bytes);
     }
+}
+
+// Rows 0 .. f.n - 1 of the top-left square and their mirror images; `top` and
+// `bottom` are the plane's first and last rows.
+template <int32_t Side>
+FS_TARGET_AVX2_FMA void mirrored_rows(uint8_t* top, uint8_t* bottom, std::intptr_t sx, std::intptr_t sy, int32_t width,
+                                      const corner_geometry& g, const corner_frame& f, float alpha) noexcept {
+    for (int32_t y = 0; y < f.n; ++y, top += sy, bottom -= sy)
+        mirrored_row<Side>(top, bottom, sx, width, g, f, frame_row(g, f, y), alpha);
 }
 
 // The four corners from the top-left one's values when they are mirror
@@ -225,10 +259,12 @@ FS_TARGET_AVX2_FMA bool mirrored_corners_avx2(const planes& plane, const corner_
     corner_frame f;
     if (!frame_corner(plane, g, 0, f)) return true;  // every corner stays square
     if (f.n < 8) return false;
-    for (int32_t y = 0; y < f.n; ++y) {
-        uint8_t* const top = plane.alpha + static_cast<std::intptr_t>(y) * plane.alpha_y;
-        uint8_t* const bottom = plane.alpha + static_cast<std::intptr_t>(plane.height - 1 - y) * plane.alpha_y;
-        mirrored_row(top, bottom, plane.alpha_x, plane.width, g, f, frame_row(g, f, y), alpha);
+    // Passed as values: the byte stores could alias the plane's fields otherwise.
+    uint8_t* const bottom = plane.alpha + static_cast<std::intptr_t>(plane.height - 1) * plane.alpha_y;
+    if (f.n == 8) {  // small corners: one step of columns
+        mirrored_rows<8>(plane.alpha, bottom, plane.alpha_x, plane.alpha_y, plane.width, g, f, alpha);
+    } else {
+        mirrored_rows<0>(plane.alpha, bottom, plane.alpha_x, plane.alpha_y, plane.width, g, f, alpha);
     }
     return true;
 }
@@ -268,6 +304,14 @@ void prefetch_corners(const planes& plane, const corner_geometry& g) noexcept {
             simd::prefetch(row + last);
         }
     }
+}
+
+// True when the alpha plane spans so few bytes that the fill just before left it in the
+// nearest caches: asking for its lines again would cost more than it saves.
+bool cache_resident(const planes& plane) noexcept {
+    constexpr int64_t resident_bytes = 64 * 1024;
+    const int64_t y = plane.alpha_y < 0 ? -static_cast<int64_t>(plane.alpha_y) : int64_t{plane.alpha_y};
+    return y * plane.height <= resident_bytes;
 }
 
 }  // namespace
@@ -348,7 +392,7 @@ corner_geometry in_place_geometry(int32_t width, int32_t height, corner_radii ra
 
 void round_corners(const planes& plane, const corner_geometry& g, edge_rule rule, float alpha) noexcept {
     if (plane.width <= 0 || plane.height <= 0) return;
-    prefetch_corners(plane, g);
+    if (!cache_resident(plane)) prefetch_corners(plane, g);
     const simd::kernels& k = simd::chosen;
     (rule == edge_rule::scaled ? k.corners_scaled : k.corners_kept)(plane, g, alpha);
 }
