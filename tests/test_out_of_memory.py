@@ -6,6 +6,7 @@ import gc
 import subprocess
 import sys
 import textwrap
+import traceback
 
 import pygame
 import pytest
@@ -24,10 +25,22 @@ THROUGH = 8            # the call's own outcome this many times in a row ends th
 ROUNDS = 3             # searches measured for leaks, after one that warms up
 
 
+def interpreters_own(error):
+    """The ways older interpreters report running out of memory themselves: a lock they could not
+    allocate, and (before 3.14) a frame for the called lambda they could not push, raised before
+    that frame exists, so before our function is reached."""
+    if isinstance(error, RuntimeError) and str(error).startswith("can't allocate"):
+        return True
+    if sys.version_info >= (3, 14) or not isinstance(error, SystemError):
+        return False
+    frames = traceback.extract_tb(error.__traceback__)
+    return str(error) == "error return without exception set" and frames[-1].name == "outcome"
+
+
 def caused_by_memory(error):
     seen = set()
     while error is not None and id(error) not in seen:
-        if isinstance(error, MemoryError):
+        if isinstance(error, MemoryError) or interpreters_own(error):
             return True
         seen.add(id(error))
         error = error.__cause__ or error.__context__
@@ -135,6 +148,8 @@ def test_every_allocation_of_a_call_may_fail(name):
     assert sys.getallocatedblocks() - before < ROUNDS, "blocks leaked"
 
 
+@pytest.mark.skipif(sys.version_info < (3, 14), reason="the import machinery of older interpreters loses some "
+                    "allocation failures itself (a function returning NULL without an exception)")
 def test_every_allocation_of_start_up_may_fail():
     """In a process of its own: each try forks a fresh child from a parent with the module's
     dependencies loaded, so that every try starts from the same state."""
@@ -153,6 +168,8 @@ def test_every_allocation_of_start_up_may_fail():
             while error is not None:
                 if isinstance(error, MemoryError):
                     return True
+                if isinstance(error, RuntimeError) and str(error).startswith("can't allocate"):
+                    return True  # the import machinery's own word for a lock it could not make
                 error = error.__cause__ or error.__context__
             return False
 
