@@ -1,6 +1,8 @@
 // What every harness shares: parameter decoding, exactly sized planes, and the byte comparison.
 #pragma once
 
+#include "simd/dispatch.hpp"
+
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cstdint>
@@ -74,13 +76,31 @@ struct arena {
     uint8_t* at(std::ptrdiff_t offset) { return bytes.data() + origin + offset; }
 };
 
-// Stops the run, naming the first differing byte, when two results differ.
-inline void require_same(const std::vector<uint8_t>& got, const std::vector<uint8_t>& want, const char* what) {
+// Every kernel table this processor can run other than the baseline one, which the
+// harnesses take as the reference's.  The chosen table comes first when it is not the baseline.
+inline std::vector<const fs::simd::kernels*> fast_tables() {
+    std::vector<const fs::simd::kernels*> tables;
+    if (&fs::simd::chosen != &fs::simd::baseline_kernels) tables.push_back(&fs::simd::chosen);
+#if FS_HAVE_AVX2_FMA_PATH
+    if (fs::simd::detect_avx2_fma() && &fs::simd::chosen != &fs::simd::avx2_fma_kernels)
+        tables.push_back(&fs::simd::avx2_fma_kernels);
+#endif
+    return tables;
+}
+
+// Stops the run, naming the first differing byte and then, through `tell`, the case, when two
+// results differ.
+template <class Tell>
+void require_same(const std::vector<uint8_t>& got, const std::vector<uint8_t>& want, const char* what, Tell tell) {
     if (got == want) return;
     size_t i = 0;
     while (got[i] == want[i]) ++i;
     std::fprintf(stderr, "%s: byte %zu is %u, the reference wrote %u\n", what, i, got[i], want[i]);
+    tell();
     std::abort();
+}
+inline void require_same(const std::vector<uint8_t>& got, const std::vector<uint8_t>& want, const char* what) {
+    require_same(got, want, what, [] {});
 }
 
 }  // namespace fuzz
