@@ -35,7 +35,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::ptrdiff_t sx = in.ConsumeIntegralInRange<int>(-9, 9);
     const std::ptrdiff_t sy = pick_row_stride(in, sx, w);
     const fs::edge_rule rule = in.ConsumeIntegralInRange<int>(0, 3) != 0 ? fs::edge_rule::scaled : fs::edge_rule::kept;
-    const float alpha = in.ConsumeBool() ? static_cast<float>(fuzz::pick_int(in, -300, 300)) : fuzz::pick_float(in, 300);
+    const float alpha =
+        in.ConsumeBool() ? static_cast<float>(fuzz::pick_int(in, -300, 300)) : fuzz::pick_float(in, 300);
 
     // Radii: one for all four corners as often as not, else each its own.
     fs::corner_radii radii{};

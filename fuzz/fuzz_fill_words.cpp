@@ -18,7 +18,8 @@ void streamed(uint8_t* dst, size_t count, uint32_t word) noexcept {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzedDataProvider in(data, size);
-    const size_t count = in.ConsumeBool() ? in.ConsumeIntegralInRange<size_t>(0, 40) : in.ConsumeIntegralInRange<size_t>(0, 600);
+    const size_t count =
+        in.ConsumeBool() ? in.ConsumeIntegralInRange<size_t>(0, 40) : in.ConsumeIntegralInRange<size_t>(0, 600);
     const size_t misalign = in.ConsumeIntegralInRange<size_t>(0, 63);
     const uint32_t word = in.ConsumeIntegral<uint32_t>();
     const uint8_t background = in.ConsumeIntegral<uint8_t>();
