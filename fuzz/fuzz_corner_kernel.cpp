@@ -1,50 +1,99 @@
-// The rounded-corner alpha loop: the dispatched kernel against the scalar reference, on planes of
-// any strides (zero, negative, rows that overlap), with any radii, geometry and alpha.
-#include "corner_kernel.cpp"
+// The rounded-corner alpha loop: every kernel table against the baseline one (the scalar rows),
+// on alpha planes of any strides: rows apart, rows that overlap, alias (y stride 0) or run
+// backwards, with any radii (often all four equal, the mirrored path's case), geometry and alpha.
+#include "corner_kernel.hpp"
 
 #include "common.hpp"
+
+#include <algorithm>
+
+namespace {
+
+// The y stride: rows apart, rows that overlap the next or alias it, or anything at all.
+std::ptrdiff_t pick_row_stride(FuzzedDataProvider& in, std::ptrdiff_t sx, int32_t w) {
+    const std::ptrdiff_t row = (sx < 0 ? -sx : sx) * w;  // the bytes one row spans
+    switch (in.ConsumeIntegralInRange<int>(0, 3)) {
+        case 0: {
+            const std::ptrdiff_t pitch = row + in.ConsumeIntegralInRange<int>(-3, 40);
+            return in.ConsumeBool() ? -pitch : pitch;
+        }
+        case 1:
+            return row > 1 ? in.ConsumeIntegralInRange<std::ptrdiff_t>(-(row - 1), row - 1) : 0;
+        case 2:
+            return in.PickValueInArray<std::ptrdiff_t>({0, sx, -sx, 1, -1});
+        default:
+            return in.ConsumeIntegralInRange<int>(-700, 700);
+    }
+}
+
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzedDataProvider in(data, size);
     const int32_t w = in.ConsumeIntegralInRange<int32_t>(1, 72);
     const int32_t h = in.ConsumeIntegralInRange<int32_t>(1, 72);
     const std::ptrdiff_t sx = in.ConsumeIntegralInRange<int>(-9, 9);
-    const std::ptrdiff_t sy = in.ConsumeBool() ? sx * w + in.ConsumeIntegralInRange<int>(-3, 40)
-                                               : in.ConsumeIntegralInRange<int>(-700, 700);
-    const fs::edge_rule rule = in.ConsumeBool() ? fs::edge_rule::scaled : fs::edge_rule::kept;
-    const float alpha = in.ConsumeBool() ? static_cast<float>(fuzz::pick_int(in, -300, 300)) : fuzz::pick_float(in, 300);
+    const std::ptrdiff_t sy = pick_row_stride(in, sx, w);
+    const fs::edge_rule rule = in.ConsumeIntegralInRange<int>(0, 3) != 0 ? fs::edge_rule::scaled : fs::edge_rule::kept;
+    const float alpha =
+        in.ConsumeBool() ? static_cast<float>(fuzz::pick_int(in, -300, 300)) : fuzz::pick_float(in, 300);
 
-    // The geometry as the two callers form it (outer or centre edges), or anything at all.
-    const float limit = static_cast<float>(std::min(w, h)) / 2.0f;
+    // Radii: one for all four corners as often as not, else each its own.
+    fs::corner_radii radii{};
+    if (in.ConsumeBool()) {
+        const float r = fuzz::pick_float(in, 40);
+        radii = {r, r, r, r};
+    } else {
+        for (float* r : {&radii.top_left, &radii.top_right, &radii.bottom_right, &radii.bottom_left})
+            *r = fuzz::pick_float(in, 40);
+    }
+    // The geometry as the two callers form it, or any half extents (the centre is always the
+    // plane's: the kernels may rely on the corners' mirror symmetry about it).
     fs::corner_geometry g{};
-    g.center_x = (static_cast<float>(w) - 1.0f) / 2.0f;
-    g.center_y = (static_cast<float>(h) - 1.0f) / 2.0f;
     switch (in.ConsumeIntegralInRange<int>(0, 2)) {
-        case 0: g.half_w = w / 2.0f; g.half_h = h / 2.0f; break;
-        case 1: g.half_w = g.center_x; g.half_h = g.center_y; break;
+        case 0:
+            g = fs::filled_geometry(w, h, radii);
+            break;
+        case 1:
+            g = fs::in_place_geometry(w, h, fs::bounded_in_place(w, h, radii));
+            break;
         default:
-            g.center_x = fuzz::pick_float(in, 80);
-            g.center_y = fuzz::pick_float(in, 80);
+            g = fs::in_place_geometry(w, h, radii);
             g.half_w = fuzz::pick_float(in, 80);
             g.half_h = fuzz::pick_float(in, 80);
-    }
-    for (float* r : {&g.top_left, &g.top_right, &g.bottom_left, &g.bottom_right}) {
-        *r = fuzz::pick_float(in, 40);
-        if (in.ConsumeBool() && *r > limit) *r = limit;  // as the callers clamp
     }
 
     fuzz::extent e;
     const std::ptrdiff_t count[2] = {w, h}, stride[2] = {sx, sy};
     e.cover(0, count, stride, 2);
-    fuzz::arena start(e, in);
-    fuzz::arena got = start, want = start;
-    const auto plane = [&](fuzz::arena& a) { return fs::alpha_plane{a.at(0), sx, sy, w, h}; };
+    const fuzz::arena start(e, in);
+    // Only the alpha plane is read or written; the colour plane lies on the same bytes.
+    const auto plane = [&](fuzz::arena& a) { return fs::planes{a.at(0), 0, 0, 0, a.at(0), sx, sy, w, h}; };
+    const bool scaled = rule == fs::edge_rule::scaled;
 
+    const auto tell = [&] {
+        std::fprintf(stderr,
+                     "%d x %d alpha plane, strides x %td y %td, %s rule, alpha %a\n"
+                     "radii tl %a tr %a bl %a br %a, centre %a %a, half extents %a %a\n",
+                     w, h, sx, sy, scaled ? "scaled" : "kept", static_cast<double>(alpha),
+                     static_cast<double>(g.top_left), static_cast<double>(g.top_right),
+                     static_cast<double>(g.bottom_left), static_cast<double>(g.bottom_right),
+                     static_cast<double>(g.center_x), static_cast<double>(g.center_y), static_cast<double>(g.half_w),
+                     static_cast<double>(g.half_h));
+    };
+
+    fuzz::arena want = start;
+    const fs::simd::kernels& base = fs::simd::baseline_kernels;
+    (scaled ? base.corners_scaled : base.corners_kept)(plane(want), g, alpha);
+
+    fuzz::arena got = start;
     fs::round_corners(plane(got), g, rule, alpha);
-    if (rule == fs::edge_rule::scaled)
-        fs::corners_generic<fs::edge_rule::scaled>(plane(want), g, alpha);
-    else
-        fs::corners_generic<fs::edge_rule::kept>(plane(want), g, alpha);
-    fuzz::require_same(got.bytes, want.bytes, "corner kernel");
+    fuzz::require_same(got.bytes, want.bytes, fs::simd::chosen.name, tell);
+    for (const fs::simd::kernels* k : fuzz::fast_tables()) {
+        if (k == &fs::simd::chosen) continue;
+        got = start;
+        (scaled ? k->corners_scaled : k->corners_kept)(plane(got), g, alpha);
+        fuzz::require_same(got.bytes, want.bytes, k->name, tell);
+    }
     return 0;
 }

@@ -1,80 +1,79 @@
-// The in-place outline: the run walker against the full per-pixel loop, on packed surfaces of
-// any byte order and row direction with varied content, over a background or over the content.
-#include "outlined_in_place.cpp"
+// The in-place outline as drawn (the run walker on packed surfaces of any byte order and row
+// direction, the full loop elsewhere) against the full per-pixel loop on the same bytes, over
+// a background or over varied content, with any radii (often equal, whose bottom rows replay
+// the top ones), widths and alphas.
+#include "outline_draw.hpp"
 
 #include "common.hpp"
+
+#include <algorithm>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzedDataProvider in(data, size);
     const int32_t w = in.ConsumeIntegralInRange<int32_t>(1, 64);
     const int32_t h = in.ConsumeIntegralInRange<int32_t>(1, 64);
     const float stroke_width = fuzz::pick_float(in, 24);
-    float radii[4];
-    for (float& r : radii) r = fuzz::pick_float(in, 40);
-    const int32_t alpha_base = fuzz::pick_int(in, 0, 255);
-    const bool has_bg = in.ConsumeBool();
-
-    // The per-call values, formed as the entry forms them.
-    fs::outline::params p{};
-    p.r = in.ConsumeIntegral<uint8_t>();
-    p.g = in.ConsumeIntegral<uint8_t>();
-    p.b = in.ConsumeIntegral<uint8_t>();
-    p.alpha_low = fs::outline::low8(alpha_base);
-    p.stroke_alpha_mult = fs::alpha_mult(alpha_base);
-    if (has_bg) {
-        p.bg_r = in.ConsumeIntegral<uint8_t>();
-        p.bg_g = in.ConsumeIntegral<uint8_t>();
-        p.bg_b = in.ConsumeIntegral<uint8_t>();
-        p.bg_alpha_mult = in.ConsumeBool() ? 1.0f : fs::alpha_mult(in.ConsumeIntegral<uint8_t>());
+    fs::corner_radii radii{};
+    switch (in.ConsumeIntegralInRange<int>(0, 2)) {
+        case 0: {
+            const float r = fuzz::pick_float(in, 40);
+            radii = {r, r, r, r};
+            break;
+        }
+        case 1: {  // top and bottom alike
+            const float left = fuzz::pick_float(in, 40), right = fuzz::pick_float(in, 40);
+            radii = {left, right, right, left};
+            break;
+        }
+        default:
+            for (float* r : {&radii.top_left, &radii.top_right, &radii.bottom_right, &radii.bottom_left})
+                *r = fuzz::pick_float(in, 40);
     }
-    p.half_width = 0.5f * stroke_width;
-    p.coverage_base = p.half_width + 0.5f;
-    p.edge_limit = static_cast<double>(p.half_width) + 0.5;
-    p.r_tl = fs::adjust(radii[0], p.half_width);
-    p.r_tr = fs::adjust(radii[1], p.half_width);
-    p.r_br = fs::adjust(radii[2], p.half_width);
-    p.r_bl = fs::adjust(radii[3], p.half_width);
-    p.center_x = static_cast<float>((static_cast<double>(w) - 1.0) * 0.5);
-    p.center_y = static_cast<float>((static_cast<double>(h) - 1.0) * 0.5);
-    p.box_half_w = (static_cast<float>(w) - stroke_width) * 0.5f;
-    p.box_half_h = (static_cast<float>(h) - stroke_width) * 0.5f;
-    if (!fs::outline::runs_apply(p, w, h)) return 0;  // the full loop alone serves these
+    const int32_t alpha_base = fuzz::pick_int(in, 0, 255);
+    uint8_t rgb[3], background[4] = {0, 0, 0, 0};
+    for (uint8_t& v : rgb) v = in.ConsumeIntegral<uint8_t>();
+    const bool has_bg = in.ConsumeBool();
+    if (has_bg) {
+        for (uint8_t& v : background) v = in.ConsumeIntegral<uint8_t>();
+        if (in.ConsumeBool()) background[3] = 255;  // a three-item background
+    }
+    const fs::outline::params p = fs::outline::derive(w, h, radii, stroke_width, alpha_base, rgb, background);
 
-    // 4-byte pixels in any byte order with red, green and blue in a row either way, rows up or down.
-    const std::ptrdiff_t channel = in.ConsumeBool() ? 1 : -1;
-    const std::ptrdiff_t red = channel == 1 ? in.ConsumeIntegralInRange<int>(0, 1) : in.ConsumeIntegralInRange<int>(2, 3);
-    const std::ptrdiff_t alpha = std::min(red, red + 2 * channel) == 0 ? 3 : 0;
-    std::ptrdiff_t pitch = 4 * std::ptrdiff_t{w} + 4 * in.ConsumeIntegralInRange<int>(0, 2);
-    if (in.ConsumeBool()) pitch = -pitch;
+    // Mostly 4-byte pixels in any byte order with red, green and blue in a row either way,
+    // rows up or down; sometimes any strides at all (the full loop's own layouts).
+    std::ptrdiff_t color_at, csx, csy, csc, alpha_at, asx, asy;
+    if (in.ConsumeIntegralInRange<int>(0, 7) != 0) {
+        csc = in.ConsumeBool() ? 1 : -1;
+        color_at = csc == 1 ? in.ConsumeIntegralInRange<int>(0, 1) : in.ConsumeIntegralInRange<int>(2, 3);
+        alpha_at = std::min(color_at, color_at + 2 * csc) == 0 ? 3 : 0;
+        csy = 4 * std::ptrdiff_t{w} + 4 * in.ConsumeIntegralInRange<int>(0, 2);
+        if (in.ConsumeBool()) csy = -csy;
+        csx = asx = 4;
+        asy = csy;
+    } else {
+        color_at = 0;
+        csx = in.ConsumeIntegralInRange<int>(-8, 8);
+        csy = in.ConsumeIntegralInRange<int>(-400, 400);
+        csc = in.ConsumeIntegralInRange<int>(-3, 3);
+        alpha_at = in.ConsumeIntegralInRange<int>(-300, 300);
+        asx = in.ConsumeIntegralInRange<int>(-8, 8);
+        asy = in.ConsumeIntegralInRange<int>(-400, 400);
+    }
 
     fuzz::extent e;
-    const std::ptrdiff_t pixel[3] = {w, h, 4}, pixel_stride[3] = {4, pitch, 1};
-    e.cover(0, pixel, pixel_stride, 3);
-    fuzz::arena start(e, in);
-    const auto views_of = [&](fuzz::arena& a, fs::surface_views& v) {  // not held: data and strides only
-        v.color.data = a.at(red);
-        v.color.strides[0] = 4;
-        v.color.strides[1] = pitch;
-        v.color.strides[2] = channel;
-        v.alpha.data = a.at(alpha);
-        v.alpha.strides[0] = 4;
-        v.alpha.strides[1] = pitch;
+    const std::ptrdiff_t ccount[3] = {w, h, 3}, cstride[3] = {csx, csy, csc};
+    const std::ptrdiff_t acount[2] = {w, h}, astride[2] = {asx, asy};
+    e.cover(color_at, ccount, cstride, 3);
+    e.cover(alpha_at, acount, astride, 2);
+    const fuzz::arena start(e, in);
+    const auto planes_of = [&](fuzz::arena& a) {
+        return fs::planes{a.at(color_at), csx, csy, csc, a.at(alpha_at), asx, asy, w, h};
     };
 
-    fuzz::arena got = start;
-    fs::surface_views got_views;
-    views_of(got, got_views);
-    fs::outline::packed_surface packed;
-    if (!packed.bind(got_views, w, h)) std::abort();  // every layout above is packed
-    fs::outline::outline_runs(p, has_bg, packed, w, h);
-
     fuzz::arena want = start;
-    fs::surface_views want_views;
-    views_of(want, want_views);
-    if (has_bg)
-        fs::outline_all<true>(p, want_views, w, h);
-    else
-        fs::outline_all<false>(p, want_views, w, h);
-    fuzz::require_same(got.bytes, want.bytes, has_bg ? "outline runs over a background" : "outline runs");
+    fs::outline::detail::draw_every_pixel(p, has_bg, planes_of(want));
+    fuzz::arena got = start;
+    fs::outline::draw(p, has_bg, planes_of(got));
+    fuzz::require_same(got.bytes, want.bytes, has_bg ? "outline over a background" : "outline over the content");
     return 0;
 }

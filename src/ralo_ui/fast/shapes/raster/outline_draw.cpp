@@ -80,11 +80,16 @@ void draw(const params& p, bool with_background, const planes& pl) noexcept {
     if (runs_apply(p, pl.width, pl.height) && packed.bind(pl)) {
         // What the run walker requires: runs_apply and a packed surface, both just checked.
         outline_runs(p, with_background, packed, pl.width, pl.height);
-    } else if (with_background) {
-        outline_all<true>(p, pl);
     } else {
-        outline_all<false>(p, pl);
+        detail::draw_every_pixel(p, with_background, pl);
     }
+}
+
+void detail::draw_every_pixel(const params& p, bool with_background, const planes& pl) noexcept {
+    if (with_background)
+        outline_all<true>(p, pl);
+    else
+        outline_all<false>(p, pl);
 }
 
 }  // namespace fs::outline

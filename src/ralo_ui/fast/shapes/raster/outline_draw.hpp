@@ -19,4 +19,10 @@ params derive(int32_t w, int32_t h, const corner_radii& radii, float stroke_widt
 // values allow, pixel by pixel otherwise; both give the same bytes.  Runs detached.
 void draw(const params& p, bool with_background, const planes& pl) noexcept;
 
+namespace detail {
+// The full loop `draw` falls back on: every pixel by the per-pixel rule, rows top to bottom,
+// columns left to right.  The reference the run walker is checked against.
+void draw_every_pixel(const params& p, bool with_background, const planes& pl) noexcept;
+}  // namespace detail
+
 }  // namespace fs::outline
