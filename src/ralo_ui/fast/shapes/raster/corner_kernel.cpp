@@ -256,6 +256,10 @@ FS_TARGET_AVX2_FMA bool mirrored_corners_avx2(const planes& plane, const corner_
     if (!(r == g.top_right && r == g.bottom_left && r == g.bottom_right) || !rows_apart(plane) || plane.width > exact ||
         plane.height > exact)
         return false;
+    // The corners are mirror images only about the plane's own centre (exact in single below 2^24).
+    if (g.center_x != static_cast<float>(plane.width - 1) * 0.5f ||
+        g.center_y != static_cast<float>(plane.height - 1) * 0.5f)
+        return false;
     corner_frame f;
     if (!frame_corner(plane, g, 0, f)) return true;  // every corner stays square
     if (f.n < 8) return false;
