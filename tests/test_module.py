@@ -1,4 +1,5 @@
 """Initialisation: namespace, re-import, re-initialisation, interpreters, function objects."""
+import builtins
 import ctypes
 import functools
 import importlib
@@ -177,6 +178,9 @@ def test_rebinding_md_redirects_pygame_lookups(monkeypatch):
     monkeypatch.delattr(fs, "md")
     with pytest.raises(NameError, match="^name 'md' is not defined$"):
         fs._create_rounded_rect_surface_optimized((4, 4), 1, (1, 2, 3))
+    # Looked up as a global name is: the builtins come next.
+    monkeypatch.setattr(builtins, "md", types.SimpleNamespace(pygame=pygame), raising=False)
+    assert fs._create_rounded_rect_surface_optimized((4, 4), 1, (1, 2, 3)).get_size() == (4, 4)
 
 
 def module_host(**pygame_attrs):
@@ -357,6 +361,19 @@ START_UPS = {
         except ImportError as e:
             print("lru_cache" in str(e))
     """, "True"),
+    "lru_cache taken from the namespace while the caches are made": ("""
+        import functools, sys, numpy, pygame, ralo_ui.core.modules
+        made = []
+        def lru_cache(maxsize):  # each cache looks lru_cache up afresh, as a decorator line would
+            made.append(maxsize)
+            vars(sys.modules["{NAME}"]).pop("lru_cache", None)
+            return lambda f: f
+        functools.lru_cache = lru_cache
+        try:
+            import {NAME}
+        except NameError as e:
+            print(e, made, "{NAME}" in sys.modules)
+    """, "name 'lru_cache' is not defined [256] False"),
     "functools not imported yet": ("""
         import sys, numpy, pygame, ralo_ui.core.modules
         del sys.modules["functools"]
