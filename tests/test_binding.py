@@ -123,7 +123,7 @@ def test_int32_conversion_failures(value, error, message):
         raw("_create_outlined_rounded_rect_sdf")((), value, 1.0, [])
 
 
-@pytest.mark.parametrize("value", [7.9, -7.9, True, MyInt(5), IntLike(-2**31), 2**31 - 1])
+@pytest.mark.parametrize("value", [7.9, -7.9, True, MyInt(5), IntLike(-2**31), 2**31 - 1, MyInt(-1), IntLike(-1)])
 def test_int32_conversion_successes_reach_the_tuple_check(value):
     with pytest.raises(TypeError, match="Argument 'color'"):
         raw("_create_outlined_rounded_rect_sdf")((), value, 1.0, [])
@@ -143,11 +143,20 @@ def test_int_subclass_from_int_warns():
 
 
 class FloatLike:
+    def __init__(self, value=2.5):
+        self.value = value
+
     def __float__(self):
-        return 2.5
+        return self.value
 
 
-@pytest.mark.parametrize("value", [2, 1e300, float("nan"), FloatLike(), FakeIndex(), True])
+class MyFloat(float):
+    pass
+
+
+# -1.0 is a value like any other, not a sign of failure.
+@pytest.mark.parametrize("value", [2, 1e300, float("nan"), FloatLike(), FakeIndex(), True, MyFloat(-1.0),
+                                   FloatLike(-1.0), -1, -1.0])
 def test_float32_conversion_accepts_numbers(value):
     with pytest.raises(TypeError, match="Argument 'color'"):
         raw("_create_outlined_rounded_rect_sdf")((), 1, value, [])
