@@ -254,13 +254,30 @@ def test_a_surface_larger_than_the_cache_with_a_background():
 
 
 @pytest.mark.parametrize("bg", [None, (10, 200, 30, 77)])
-@pytest.mark.parametrize("radii", [300, (300.5, 270, 270, 300.5), (20, 290, 290, 20)])
-def test_corners_taller_than_the_mirrored_rows_kept(radii, bg):
+@pytest.mark.parametrize("radii, stroke_width", [(300, 3.5), ((300.5, 270, 270, 300.5), 3.5), ((20, 290, 290, 20), 3.5),
+                                                 (258, 400.0)])  # few runs a row, more rows than kept
+def test_corners_taller_than_the_mirrored_rows_kept(radii, stroke_width, bg):
     """Corners of some hundred rows, mirrored top to bottom: more rows and runs than the lower
     half can replay from the upper one's record, so the rest are drawn afresh."""
     w, h = 650, 620
     before = random_content(np.random.default_rng(11), w, h)
     surf = pygame.Surface((w, h), pygame.SRCALPHA)
     put_pixels(surf, before)
-    draw(surf, radii, 3.5, (200, 100, 50, 180), bg)
-    assert_same(surf, before, radii, 3.5, (200, 100, 50, 180), bg)
+    draw(surf, radii, stroke_width, (200, 100, 50, 180), bg)
+    assert_same(surf, before, radii, stroke_width, (200, 100, 50, 180), bg)
+
+
+@pytest.mark.parametrize("long_side", ["width", "height"])
+def test_a_side_longer_than_the_run_walker_takes(long_side):
+    """One row or one column of 2^23 + 1 packed pixels goes to the per-pixel loop: its bytes."""
+    n = 2**23 + 1
+    words = np.zeros((1, n, 4) if long_side == "width" else (n, 1, 4), np.uint8)
+    words[..., 3] = 255
+    words.reshape(-1, 4)[::3] = (50, 60, 70, 128)
+    colour, alpha = np.array(words[..., :3].transpose(1, 0, 2)), np.array(words[..., 3].T)
+    args = (0.25, 0.75, (200, 100, 50, 255), (1, 2, 3, 255))
+    with host_registry(returning(words[..., :3].transpose(1, 0, 2), words[..., 3].T)):
+        outline(FakeSurface(*alpha.shape), *args)
+    outline_planar(colour, alpha, *args)
+    assert np.array_equal(words[..., :3].transpose(1, 0, 2), colour)
+    assert np.array_equal(words[..., 3].T, alpha)
