@@ -226,6 +226,27 @@ def test_module_hosts_read_afresh_from_their_namespace_else_through_getattr(monk
         fs._create_rounded_rect_surface_optimized((8, 6), 2, (1, 2, 3))
 
 
+def test_a_failing_look_up_in_a_registry_module_propagates(monkeypatch):
+    """A name compared with a key of the module's namespace that raises: that error, from the
+    look-up of a pygame attribute and of a surfarray function alike."""
+    class Clash(str):
+        def __hash__(self):
+            return hash(self.target)
+
+        def __eq__(self, other):
+            raise RuntimeError(f"compared with {other}")
+
+    for name in ("Surface", "pixels_alpha"):
+        surfarray = types.ModuleType("surfarray")
+        surfarray.pixels3d = pygame.surfarray.pixels3d
+        md, pg, asked = module_host(surfarray=surfarray)
+        Clash.target = name
+        vars(pg if name == "Surface" else surfarray)[Clash("clash")] = None
+        monkeypatch.setattr(fs, "md", md)
+        with pytest.raises(RuntimeError, match=f"^compared with {name}$"):
+            fs._create_rounded_rect_surface_optimized((8, 6), 2, (1, 2, 3))
+
+
 def test_registry_modules_of_a_subclass_keep_their_type_attributes(monkeypatch):
     reads = []
 
