@@ -251,6 +251,16 @@ def test_a_surface_larger_than_the_cache_with_a_background():
         assert np.array_equal(pygame.surfarray.pixels3d(surf), colour)
         assert np.array_equal(pygame.surfarray.pixels_alpha(surf), alpha)
         assert not surf.get_locked()
+    # The same words one byte into a buffer: no store may assume 4-byte alignment.
+    buf = np.zeros(w * h * 4 + 1, np.uint8)
+    words = buf[1:].reshape(h, w, 4)
+    words[..., :3], words[..., 3] = colour.transpose(1, 0, 2), alpha.T
+    args = (5, 1.5, (1, 2, 3, 255), (200, 201, 202, 255))
+    with host_registry(returning(words[..., :3].transpose(1, 0, 2), words[..., 3].T)):
+        outline(FakeSurface(w, h), *args)
+    outline_planar(colour, alpha, *args)
+    assert np.array_equal(words[..., :3].transpose(1, 0, 2), colour) and np.array_equal(words[..., 3].T, alpha)
+    assert buf[0] == 0
 
 
 @pytest.mark.parametrize("bg", [None, (10, 200, 30, 77)])
