@@ -245,6 +245,13 @@ def test_a_failing_look_up_in_a_registry_module_propagates(monkeypatch):
         monkeypatch.setattr(fs, "md", md)
         with pytest.raises(RuntimeError, match=f"^compared with {name}$"):
             fs._create_rounded_rect_surface_optimized((8, 6), 2, (1, 2, 3))
+    # and from the look-up of md in the module's own namespace
+    Clash.target = "md"
+    with host_registry(None):
+        vars(fs)[Clash("clash")] = None
+        with pytest.raises(RuntimeError, match="^compared with md$"):
+            fs._create_rounded_rect_surface_optimized((8, 6), 2, (1, 2, 3))
+    assert fs.md is md and not any(isinstance(k, Clash) for k in vars(fs))
 
 
 def test_registry_modules_of_a_subclass_keep_their_type_attributes(monkeypatch):
