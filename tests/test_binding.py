@@ -123,7 +123,7 @@ def test_int32_conversion_failures(value, error, message):
         raw("_create_outlined_rounded_rect_sdf")((), value, 1.0, [])
 
 
-@pytest.mark.parametrize("value", [7.9, -7.9, True, MyInt(5), IntLike(-2**31), 2**31 - 1])
+@pytest.mark.parametrize("value", [7.9, -7.9, True, MyInt(5), IntLike(-2**31), 2**31 - 1, MyInt(-1), IntLike(-1)])
 def test_int32_conversion_successes_reach_the_tuple_check(value):
     with pytest.raises(TypeError, match="Argument 'color'"):
         raw("_create_outlined_rounded_rect_sdf")((), value, 1.0, [])
@@ -143,11 +143,20 @@ def test_int_subclass_from_int_warns():
 
 
 class FloatLike:
+    def __init__(self, value=2.5):
+        self.value = value
+
     def __float__(self):
-        return 2.5
+        return self.value
 
 
-@pytest.mark.parametrize("value", [2, 1e300, float("nan"), FloatLike(), FakeIndex(), True])
+class MyFloat(float):
+    pass
+
+
+# -1.0 is a value like any other, not a sign of failure.
+@pytest.mark.parametrize("value", [2, 1e300, float("nan"), FloatLike(), FakeIndex(), True, MyFloat(-1.0),
+                                   FloatLike(-1.0), -1, -1.0])
 def test_float32_conversion_accepts_numbers(value):
     with pytest.raises(TypeError, match="Argument 'color'"):
         raw("_create_outlined_rounded_rect_sdf")((), 1, value, [])
@@ -237,3 +246,29 @@ def test_colour_components_out_of_range_on_either_side_of_one_digit(component, m
     assert surf.get_at((0, 0)) == (9, 9, 9, 9)  # checked whole before anything is filled
     fs.transform_into_rounded_rect(surf, 0, (255, 0, MyInt(128), 255))
     assert surf.get_at((0, 0)) == (255, 0, 128, 255)
+
+
+class Quad(tuple):
+    pass
+
+
+def test_rounding_colour_of_any_sequence_and_int_type():
+    """The rounding call takes its colour as any sequence of ints: the pixels of the plain tuple,
+    and a short sequence's own IndexError with the surface as it was."""
+    def rounded(colour):
+        surf = pygame.Surface((6, 6), pygame.SRCALPHA)
+        surf.fill((9, 9, 9, 9))
+        fs.transform_into_rounded_rect(surf, 2, colour)
+        return pygame.image.tobytes(surf, "RGBA")
+
+    for plain, others in [((10, 20, 30, 128), [[10, 20, 30, 128], Quad((10, 20, 30, MyInt(128))),
+                                               (MyInt(10), 20, 30, 128)]),
+                          ((10, 20, 30), [[10, 20, 30], Quad((10, MyInt(20), 30))])]:
+        assert all(rounded(c) == rounded(plain) for c in others)
+    for short, message in [((1, 2), "tuple index out of range"), (Quad((1, 2)), "tuple index out of range"),
+                           ([1, 2], "list index out of range")]:
+        surf = pygame.Surface((6, 6), pygame.SRCALPHA)
+        surf.fill((9, 9, 9, 9))
+        with pytest.raises(IndexError, match=f"^{message}$"):
+            fs.transform_into_rounded_rect(surf, 2, short)
+        assert surf.get_at((0, 0)) == (9, 9, 9, 9)

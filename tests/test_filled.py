@@ -76,8 +76,14 @@ def test_transparent_colour_gives_transparent_black(size):
     assert surf.get_size() == size and not rgb.any() and not alpha.any()
 
 
+class Int(int):
+    pass
+
+
 @pytest.mark.parametrize("size, expected", [((10.9, 4.2), (10, 4)), (("12", "8"), (12, 8)),
-                                            ((0, 0), (0, 0)), ((1, 64), (1, 64)), ((5, 3, 99), (5, 3))])
+                                            ((0, 0), (0, 0)), ((1, 64), (1, 64)), ((5, 3, 99), (5, 3)),
+                                            # int subclasses: a new pair of exact ints
+                                            ((Int(7), 5), (7, 5)), ((7, True), (7, 1))])
 def test_size_conversion(size, expected):
     surf = make(size, 2, (1, 2, 3))
     assert surf.get_size() == expected and surf.get_flags() & pygame.SRCALPHA

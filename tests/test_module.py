@@ -1,4 +1,5 @@
 """Initialisation: namespace, re-import, re-initialisation, interpreters, function objects."""
+import builtins
 import ctypes
 import functools
 import importlib
@@ -177,6 +178,9 @@ def test_rebinding_md_redirects_pygame_lookups(monkeypatch):
     monkeypatch.delattr(fs, "md")
     with pytest.raises(NameError, match="^name 'md' is not defined$"):
         fs._create_rounded_rect_surface_optimized((4, 4), 1, (1, 2, 3))
+    # Looked up as a global name is: the builtins come next.
+    monkeypatch.setattr(builtins, "md", types.SimpleNamespace(pygame=pygame), raising=False)
+    assert fs._create_rounded_rect_surface_optimized((4, 4), 1, (1, 2, 3)).get_size() == (4, 4)
 
 
 def module_host(**pygame_attrs):
@@ -220,6 +224,34 @@ def test_module_hosts_read_afresh_from_their_namespace_else_through_getattr(monk
     del vars(pg)["__getattr__"]
     with pytest.raises(AttributeError, match="^module 'pg' has no attribute 'Surface'$"):
         fs._create_rounded_rect_surface_optimized((8, 6), 2, (1, 2, 3))
+
+
+def test_a_failing_look_up_in_a_registry_module_propagates(monkeypatch):
+    """A name compared with a key of the module's namespace that raises: that error, from the
+    look-up of a pygame attribute and of a surfarray function alike."""
+    class Clash(str):
+        def __hash__(self):
+            return hash(self.target)
+
+        def __eq__(self, other):
+            raise RuntimeError(f"compared with {other}")
+
+    for name in ("Surface", "pixels_alpha"):
+        surfarray = types.ModuleType("surfarray")
+        surfarray.pixels3d = pygame.surfarray.pixels3d
+        md, pg, asked = module_host(surfarray=surfarray)
+        Clash.target = name
+        vars(pg if name == "Surface" else surfarray)[Clash("clash")] = None
+        monkeypatch.setattr(fs, "md", md)
+        with pytest.raises(RuntimeError, match=f"^compared with {name}$"):
+            fs._create_rounded_rect_surface_optimized((8, 6), 2, (1, 2, 3))
+    # and from the look-up of md in the module's own namespace
+    Clash.target = "md"
+    with host_registry(None):
+        vars(fs)[Clash("clash")] = None
+        with pytest.raises(RuntimeError, match="^compared with md$"):
+            fs._create_rounded_rect_surface_optimized((8, 6), 2, (1, 2, 3))
+    assert fs.md is md and not any(isinstance(k, Clash) for k in vars(fs))
 
 
 def test_registry_modules_of_a_subclass_keep_their_type_attributes(monkeypatch):
@@ -357,6 +389,19 @@ START_UPS = {
         except ImportError as e:
             print("lru_cache" in str(e))
     """, "True"),
+    "lru_cache taken from the namespace while the caches are made": ("""
+        import functools, sys, numpy, pygame, ralo_ui.core.modules
+        made = []
+        def lru_cache(maxsize):  # each cache looks lru_cache up afresh, as a decorator line would
+            made.append(maxsize)
+            vars(sys.modules["{NAME}"]).pop("lru_cache", None)
+            return lambda f: f
+        functools.lru_cache = lru_cache
+        try:
+            import {NAME}
+        except NameError as e:
+            print(e, made, "{NAME}" in sys.modules)
+    """, "name 'lru_cache' is not defined [256] False"),
     "functools not imported yet": ("""
         import sys, numpy, pygame, ralo_ui.core.modules
         del sys.modules["functools"]

@@ -13,6 +13,7 @@ import numpy as np
 import pygame
 import pytest
 
+from fake_host import FakeSurface, host_registry, returning
 from ralo_ui.fast.shapes import fast_shapes as fs
 from test_outlined_in_place import pixels, put_pixels, reference
 
@@ -203,3 +204,90 @@ def test_extreme_values(radii, stroke_width, with_bg):
     bg = (10, 200, 30, 77) if with_bg else None
     draw(surf, radii, stroke_width, (200, 100, 50, 180), bg)
     assert_same(surf, before, radii, stroke_width, (200, 100, 50, 180), bg)
+
+
+def outline_planar(colour, alpha, *args):
+    """The call on separate colour and alpha planes (no packed words): the per-pixel loop."""
+    with host_registry(returning(colour, alpha)):
+        outline(FakeSurface(*alpha.shape), *args)
+
+
+@pytest.mark.parametrize("offset", [0, 1, 2, 3])
+@pytest.mark.parametrize("w", [1, 3, 7, 9, 33])
+def test_packed_words_at_any_byte_offset(offset, w):
+    """Packed pixels that start at any byte of a buffer (words not aligned to 4 bytes), in rows
+    shorter and longer than one vector store: the per-pixel loop's bytes, and nothing written
+    outside the pixels."""
+    h = 7
+    nrng = np.random.default_rng(offset * 100 + w)
+    buf = nrng.integers(0, 256, w * h * 4 + 8, dtype=np.uint8)
+    words = buf[offset:offset + w * h * 4].reshape(h, w, 4)
+    words[:, : w // 2] = (5, 6, 7, 8)  # runs of equal words too
+    colour, alpha = np.array(words[..., :3].transpose(1, 0, 2)), np.array(words[..., 3].T)
+    outside = np.concatenate([buf[:offset], buf[offset + w * h * 4:]])
+    for args in [(2, 1.5, (200, 100, 50, 255), (10, 20, 30, 255)), (0, 0.0, (1, 2, 3), (9, 8, 7))]:
+        with host_registry(returning(words[..., :3].transpose(1, 0, 2), words[..., 3].T)):
+            outline(FakeSurface(w, h), *args)
+        outline_planar(colour, alpha, *args)
+        assert np.array_equal(words[..., :3].transpose(1, 0, 2), colour)
+        assert np.array_equal(words[..., 3].T, alpha)
+        assert np.array_equal(np.concatenate([buf[:offset], buf[offset + w * h * 4:]]), outside)
+
+
+def test_a_surface_larger_than_the_cache_with_a_background():
+    """A surface beyond half the last-level cache, whose painted runs bypass the cache: the
+    bytes of the per-pixel loop."""
+    w, h = 2400, 2000  # 19.2 MB
+    surf = pygame.Surface((w, h), pygame.SRCALPHA)
+    surf.fill((30, 60, 90, 200))
+    rgb = pygame.surfarray.pixels3d(surf)
+    rgb[::97, ::89] = (1, 2, 3)  # breaks in the runs
+    del rgb
+    colour = np.array(pygame.surfarray.pixels3d(surf))
+    alpha = np.array(pygame.surfarray.pixels_alpha(surf))
+    for args in [(37.5, 9.25, (200, 100, 50, 255), (10, 200, 30, 255)), (3, 2.0, (9, 9, 9, 90), (1, 1, 1))]:
+        outline(surf, *args)
+        outline_planar(colour, alpha, *args)
+        assert np.array_equal(pygame.surfarray.pixels3d(surf), colour)
+        assert np.array_equal(pygame.surfarray.pixels_alpha(surf), alpha)
+        assert not surf.get_locked()
+    # The same words one byte into a buffer: no store may assume 4-byte alignment.
+    buf = np.zeros(w * h * 4 + 1, np.uint8)
+    words = buf[1:].reshape(h, w, 4)
+    words[..., :3], words[..., 3] = colour.transpose(1, 0, 2), alpha.T
+    args = (5, 1.5, (1, 2, 3, 255), (200, 201, 202, 255))
+    with host_registry(returning(words[..., :3].transpose(1, 0, 2), words[..., 3].T)):
+        outline(FakeSurface(w, h), *args)
+    outline_planar(colour, alpha, *args)
+    assert np.array_equal(words[..., :3].transpose(1, 0, 2), colour) and np.array_equal(words[..., 3].T, alpha)
+    assert buf[0] == 0
+
+
+@pytest.mark.parametrize("bg", [None, (10, 200, 30, 77)])
+@pytest.mark.parametrize("radii, stroke_width", [(300, 3.5), ((300.5, 270, 270, 300.5), 3.5), ((20, 290, 290, 20), 3.5),
+                                                 (258, 400.0)])  # few runs a row, more rows than kept
+def test_corners_taller_than_the_mirrored_rows_kept(radii, stroke_width, bg):
+    """Corners of some hundred rows, mirrored top to bottom: more rows and runs than the lower
+    half can replay from the upper one's record, so the rest are drawn afresh."""
+    w, h = 650, 620
+    before = random_content(np.random.default_rng(11), w, h)
+    surf = pygame.Surface((w, h), pygame.SRCALPHA)
+    put_pixels(surf, before)
+    draw(surf, radii, stroke_width, (200, 100, 50, 180), bg)
+    assert_same(surf, before, radii, stroke_width, (200, 100, 50, 180), bg)
+
+
+@pytest.mark.parametrize("long_side", ["width", "height"])
+def test_a_side_longer_than_the_run_walker_takes(long_side):
+    """One row or one column of 2^23 + 1 packed pixels goes to the per-pixel loop: its bytes."""
+    n = 2**23 + 1
+    words = np.zeros((1, n, 4) if long_side == "width" else (n, 1, 4), np.uint8)
+    words[..., 3] = 255
+    words.reshape(-1, 4)[::3] = (50, 60, 70, 128)
+    colour, alpha = np.array(words[..., :3].transpose(1, 0, 2)), np.array(words[..., 3].T)
+    args = (0.25, 0.75, (200, 100, 50, 255), (1, 2, 3, 255))
+    with host_registry(returning(words[..., :3].transpose(1, 0, 2), words[..., 3].T)):
+        outline(FakeSurface(*alpha.shape), *args)
+    outline_planar(colour, alpha, *args)
+    assert np.array_equal(words[..., :3].transpose(1, 0, 2), colour)
+    assert np.array_equal(words[..., 3].T, alpha)

@@ -191,3 +191,21 @@ def test_an_alpha_row_of_one_byte(monkeypatch):
         if len(written):
             want[y] = each[written[-1], y]
     np.testing.assert_array_equal(row_bytes, want)
+
+
+@pytest.mark.parametrize("long_side", ["width", "height"])
+def test_four_equal_corners_on_a_side_beyond_exact_floats(monkeypatch, long_side):
+    """A side of 2^24 + 3 pixels, rows a plane's width apart, where pixel coordinates no longer
+    convert to floats exactly: the far corners are those the model computes, not the mirror
+    images of the near ones."""
+    n, alpha_base = 2**24 + 3, 200
+    w, h = (n, 4) if long_side == "width" else (4, n)
+    alpha = np.full((h, w), alpha_base, np.uint8).T
+    colour = np.lib.stride_tricks.as_strided(np.zeros(3, np.uint8), (w, h, 3), (0, 0, 1), writeable=True)
+    rec = Recorder()
+    rec.surfarray = types.SimpleNamespace(pixels3d=lambda s: colour, pixels_alpha=lambda s: alpha)
+    monkeypatch.setattr(modules, "pygame", rec)
+    surf = FakeSurface(w, h)
+    round_in_place(surf, 2, (1, 2, 3, alpha_base))
+    assert surf.filled == [(1, 2, 3, alpha_base)]
+    np.testing.assert_array_equal(alpha, cm.in_place_alpha(np.full((w, h), alpha_base, np.uint8), 2, alpha_base))
