@@ -26,7 +26,7 @@ sanitize:
 # One wheel per supported CPython found here (3.14 from the reference root) into dist/.
 wheels:
 	tools/build-wheels
-# Line and branch coverage of the suite on both kernel paths (tools/coverage).
+# Line and branch coverage of the suite on both kernel paths and of the fuzz corpora (tools/coverage).
 coverage:
 	tools/refenv tools/coverage
 # The raster kernels' fuzz harnesses, about a minute in all (fuzz/run; FUZZ_SCALE=N runs N times longer).

@@ -47,8 +47,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         for (float* r : {&radii.top_left, &radii.top_right, &radii.bottom_right, &radii.bottom_left})
             *r = fuzz::pick_float(in, 40);
     }
-    // The geometry as the two callers form it, or any half extents (the centre is always the
-    // plane's: the kernels may rely on the corners' mirror symmetry about it).
+    // The geometry as the two callers form it, or any half extents and now and then a centre
+    // other than the plane's, which the mirrored path must decline.
     fs::corner_geometry g{};
     switch (in.ConsumeIntegralInRange<int>(0, 2)) {
         case 0:
@@ -61,6 +61,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             g = fs::in_place_geometry(w, h, radii);
             g.half_w = fuzz::pick_float(in, 80);
             g.half_h = fuzz::pick_float(in, 80);
+            if (in.ConsumeIntegralInRange<int>(0, 3) == 0) {
+                g.center_x += static_cast<float>(in.ConsumeIntegralInRange<int>(-4, 4)) * 0.5f;
+                g.center_y += static_cast<float>(in.ConsumeIntegralInRange<int>(-4, 4)) * 0.5f;
+            }
     }
 
     fuzz::extent e;

@@ -120,3 +120,45 @@ class Exporter:
         info = _PyBuffer(array.ctypes.data, None, array.nbytes, itemsize, 0, array.ndim,
                          ctypes.cast(fmt, ctypes.c_char_p), shape, strides, None, None)
         self.view = _from_buffer(ctypes.byref(info))
+
+
+class _Slot(ctypes.Structure):
+    _fields_ = [("slot", ctypes.c_int), ("pfunc", ctypes.c_void_p)]
+
+
+class _Spec(ctypes.Structure):
+    _fields_ = [("name", ctypes.c_char_p), ("basicsize", ctypes.c_int), ("itemsize", ctypes.c_int),
+                ("flags", ctypes.c_uint), ("slots", ctypes.POINTER(_Slot))]
+
+
+_GETBUFFER = ctypes.CFUNCTYPE(ctypes.c_int, ctypes.py_object, ctypes.POINTER(_PyBuffer), ctypes.c_int)
+_BF_GETBUFFER = 1                # the type slot's number
+_TPFLAGS_DEFAULT = 1 << 18
+_from_spec = ctypes.pythonapi.PyType_FromSpec
+_from_spec.restype = ctypes.py_object
+_from_spec.argtypes = [ctypes.POINTER(_Spec)]
+_incref = ctypes.pythonapi.Py_IncRef
+_incref.argtypes = [ctypes.py_object]
+
+
+def raw_exporter(array, *, format=b"B", shape=True, strides=True, suboffsets=None):
+    """An object whose buffer export describes a uint8 array's memory as told, whatever was asked:
+    without a format, shape or strides, or with suboffsets, as only a faulty exporter would."""
+    n = array.ndim
+    keep = [array, (ctypes.c_ssize_t * n)(*array.shape), (ctypes.c_ssize_t * n)(*array.strides),
+            (ctypes.c_ssize_t * n)(*(suboffsets or [0] * n)), ctypes.create_string_buffer(format or b"")]
+
+    def getbuffer(exporter, view, flags):
+        _incref(exporter)  # the export's reference, given back by PyBuffer_Release
+        view[0] = _PyBuffer(array.ctypes.data, id(exporter), array.nbytes, 1, 0, n,
+                            ctypes.cast(keep[4], ctypes.c_char_p) if format is not None else None,
+                            keep[1] if shape else None, keep[2] if strides else None,
+                            keep[3] if suboffsets is not None else None, None)
+        return 0
+
+    function = _GETBUFFER(getbuffer)
+    slots = (_Slot * 2)(_Slot(_BF_GETBUFFER, ctypes.cast(function, ctypes.c_void_p)), _Slot(0, None))
+    spec = _Spec(b"fake_host.RawExporter", object.__basicsize__, 0, _TPFLAGS_DEFAULT, slots)
+    cls = _from_spec(ctypes.byref(spec))
+    cls.keep = (keep, function, slots, spec)
+    return cls()

@@ -191,8 +191,9 @@ def test_keywords_bind_by_value_as_well_as_by_identity():
         raw("_create_outlined_rounded_rect_sdf")((), 1, 1.0, [], **{name: ()})
 
 
-def test_keyword_names_that_are_not_strings():
-    # The interpreter refuses them before a call; the vectorcall protocol passes them on.
+def test_keyword_names_through_the_vectorcall_protocol():
+    # Names that are not strings: the interpreter refuses them before a call; the vectorcall
+    # protocol passes them on.
     import ctypes
     vectorcall = ctypes.pythonapi.PyObject_Vectorcall
     vectorcall.restype = ctypes.py_object
@@ -201,6 +202,14 @@ def test_keyword_names_that_are_not_strings():
     args = (ctypes.py_object * 3)(None, 3, 4)
     with pytest.raises(TypeError, match=r"^transform_into_rounded_rect\(\) keywords must be strings$"):
         vectorcall(f, args, 2, (5,))
+    # An empty tuple of names is no keyword at all.
+    surf = pygame.Surface((8, 8), pygame.SRCALPHA)
+    surf.fill((1, 2, 3, 255))
+    assert vectorcall(f, (ctypes.py_object * 2)(surf, 4), 2, ()) is None
+    assert surf.get_at((0, 0)).a == 0 and surf.get_at((4, 4)).a == 255
+    message = r"^transform_into_rounded_rect\(\) takes at least 2 positional arguments \(1 given\)$"
+    with pytest.raises(TypeError, match=message):
+        vectorcall(f, args, 1, ())
 
 
 @pytest.mark.parametrize("value, error, message", [

@@ -402,6 +402,14 @@ START_UPS = {
         except NameError as e:
             print(e, made, "{NAME}" in sys.modules)
     """, "name 'lru_cache' is not defined [256] False"),
+    "lru_cache only as a submodule entry": ("""
+        import functools, sys, numpy, pygame, ralo_ui.core.modules
+        cache = functools.lru_cache
+        del functools.lru_cache
+        sys.modules["functools.lru_cache"] = cache  # what `from functools import lru_cache` falls back on
+        import {NAME} as fs
+        print(fs.lru_cache is cache)
+    """, "True"),
     "functools not imported yet": ("""
         import sys, numpy, pygame, ralo_ui.core.modules
         del sys.modules["functools"]

@@ -7,7 +7,7 @@ import numpy as np
 import pygame
 import pytest
 
-from fake_host import Exporter, FakeSurface, host_registry, refcounts, registry, returning
+from fake_host import Exporter, FakeSurface, host_registry, raw_exporter, refcounts, registry, returning
 from ralo_ui.fast.shapes import fast_shapes as fs
 
 W, H = 8, 6
@@ -267,3 +267,39 @@ def test_a_byte_code_followed_by_more_items_is_a_mismatch(fmt):
     with host_registry(returning(described(COLOUR, fmt), ALPHA)):
         with pytest.raises(ValueError, match="^Buffer dtype mismatch, expected 'uint8_t' but got "):
             cut(FakeSurface())
+
+
+# Exporters that ignore what was asked for: without PyBUF_INDIRECT no suboffsets may come, and
+# with PyBUF_STRIDES both shape and strides must.  Followed, such a view would address other
+# memory than the array's.
+FAULTY = [
+    # (colour exporter's arguments, alpha exporter's arguments, exact message)
+    ({"suboffsets": [-1, 0, -1]}, {}, "Buffer not compatible with direct access in dimension 1."),
+    ({}, {"suboffsets": [0, -1]}, "Buffer not compatible with direct access in dimension 0."),
+    ({"suboffsets": [-1, -1, -1], "strides": False}, {}, "Buffer exposes suboffsets but no strides"),
+    ({"shape": False, "strides": False}, {},  # taken as one row of bytes: too small
+     f"pixel arrays of {W * H * 3} x 1 x 1 (colour) and {W} x {H} (alpha) are too small for a surface of {W} x {H}"),
+]
+
+
+@pytest.mark.parametrize("colour_faults, alpha_faults, message", FAULTY)
+def test_faulty_exporters_are_refused(colour_faults, alpha_faults, message):
+    colour, alpha = planes()
+    exporters = raw_exporter(colour, **colour_faults), raw_exporter(alpha, **alpha_faults)
+    refs = refcounts(exporters)
+    with host_registry(returning(*exporters)):
+        with pytest.raises(ValueError, match=f"^{re.escape(message)}$"):
+            outline(FakeSurface())
+    assert (colour == 7).all() and (alpha == 9).all()
+    assert refcounts(exporters) == refs  # every export was released
+
+
+@pytest.mark.parametrize("driver", DRIVERS)
+def test_exports_without_format_or_with_unfollowed_suboffsets_are_read_directly(driver):
+    colour, alpha = planes()
+    exporters = (raw_exporter(colour, format=None, suboffsets=[-1, -1, -1]),
+                 raw_exporter(alpha, format=None, suboffsets=[-1, -1]))
+    with host_registry(returning(*exporters)):
+        driver(FakeSurface())
+    expected_colour, expected_alpha = reference(driver)
+    assert np.array_equal(colour, expected_colour) and np.array_equal(alpha, expected_alpha)

@@ -53,10 +53,8 @@ const char* describe_format(char c) noexcept {
 
 // The characters of the buffer format syntax: every struct code (a pointer and the complex
 // codes included), and the extended ones for long doubles, complex numbers, objects, structs,
-// field names and repeat counts.
-bool is_format_char(char c) noexcept {
-    return c != '\0' && std::strchr("?cbBhHiIlLqQnNefdgFDPZOTspx:{}()0123456789", c) != nullptr;
-}
+// field names and repeat counts.  `c` is not the format's end.
+bool is_format_char(char c) noexcept { return std::strchr("?cbBhHiIlLqQnNefdgFDPZOTspx:{}()0123456789", c) != nullptr; }
 
 bool is_byte_item(char c) noexcept { return c == 'B' || c == '?' || c == 'c'; }
 
@@ -109,8 +107,8 @@ bool check_buffer(const Py_buffer& b, int rank) noexcept {
     }
     if (!check_format(b.format)) return false;
     if (b.itemsize != 1) {
-        PyErr_Format(PyExc_ValueError, "Item size of buffer (%zu byte%s) does not match size of '%s' (%zu byte%s)",
-                     static_cast<size_t>(b.itemsize), b.itemsize == 1 ? "" : "s", "uint8_t", size_t{1}, "");
+        PyErr_Format(PyExc_ValueError, "Item size of buffer (%zd bytes) does not match size of 'uint8_t' (1 byte)",
+                     b.itemsize);
         return false;
     }
     return check_direct(b, rank);

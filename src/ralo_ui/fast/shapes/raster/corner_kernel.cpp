@@ -167,31 +167,18 @@ inline bool rows_apart(const planes& plane) noexcept {
     return x != 0 && y / x >= plane.width;
 }
 
-// Lanes `write` of `bytes` (lane i in byte i) to the pixels p, p + sx, ...,
-// or with `down`, to p, p - sx, ...
-FS_TARGET_AVX2_FMA [[gnu::always_inline]] inline void put_lanes(uint8_t* p, std::intptr_t sx, unsigned write,
-                                                                uint64_t bytes) noexcept {
-    for (unsigned bits = write; bits != 0; bits &= bits - 1) {
-        const int i = __builtin_ctz(bits);
-        p[static_cast<std::intptr_t>(i) * sx] = static_cast<uint8_t>(bytes >> (8 * i));
-    }
-}
-
-// put_lanes to four places at once: p and q step forward, the mirror images
-// p_mirror and q_mirror backward.  The lanes written are almost always one run
-// (the edge crosses a row once), which goes without a bit scan per pixel.
+// Lanes `write` of `bytes` (lane i in byte i) to four places at once: p and q
+// step forward, their mirror images p_mirror and q_mirror backward.  The lanes
+// written are one run: along a corner row from the plane's edge inward the
+// signed distance never increases (each operation forming it is monotonic and
+// so is its rounding), so the pixels outside or on the ramp come first, and the
+// step's fresh lanes are the last ones.
 FS_TARGET_AVX2_FMA [[gnu::always_inline]] inline void put_mirrored(uint8_t* p, uint8_t* p_mirror, uint8_t* q,
                                                                    uint8_t* q_mirror, std::intptr_t sx, unsigned write,
                                                                    uint64_t bytes) noexcept {
     const int skip = __builtin_ctz(write);  // write != 0
     const unsigned run = write >> skip;
-    if ((run & (run + 1)) != 0) {
-        put_lanes(p, sx, write, bytes);
-        put_lanes(p_mirror, -sx, write, bytes);
-        put_lanes(q, sx, write, bytes);
-        put_lanes(q_mirror, -sx, write, bytes);
-        return;
-    }
+    FS_CHECK((run & (run + 1)) == 0);
     const std::intptr_t at = static_cast<std::intptr_t>(skip) * sx;
     p += at, p_mirror -= at, q += at, q_mirror -= at;
     bytes >>= 8 * skip;
