@@ -1,7 +1,8 @@
-"""Running out of memory: every function, on its success and its failure paths, and the module's
-start-up, with the k-th allocation failing for k = 1, 2, ... until the call gets through.  Each
-outcome is a MemoryError (or an error it caused) or the call's own result; nothing crashes,
-leaks or stays locked, and the call works again afterwards."""
+"""Running out of memory: every function, on its success and its failure paths, the module's
+start-up and a function's first error in a fresh process, with the k-th allocation failing for
+k = 1, 2, ... until the call gets through.  Each outcome is a MemoryError (or an error it caused)
+or the call's own result; nothing crashes, leaks or stays locked, and the call works again
+afterwards."""
 import gc
 import subprocess
 import sys
@@ -148,9 +149,56 @@ def test_every_allocation_of_a_call_may_fail(name):
     assert sys.getallocatedblocks() - before < ROUNDS, "blocks leaked"
 
 
+# What a fresh process tries with one allocation failing: `attempt()` runs in the failure window;
+# `own(error)` tells its outcome without failures (an attempt that returns has it too);
+# `lost(error)` an outcome that failures may leave besides MemoryErrors; `again()` is true when
+# the module works afterwards.
+FRESH = {
+    "start-up": """
+        def attempt():
+            importlib.import_module(NAME)
+
+        def own(error):
+            return False
+
+        def lost(error):
+            return False
+
+        def again():
+            for name in [n for n in sys.modules if n.startswith(NAME)]:
+                del sys.modules[name]
+            fs = importlib.import_module(NAME)
+            return fs.create_rounded_rect_surface((4, 4), (1, 1, 1, 1), (1, 2, 3))
+    """,
+    # The first error of a function makes its traceback entry's code object; an entry that
+    # cannot be made is left out, and the error itself kept.
+    "a function's first error": """
+        import traceback
+        fs = importlib.import_module(NAME)
+        FUNCTION = "_create_outlined_rounded_rect_sdf"
+
+        def attempt():
+            fs._create_outlined_rounded_rect_sdf((4, 4), 1, 1.0, (1, 2, 300))
+
+        def lost(error):
+            return isinstance(error, OverflowError) and str(error) == "value too large to convert to npy_uint8"
+
+        def own(error):
+            return lost(error) and traceback.extract_tb(error.__traceback__)[-1].name == f"{NAME}.{FUNCTION}"
+
+        def again():
+            try:
+                attempt()
+            except OverflowError as e:
+                return own(e)
+    """,
+}
+
+
 @pytest.mark.skipif(sys.version_info < (3, 14), reason="the import machinery of older interpreters loses some "
                     "allocation failures itself (a function returning NULL without an exception)")
-def test_every_allocation_of_start_up_may_fail():
+@pytest.mark.parametrize("name", FRESH)
+def test_every_allocation_in_a_fresh_process_may_fail(name):
     """In a process of its own: each try forks a fresh child from a parent with the module's
     dependencies loaded, so that every try starts from the same state."""
     code = f"""
@@ -172,20 +220,20 @@ def test_every_allocation_of_start_up_may_fail():
                     return True  # the import machinery's own word for a lock it could not make
                 error = error.__cause__ or error.__context__
             return False
+        {textwrap.indent(textwrap.dedent(FRESH[name]), " " * 8).strip()}
 
         def child(k):
             _testcapi.set_nomemory(k - 1, k)
             try:
-                importlib.import_module(NAME)
+                attempt()
             except BaseException as e:
                 _testcapi.remove_mem_hooks()
-                if not memory(e):
+                if own(e):
+                    leave(0)
+                if not (memory(e) or lost(e)):
                     print(k, repr(e), flush=True)
                     leave(3)
-                for name in [n for n in sys.modules if n.startswith(NAME)]:
-                    del sys.modules[name]
-                fs = importlib.import_module(NAME)  # and it works again
-                leave(1 if fs.create_rounded_rect_surface((4, 4), (1, 1, 1, 1), (1, 2, 3)) else 4)
+                leave(1 if again() else 4)  # and it works again
             _testcapi.remove_mem_hooks()
             leave(0)
 
