@@ -58,7 +58,7 @@ PyObject* outline_in_place(PyObject* surf, PyObject* radii_input, float stroke_w
     const outline::params p = outline::derive(w, h, radii, stroke_width, alpha_base, rgb, background);
     const planes pl = views.as_planes(w, h);
     {
-        detached unlocked;
+        detached nogil;
         outline::draw(p, has_bg, pl);
     }
     Py_RETURN_NONE;

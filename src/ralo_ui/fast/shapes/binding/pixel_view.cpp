@@ -152,7 +152,6 @@ bool pixel_view::acquire_from(PyObject* array, int rank) noexcept {
     buffer_ = b;
     g.b = nullptr;
     held_ = true;
-    rank_ = rank;
     return true;
 }
 

@@ -12,9 +12,9 @@ namespace fs {
 
 // A view holds a buffer export of the array that pygame's surfarray returned;
 // the export keeps the array, and so pygame's lock on the surface, alive until
-// release().  Element access is a bare address computation: callers check the
-// extents of the views they index once with fits() or alpha_fits() and then
-// index within them.
+// release().  Pixels are addressed through surface_views::as_planes(), a bare
+// address computation: callers check the extents of the views once with fits()
+// or alpha_fits() and then index within them.
 class pixel_view {
 public:
     pixel_view() noexcept = default;
@@ -29,22 +29,13 @@ public:
     // Releases the export; does nothing on an empty view.
     void release() noexcept;
 
-    bool held() const noexcept { return held_; }
-    int rank() const noexcept { return rank_; }
-
     uint8_t* data = nullptr;
     Py_ssize_t shape[3] = {0, 0, 0};
     Py_ssize_t strides[3] = {0, 0, 0};
 
-    uint8_t* at(Py_ssize_t x, Py_ssize_t y) const noexcept { return data + x * strides[0] + y * strides[1]; }
-    uint8_t* at(Py_ssize_t x, Py_ssize_t y, Py_ssize_t c) const noexcept {
-        return data + x * strides[0] + y * strides[1] + c * strides[2];
-    }
-
 private:
     Py_buffer buffer_{};
     bool held_ = false;
-    int rank_ = 0;
 };
 
 // The colour (pixels3d) and alpha (pixels_alpha) views of one surface.  They

@@ -8,10 +8,6 @@
 
 inline int PyLong_AsInt(PyObject* obj) { return _PyLong_AsInt(obj); }
 
-inline int PyObject_GetOptionalAttr(PyObject* obj, PyObject* name, PyObject** result) {
-    return _PyObject_LookupAttr(obj, name, result);
-}
-
 inline int PyObject_GetOptionalAttrString(PyObject* obj, const char* name, PyObject** result) {
     PyObject* key = PyUnicode_FromString(name);
     if (key == nullptr) {

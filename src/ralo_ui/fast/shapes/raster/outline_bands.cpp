@@ -118,7 +118,7 @@ void band(const target& t, int64_t x0, int64_t x1, int64_t y0, int64_t y1, int64
 
 // Per row of a corner square: the vertical offset from the centre line's straight part.
 struct row_values {
-    float dy, dy_pos, dy_sq;  // dy_pos is current_dy_dist
+    float dy, dy_pos, dy_sq;  // dy_pos: dy where positive, else 0; dy_sq: its square
 };
 [[gnu::always_inline]] inline row_values frame_row(const stroke& s, int64_t y) noexcept {
     const float dy = std::fabs(static_cast<float>(y) - s.center_y) - s.centerline_h;
