@@ -25,7 +25,8 @@ its target the throughput of two threads over one.
 
 After the table comes the size sweep (sweep.py; by default only without
 --quick): every operation against its floor from 64x32 to 7680x4320, printed
-and drawn as a chart (bench/sweep.png unless --chart says otherwise).  --instructions counts instructions per call
+and drawn as a chart (build/sweep.png unless --chart names another file, such as
+bench/sweep.png, the README's picture).  --instructions counts instructions per call
 of a fixed set of small calls under callgrind instead (instructions.py).
 """
 import argparse
@@ -370,7 +371,8 @@ def main(argv=None):
     parser.add_argument("--json", metavar="FILE", help="also write the rows as JSON")
     parser.add_argument("--sweep", action=argparse.BooleanOptionalAction, default=None,
                         help="the size sweep after the table (default: on, off with --quick)")
-    parser.add_argument("--chart", metavar="PNG", default=str(Path(__file__).with_name("sweep.png")),
+    build = Path(__file__).resolve().parents[1] / "build"  # generated pictures stay out of the tracked tree
+    parser.add_argument("--chart", metavar="PNG", default=str(build / "sweep.png"),
                         help="where the sweep's chart goes (default: %(default)s)")
     parser.add_argument("--instructions", action="store_true",
                         help="count instructions of small calls under callgrind instead of timing")
@@ -391,6 +393,7 @@ def main(argv=None):
         title = (f"time per call / floor, same run; Python {platform.python_version()}, "
                  f"pygame {pygame.version.ver}, {os.cpu_count()} CPUs")
         try:
+            Path(opts.chart).parent.mkdir(parents=True, exist_ok=True)
             sweep.chart(swept, peers.PEER_NAMES, opts.chart, title)
             print(f"chart: {opts.chart}")
         except ImportError as exc:

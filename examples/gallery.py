@@ -246,8 +246,8 @@ def show(path):
 def main(argv=None):
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("output", nargs="?", type=Path,
-                        default=Path(__file__).resolve().parent.parent / "gallery.png",
-                        help="where to write the PNG (default: gallery.png at the repository root)")
+                        default=Path(__file__).resolve().parent.parent / "build" / "gallery.png",
+                        help="where to write the PNG (default: build/gallery.png in the checkout)")
     parser.add_argument("--show", action="store_true", help="also open the image in a window")
     args = parser.parse_args(argv)
     output = args.output.absolute()
