@@ -232,7 +232,7 @@ def test_channels_at_the_edges(channel, error, message):
 
 
 def test_integer_radius_beyond_the_float_range():
-    from fake_host import FakeSurface
+    from models.fake_host import FakeSurface
     with pytest.raises(OverflowError, match="^int too large to convert to float$"):
         fs.transform_into_rounded_rect(FakeSurface(), 10**400)
 

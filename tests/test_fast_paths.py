@@ -9,28 +9,20 @@ cases below put corner sides on both sides of each step boundary, so that one ru
 the vector steps and the scalar reference together, and on a machine without AVX2 and
 FMA the same cases check the baseline path.
 """
-import types
-
 import numpy as np
 import pygame
 import pytest
 
-import corner_model as cm
-from corner_model import planes
-from fake_host import FakeSurface, Recorder
-from ralo_ui.core import modules
+import models.corners as cm
+from models.fake_host import FakeSurface, install
+from models.outlined import assert_outlined
+from models.outlined import model as outline_model
+from models.outlined_in_place import reference
+from models.surfaces import planes, random_surface
 from ralo_ui.fast.shapes import fast_shapes as fs
-from test_outlined import model as outline_model
 
 SIDES = [1, 7, 8, 9, 12, 15, 16, 17, 24, 25, 33]
 ALPHAS = [255, 128, 1]  # pygame's fill refuses alphas outside a byte
-
-
-def random_surface(rng, w, h):
-    surf = pygame.Surface((w, h), pygame.SRCALPHA)
-    pygame.surfarray.pixels3d(surf)[...] = rng.integers(0, 256, (w, h, 3))
-    pygame.surfarray.pixels_alpha(surf)[...] = rng.integers(0, 256, (w, h))
-    return surf
 
 
 def uneven_radii(n):
@@ -115,21 +107,12 @@ def test_in_place_on_other_strides(monkeypatch, layout, alpha_base):
     alpha = foreign_alpha(layout, w, h, rng)
     colour = np.zeros((w, h, 3), np.uint8)
     before = alpha.copy()
-    rec = Recorder()
-    rec.surfarray = types.SimpleNamespace(pixels3d=lambda s: colour, pixels_alpha=lambda s: alpha)
-    monkeypatch.setattr(modules, "pygame", rec)
+    install(monkeypatch, lambda s: colour, lambda s: alpha)
     radii = (17.5, 9.25, 3.0, 16.0)
     fs.transform_into_rounded_rect(pygame.Surface((w, h), pygame.SRCALPHA), radii,
                                    None if alpha_base is None else (5, 6, 7, alpha_base))
     np.testing.assert_array_equal(alpha, cm.in_place_alpha(before, radii, alpha_base))
     assert not colour.any()
-
-
-def assert_outline(size, radius, width, color, surf):
-    rgb, alpha = planes(surf) if isinstance(surf, pygame.Surface) else surf
-    want_rgb, want_alpha = outline_model(*size, radius, width, color)
-    np.testing.assert_array_equal(alpha, want_alpha, err_msg=f"alpha of {size, radius, width, color}")
-    np.testing.assert_array_equal(rgb, want_rgb, err_msg=f"colour of {size, radius, width, color}")
 
 
 # Corner squares of 6 to 19 pixels: radius plus the stroke's ceiling, capped at half a side.
@@ -140,7 +123,7 @@ def assert_outline(size, radius, width, color, surf):
 @pytest.mark.parametrize("alpha_base", [255, 99, 256, 2**31 - 1])
 def test_outline_corner_sides(size, radius, width, alpha_base):
     color = (30, 60, 90, alpha_base)
-    assert_outline(size, radius, width, color, fs._create_outlined_rounded_rect_sdf(size, radius, width, color))
+    assert_outlined(size, radius, width, color, fs._create_outlined_rounded_rect_sdf(size, radius, width, color))
 
 
 @pytest.mark.parametrize("layout", ["rgba_words", "planar", "rows_apart"])
@@ -156,12 +139,10 @@ def test_outline_on_other_layouts(monkeypatch, layout):
         colour, alpha = pixels[:, :h, :3], pixels[:, ::2, 3]
     else:
         colour, alpha = np.zeros((3, h, w), np.uint8).transpose(2, 1, 0), np.zeros((h, w), np.uint8).T
-    rec = Recorder()
-    rec.surfarray = types.SimpleNamespace(pixels3d=lambda s: colour, pixels_alpha=lambda s: alpha)
-    monkeypatch.setattr(modules, "pygame", rec)
+    install(monkeypatch, lambda s: colour, lambda s: alpha)
     args = ((w, h), 13, 2.75, (11, 22, 33, 222))
     fs._create_outlined_rounded_rect_sdf(*args)
-    assert_outline(*args, (colour, alpha))
+    assert_outlined(*args, (colour, alpha))
 
 
 def strided(buffer, offset, shape, strides):
@@ -218,13 +199,9 @@ ONE_PIXEL_WIDE = {"channel stride 2", "channel stride -2", "alpha three below re
 @pytest.mark.parametrize("name", REFUSALS)
 def test_layouts_the_packed_path_refuses(monkeypatch, name, corner):
     """Each reason to refuse the packed-pixel path: both outline rasterisers draw per pixel."""
-    from test_outlined_in_place import reference
-
     w, h = (31, 2) if name == "rows overlap" else (1, 27) if name in ONE_PIXEL_WIDE else (31, 27)
     colour, alpha, merge = refused_layout(name, w, h)
-    rec = Recorder()
-    rec.surfarray = types.SimpleNamespace(pixels3d=lambda s: colour, pixels_alpha=lambda s: alpha)
-    monkeypatch.setattr(modules, "pygame", rec)
+    install(monkeypatch, lambda s: colour, lambda s: alpha)
 
     # A new outlined surface (its views start at zero, as a new surface does).
     args = ((w, h), corner, 2.5, (11, 22, 33, 222))

@@ -7,10 +7,10 @@ import numpy as np
 import pygame
 import pytest
 
-import corner_model as cm
-from corner_model import mirrored, planes, random_radii
-from fake_host import Recorder
-from ralo_ui.core import modules
+import models.corners as cm
+from models.corners import mirrored, random_radii
+from models.fake_host import install
+from models.surfaces import planes
 from ralo_ui.fast.shapes import fast_shapes as fs
 
 make = fs._create_rounded_rect_surface_optimized
@@ -90,14 +90,6 @@ def test_size_conversion(size, expected):
     assert not surf.get_locked()
 
 
-@pytest.fixture
-def host(monkeypatch):
-    def install(**kw):
-        monkeypatch.setattr(modules, "pygame", Recorder(**kw))
-        return modules.pygame
-    return install
-
-
 @pytest.mark.parametrize("size, radii, color, exc, message", [
     (None, 3, (1, 2, 3), TypeError, "'NoneType' object is not subscriptable"),
     ((5,), 3, (1, 2, 3), IndexError, "tuple index out of range"),
@@ -108,10 +100,9 @@ def host(monkeypatch):
     ((5, 4), (1, 2, "x", 4), (1, 2, 3), TypeError, "must be real number, not str"),
 ])
 def test_failures_before_the_surface(host, size, radii, color, exc, message):
-    recorder = host()
     with pytest.raises(exc, match="^" + re.escape(message) + "$"):
         make(size, radii, color)
-    assert recorder.made == []
+    assert host.made == []
 
 
 @pytest.mark.parametrize("color, exc, message", [
@@ -121,10 +112,9 @@ def test_failures_before_the_surface(host, size, radii, color, exc, message):
     ((1, 2, 3, 300), ValueError, "invalid color"),
 ])
 def test_colour_failures(host, color, exc, message):
-    recorder = host()
     with pytest.raises(exc, match=re.escape(message)):
         make((6, 6), 2, color)
-    assert len(recorder.made) == 1 and recorder.views == 0
+    assert len(host.made) == 1 and host.views == 0
 
 
 @pytest.mark.parametrize("pixels_alpha, exc", [
@@ -132,17 +122,17 @@ def test_colour_failures(host, color, exc, message):
     (lambda surf: np.zeros((3, 3), dtype=np.uint8), ValueError),          # smaller than the surface
     (lambda surf: None, TypeError),
 ])
-def test_view_failures_release_the_surface(host, pixels_alpha, exc):
-    recorder = host(pixels_alpha=pixels_alpha)
+def test_view_failures_release_the_surface(monkeypatch, pixels_alpha, exc):
+    recorder = install(monkeypatch, pixels_alpha=pixels_alpha)
     with pytest.raises(exc):
         make((6, 6), 2, (1, 2, 3))
     (surf,) = recorder.made
     assert not surf.get_locked()
 
 
-def test_negative_strides(host):
+def test_negative_strides(monkeypatch):
     backing = np.full((16, 12), 255, dtype=np.uint8)
-    host(pixels_alpha=lambda surf: backing[::-1, ::-1])  # both strides negative
+    install(monkeypatch, pixels_alpha=lambda surf: backing[::-1, ::-1])  # both strides negative
     make((16, 12), (6, 0, 2.5, 4.2), (1, 2, 3))
     np.testing.assert_array_equal(backing[::-1, ::-1], cm.filled_alpha(16, 12, (6, 0, 2.5, 4.2), 255))
 

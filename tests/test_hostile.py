@@ -11,7 +11,7 @@ import pytest
 from hypothesis import HealthCheck, given, settings
 from hypothesis import strategies as st
 
-from fake_host import FakeSurface, host_registry, refcounts, registry
+from models.fake_host import FakeSurface, host_registry, refcounts, registry
 from ralo_ui.fast.shapes import fast_shapes as fs
 
 # A fixed, moderate run by default; HOSTILE_EXAMPLES=N asks for a longer, random one.

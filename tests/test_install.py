@@ -1,33 +1,22 @@
 """Installation: the pygame flavours, builds for another interpreter, the gallery's output path."""
-import os
 import re
 import shutil
-import subprocess
 import sys
 import sysconfig
-import textwrap
 from importlib import metadata
 from pathlib import Path
 
 import pytest
 
 import ralo_ui
+from models.process import run_python
 
 REPO = Path(__file__).resolve().parents[1]
 PACKAGE = Path(ralo_ui.__file__).resolve().parent
 
 
-def run(code, *, path=None, env=None, args=()):
-    environ = dict(os.environ, **(env or {}))
-    environ = {k: v for k, v in environ.items() if v is not None}
-    if path is not None:
-        environ["PYTHONPATH"] = str(path)
-    return subprocess.run([sys.executable, *args, "-c", textwrap.dedent(code)] if code is not None
-                          else [sys.executable, *args], capture_output=True, text=True, timeout=120, env=environ)
-
-
 def test_without_any_pygame_the_registry_names_both_flavours():
-    out = run("""
+    out = run_python("""
         import sys
         sys.modules['pygame'] = None  # as if neither pygame-ce nor pygame were installed
         try:
@@ -68,7 +57,7 @@ def test_a_build_for_another_interpreter_is_refused_by_name(tmp_path):
     other = "11" if own != "11" else "10"
     (copy / "fast" / "shapes" / f"fast_shapes.cpython-3{other}-x86_64-linux-gnu.so").write_bytes(b"")
     for statement in ("from ralo_ui.fast.shapes import fast_shapes", "import ralo_ui.fast.shapes.fast_shapes"):
-        out = run(f"""
+        out = run_python(f"""
             try:
                 {statement}
             except ImportError as e:
@@ -80,20 +69,20 @@ def test_a_build_for_another_interpreter_is_refused_by_name(tmp_path):
 
 
 def test_own_interpreter_loads_without_a_version_warning():
-    out = run("import ralo_ui.fast.shapes.fast_shapes", args=("-W", "error::RuntimeWarning"))
+    out = run_python("import ralo_ui.fast.shapes.fast_shapes", args=("-W", "error::RuntimeWarning"))
     assert out.returncode == 0 and out.stderr == "", out.stderr
 
 
 def test_gallery_writes_where_told_or_refuses(tmp_path):
     gallery = str(REPO / "examples" / "gallery.py")
     target = tmp_path / "deeper" / "shapes.png"
-    out = run(None, args=(gallery, str(target)), env={"SDL_VIDEODRIVER": "dummy", "RALO_UI_REFENV_SHARED": None})
+    out = run_python(None, args=(gallery, str(target)), env={"SDL_VIDEODRIVER": "dummy", "RALO_UI_REFENV_SHARED": None})
     assert out.returncode == 0, out.stderr
     assert target.stat().st_size > 1000 and out.stdout.strip() == str(target)
 
     # As under tools/refenv, where only the checkout is shared with the machine.
     elsewhere = tmp_path / "elsewhere.png"
-    out = run(None, args=(gallery, str(elsewhere)), env={"RALO_UI_REFENV_SHARED": str(tmp_path / "checkout")})
+    out = run_python(None, args=(gallery, str(elsewhere)), env={"RALO_UI_REFENV_SHARED": str(tmp_path / "checkout")})
     assert out.returncode == 2 and not elsewhere.exists()
     assert f"{elsewhere} is outside the checkout" in out.stderr
 

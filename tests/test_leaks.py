@@ -11,7 +11,7 @@ import numpy as np
 import pygame
 import pytest
 
-from fake_host import FakeSurface, host_registry, refcounts, registry
+from models.fake_host import FakeSurface, host_registry, refcounts, registry
 from ralo_ui.fast.shapes import fast_shapes as fs
 
 CALLS = 1200        # a multiple of CYCLE

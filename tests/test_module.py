@@ -4,9 +4,7 @@ import ctypes
 import functools
 import importlib
 import inspect
-import subprocess
 import sys
-import textwrap
 import types
 import warnings
 
@@ -15,7 +13,8 @@ import pygame
 import pytest
 
 import ralo_ui.core.modules
-from fake_host import host_registry
+from models.fake_host import host_registry
+from models.process import run_python
 from ralo_ui.fast.shapes import fast_shapes as fs
 
 NAME = "ralo_ui.fast.shapes.fast_shapes"
@@ -107,11 +106,6 @@ def test_exec_on_another_module_object_is_refused():
     with pytest.raises(RuntimeError, match="^Module 'fast_shapes' has already been imported. "
                                            "Re-initialisation is not supported.$"):
         api.PyModule_ExecDef(types.ModuleType("other"), definition)
-
-
-def run_python(code):
-    return subprocess.run([sys.executable, "-c", textwrap.dedent(code)], capture_output=True, text=True,
-                          timeout=120)
 
 
 def test_second_interpreter_is_refused():

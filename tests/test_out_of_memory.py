@@ -4,7 +4,6 @@ k = 1, 2, ... until the call gets through.  Each outcome is a MemoryError (or an
 or the call's own result; nothing crashes, leaks or stays locked, and the call works again
 afterwards."""
 import gc
-import subprocess
 import sys
 import textwrap
 import traceback
@@ -12,6 +11,7 @@ import traceback
 import pygame
 import pytest
 
+from models.process import run_python
 from ralo_ui.fast.shapes import fast_shapes as fs
 
 _testcapi = pytest.importorskip("_testcapi")
@@ -49,6 +49,8 @@ def caused_by_memory(error):
 
 
 def pixels(surf):
+    """The surface's bytes, read inside the failure window: one allocation, where the numpy
+    copies of models.surfaces would add many."""
     return pygame.image.tobytes(surf, "RGBA")
 
 
@@ -250,7 +252,6 @@ def test_every_allocation_in_a_fresh_process_may_fail(name):
                 print("through after", k)
                 break
     """
-    out = subprocess.run([sys.executable, "-W", "ignore", "-c", textwrap.dedent(code)], capture_output=True,
-                         text=True, timeout=300)
+    out = run_python(code, args=("-W", "ignore"), timeout=300)
     assert out.returncode == 0, out.stdout + out.stderr
     assert out.stdout.startswith("through after"), out.stdout

@@ -2,7 +2,7 @@
 
 Every call with finite, moderate values on a surface of packed 4-byte pixels
 takes the run walker; the cases below compare it with the independent numpy
-model of the rule in test_outlined_in_place, bit for bit, including values
+model of the rule in models/outlined_in_place.py, bit for bit, including values
 that send the call back to the per-pixel loop.
 """
 
@@ -13,9 +13,10 @@ import numpy as np
 import pygame
 import pytest
 
-from fake_host import FakeSurface, host_registry, returning
+from models.fake_host import FakeSurface, host_registry, returning
+from models.outlined_in_place import assert_same, draw, random_content
+from models.surfaces import pixels, put_pixels
 from ralo_ui.fast.shapes import fast_shapes as fs
-from test_outlined_in_place import pixels, put_pixels, reference
 
 outline = fs.transform_into_outlined_rounded_rect
 
@@ -75,17 +76,6 @@ def random_colour(rng):
     return rgb + (rng.randint(1, 254),)
 
 
-def random_content(nrng, w, h):
-    """Noise, or one colour with scattered other pixels (runs of equal and unequal words)."""
-    if nrng.random() < 0.5:
-        return nrng.integers(0, 256, (w, h, 4), dtype=np.uint8)
-    content = np.empty((w, h, 4), np.uint8)
-    content[...] = nrng.integers(0, 256, 4, dtype=np.uint8)
-    spots = nrng.random((w, h)) < 0.05
-    content[spots] = nrng.integers(0, 256, (int(spots.sum()), 4), dtype=np.uint8)
-    return content
-
-
 def random_case(rng):
     if rng.random() < 0.5:
         w, h = rng.randint(1, 40), rng.randint(1, 40)
@@ -97,22 +87,6 @@ def random_case(rng):
         if rng.random() < 0.6:
             bg += (rng.choice([0, 255, rng.randint(1, 254)]),)
     return w, h, random_radii(rng, w, h), random_width(rng, w, h), random_colour(rng), bg
-
-
-def assert_same(surf, before, radii, stroke_width, color, bg):
-    with np.errstate(all="ignore"):
-        expected = reference(before, radii, stroke_width, color, bg)
-    got = pixels(surf)
-    bad = np.argwhere((got != expected).any(axis=-1))
-    assert not len(bad), (len(bad), bad[:5].tolist(), got[tuple(bad[0])], expected[tuple(bad[0])])
-    assert not surf.get_locked()
-
-
-def draw(surf, radii, stroke_width, color, bg):
-    if bg is None:
-        outline(surf, radii, stroke_width, color)
-    else:
-        outline(surf, radii, stroke_width, color, bg)
 
 
 @pytest.mark.parametrize("seed", range(200))

@@ -14,8 +14,8 @@ import numpy as np
 import pygame
 import pytest
 
-from test_outline_fast import assert_same, draw, random_content
-from test_outlined_in_place import put_pixels
+from models.outlined_in_place import assert_same, draw, random_content
+from models.surfaces import put_pixels
 
 
 @pytest.mark.parametrize("with_bg", [False, True])

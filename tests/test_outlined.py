@@ -1,109 +1,18 @@
 """Outlined rounded-rectangle surfaces: exact pixels, failures, limits and a float32 model."""
-import math
-import types
 from fractions import Fraction
 
 import numpy as np
 import pygame
 import pytest
 
-from corner_model import fma32
-from fake_host import Recorder
-from ralo_ui.core import modules
+from models.corners import fma32
+from models.fake_host import install
+from models.outlined import assert_outlined, model
+from models.surfaces import planes
 from ralo_ui.fast.shapes import fast_shapes as fs
 
 make = fs._create_outlined_rounded_rect_sdf
 F = np.float32
-
-
-def planes(surf):
-    assert not surf.get_locked()
-    return np.array(pygame.surfarray.pixels3d(surf)), np.array(pygame.surfarray.pixels_alpha(surf))
-
-
-# ---------------------------------------------------------------------------------------------
-# Independent model of the drawing rule, in numpy float32.
-
-@np.errstate(all="ignore")
-def model(w, h, radius, width, color, write=None):
-    """(rgb, alpha) arrays indexed [x, y] that the outline rule gives, clipped to the surface.
-
-    `write(x, y, rgb, alpha)`, if given, is also called for every pixel write in the order the
-    rule makes them: the bands, then the corner squares, each row by row from the top and
-    pixel by pixel from the left."""
-    rgb_out = np.zeros((w, h, 3), np.uint8)
-    a_out = np.zeros((w, h), np.uint8)
-    alpha_base = color[3] if len(color) > 3 else 255
-    if alpha_base == 0:
-        return rgb_out, a_out
-    width = F(width)
-    r = radius
-    if w < 2 * r:
-        r = w // 2
-    if h < 2 * r:
-        r = h // 2
-    hw = F(0.5) * width
-    cr = float(r) - float(hw)
-    cr = F(cr) if cr > 0 else F(0)
-    cx, cy = F((w - 1) * 0.5), F((h - 1) * 0.5)
-    clw = F(((float(F(w) - width) - 1.0) - 2.0 * float(cr)) * 0.5)
-    clh = F(((float(F(h) - width) - 1.0) - 2.0 * float(cr)) * 0.5)
-    if math.isnan(width):
-        sw = 0
-    elif math.isinf(width):
-        sw = 2**31 - 1 if width > 0 else -2**31
-    else:
-        sw = max(-2**31, min(2**31 - 1, math.ceil(width)))
-    cutoff = hw + F(0.5)
-    a8 = alpha_base & 0xFF
-
-    def band(x0, x1, y0, y1):
-        x0, x1, y0, y1 = max(x0, 0), min(x1, w), max(y0, 0), min(y1, h)
-        if x0 < x1 and y0 < y1:
-            rgb_out[x0:x1, y0:y1] = color[:3]
-            a_out[x0:x1, y0:y1] = a8
-            for y in range(y0, y1) if write else ():
-                for x in range(x0, x1):
-                    write(x, y, color[:3], a8)
-
-    band(r, w - r, 0, sw)
-    band(r, w - r, h - sw, h)
-    band(0, sw, r, h - r)
-    band(w - sw, w, r, h - r)
-    box = min(r + sw, w // 2, h // 2)
-    if box <= 0:
-        return rgb_out, a_out
-    for x0, y0 in ((0, 0), (w - box, 0), (0, h - box), (w - box, h - box)):
-        xs = np.arange(x0, x0 + box).astype(F)[:, None]
-        ys = np.arange(y0, y0 + box).astype(F)[None, :]
-        dy = np.broadcast_to(np.abs(ys - cy) - clh, (box, box))
-        dyp = np.where(dy > 0, dy, F(0))
-        dx = np.broadcast_to(np.abs(xs - cx) - clw, (box, box))
-        root = np.sqrt(fma32(dx, dx, dyp * dyp))
-        dist = np.where((dx > 0) & (dyp > 0), root, np.where(dyp > dx, dyp, dx))
-        larger = np.where(dy > dx, dy, dx)
-        sd = (np.where(larger < 0, larger, F(0)) - cr) + dist
-        dfe = np.abs(sd)
-        af = hw - dfe
-        hit = ~(dfe > cutoff) & (af > F(-0.5))
-        part = np.trunc(np.nan_to_num((af + F(0.5)) * F(alpha_base))).astype(np.int64) & 0xFF
-        alpha = np.where(af >= F(0.5), a8, part)
-        sx, sy = slice(x0, x0 + box), slice(y0, y0 + box)
-        rgb_out[sx, sy][hit] = color[:3]
-        a_out[sx, sy][hit] = alpha[hit]
-        for y, x in zip(*np.nonzero(hit.T)) if write else ():
-            write(x0 + x, y0 + y, color[:3], alpha[x, y])
-    return rgb_out, a_out
-
-
-def assert_model(size, radius, width, color):
-    surf = make(size, radius, width, color)
-    assert surf.get_size() == size
-    rgb, alpha = planes(surf)
-    want_rgb, want_alpha = model(*size, radius, width, color)
-    case = (size, radius, width, color)
-    np.testing.assert_array_equal(alpha, want_alpha, err_msg=f"alpha of {case}")
-    np.testing.assert_array_equal(rgb, want_rgb, err_msg=f"colour of {case}")
 
 
 def test_fma32_rounds_once():
@@ -177,13 +86,6 @@ def test_transparent_colour_never_reads_rgb():
 # ---------------------------------------------------------------------------------------------
 # Failures: exact errors, no surface made when the size is bad, none left locked.
 
-@pytest.fixture
-def host(monkeypatch):
-    rec = Recorder()
-    monkeypatch.setattr(modules, "pygame", rec)
-    return rec
-
-
 @pytest.mark.parametrize("size, color, exc, message, surfaces", [
     (None, (1, 2, 3), TypeError, "'NoneType' object is not subscriptable", 0),
     ((), (1, 2, 3), IndexError, "tuple index out of range", 0),
@@ -216,12 +118,12 @@ def test_failures(host, size, color, exc, message, surfaces):
     ((1, 1), 1, 5.0), ((0, 9), 2, 2.0), ((9, 0), 2, 2.0), ((3, 40), 10, 2.0),
 ])
 def test_out_of_range_arguments_clip(size, radius, width):
-    assert_model(size, radius, width, (40, 50, 60, 200))
+    assert_outlined(size, radius, width, (40, 50, 60, 200))
 
 
 def test_radicand_is_rounded_once():
     # Rounding dx * dx before adding dy_sq changes alpha bits here.
-    assert_model((13, 10), 8, 3.8462939262390137, (116, 46, 109, 72267150))
+    assert_outlined((13, 10), 8, 3.8462939262390137, (116, 46, 109, 72267150))
 
 
 @pytest.mark.parametrize("layout", ["planar", "reversed_x", "c_order"])
@@ -234,9 +136,7 @@ def test_band_runs_for_other_strides(monkeypatch, layout):
         color, alpha = color[::-1], alpha[::-1]
     elif layout == "c_order":
         color, alpha = np.zeros((w, h, 3), np.uint8)[:, :, ::-1], np.zeros((w, h), np.uint8)
-    rec = Recorder()
-    rec.surfarray = types.SimpleNamespace(pixels3d=lambda s: color, pixels_alpha=lambda s: alpha)
-    monkeypatch.setattr(modules, "pygame", rec)
+    install(monkeypatch, lambda s: color, lambda s: alpha)
     make((w, h), 5, 3.5, (7, 8, 9, 99))
     want_rgb, want_alpha = model(w, h, 5, 3.5, (7, 8, 9, 99))
     np.testing.assert_array_equal(alpha, want_alpha)
@@ -263,9 +163,7 @@ def test_views_sharing_bytes_are_written_in_drawing_order(monkeypatch, layout):
             expected[np.dot((x, y, c), colour_strides)] = rgb[c]
         expected[alpha_at + np.dot((x, y), alpha_strides)] = a
 
-    rec = Recorder()
-    rec.surfarray = types.SimpleNamespace(pixels3d=lambda s: colour, pixels_alpha=lambda s: alpha)
-    monkeypatch.setattr(modules, "pygame", rec)
+    install(monkeypatch, lambda s: colour, lambda s: alpha)
     make((w, h), 5, 3.5, (7, 8, 9, 99))
     model(w, h, 5, 3.5, (7, 8, 9, 99), write)
     np.testing.assert_array_equal(memory, expected)
@@ -295,4 +193,4 @@ def random_case(rng):
 def test_random_cases_match_model(seed):
     rng = np.random.default_rng(1000 + seed)
     for _ in range(40):
-        assert_model(*random_case(rng))
+        assert_outlined(*random_case(rng))

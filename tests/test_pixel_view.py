@@ -7,7 +7,7 @@ import numpy as np
 import pygame
 import pytest
 
-from fake_host import Exporter, FakeSurface, host_registry, raw_exporter, refcounts, registry, returning
+from models.fake_host import Exporter, FakeSurface, host_registry, raw_exporter, refcounts, registry, returning
 from ralo_ui.fast.shapes import fast_shapes as fs
 
 W, H = 8, 6

@@ -2,35 +2,22 @@
 import math
 import random
 import re
-import types
 
 import numpy as np
 import pygame
 import pytest
 
-import corner_model as cm
-from corner_model import mirrored, planes, random_radii
-from fake_host import FakeSurface, Recorder
-from ralo_ui.core import modules
+import models.corners as cm
+from models.corners import mirrored, random_radii
+from models.fake_host import FakeSurface, install
+from models.surfaces import filled_surface, planes, random_surface
 from ralo_ui.fast.shapes import fast_shapes as fs
 
 round_in_place = fs.transform_into_rounded_rect
 
 
 def surface(w, h, rgb=(40, 50, 60), alpha=200, rng=None):
-    surf = pygame.Surface((w, h), pygame.SRCALPHA)
-    surf.fill(rgb + (alpha,))
-    if rng is not None:  # random contents
-        pygame.surfarray.pixels3d(surf)[...] = rng.integers(0, 256, (w, h, 3))
-        pygame.surfarray.pixels_alpha(surf)[...] = rng.integers(0, 256, (w, h))
-    return surf
-
-
-@pytest.fixture
-def host(monkeypatch):
-    """The host's pygame, counting the pixel views asked of it."""
-    monkeypatch.setattr(modules, "pygame", Recorder())
-    return modules.pygame
+    return filled_surface(w, h, rgb + (alpha,)) if rng is None else random_surface(rng, w, h)
 
 
 @pytest.mark.parametrize("radii, color, inside, block", [
@@ -178,9 +165,7 @@ def test_an_alpha_row_of_one_byte(monkeypatch):
     row_bytes = np.full(h, alpha_base, np.uint8)
     alpha = np.lib.stride_tricks.as_strided(row_bytes, (w, h), (0, 1))
     colour = np.zeros((w, h, 3), np.uint8)
-    rec = Recorder()
-    rec.surfarray = types.SimpleNamespace(pixels3d=lambda s: colour, pixels_alpha=lambda s: alpha)
-    monkeypatch.setattr(modules, "pygame", rec)
+    install(monkeypatch, lambda s: colour, lambda s: alpha)
     round_in_place(FakeSurface(w, h), radii, (1, 2, 3, alpha_base))
     # Per pixel, as on a plane of its own; then the last pixel of each row that is written wins
     # (a written alpha is below alpha_base: an untouched pixel keeps it).
@@ -202,9 +187,7 @@ def test_four_equal_corners_on_a_side_beyond_exact_floats(monkeypatch, long_side
     w, h = (n, 4) if long_side == "width" else (4, n)
     alpha = np.full((h, w), alpha_base, np.uint8).T
     colour = np.lib.stride_tricks.as_strided(np.zeros(3, np.uint8), (w, h, 3), (0, 0, 1), writeable=True)
-    rec = Recorder()
-    rec.surfarray = types.SimpleNamespace(pixels3d=lambda s: colour, pixels_alpha=lambda s: alpha)
-    monkeypatch.setattr(modules, "pygame", rec)
+    install(monkeypatch, lambda s: colour, lambda s: alpha)
     surf = FakeSurface(w, h)
     round_in_place(surf, 2, (1, 2, 3, alpha_base))
     assert surf.filled == [(1, 2, 3, alpha_base)]

@@ -11,6 +11,7 @@ import numpy as np
 import pygame
 import pytest
 
+from models.surfaces import pixels, put_pixels
 from ralo_ui.fast.shapes import fast_shapes as fs
 
 THREADS = 4
@@ -20,14 +21,9 @@ RNG = np.random.default_rng(7)
 CONTENT = RNG.integers(0, 256, (W, H, 4), dtype=np.uint8)
 
 
-def pixels(surf):
-    return np.dstack([np.array(pygame.surfarray.pixels3d(surf)), np.array(pygame.surfarray.pixels_alpha(surf))])
-
-
 def own_surface():
     surf = pygame.Surface((W, H), pygame.SRCALPHA)
-    pygame.surfarray.pixels3d(surf)[...] = CONTENT[..., :3]
-    pygame.surfarray.pixels_alpha(surf)[...] = CONTENT[..., 3]
+    put_pixels(surf, CONTENT)
     return surf
 
 
@@ -66,7 +62,7 @@ def test_threads_get_the_results_of_calls_made_alone(figures):
             try:
                 surf = OPS[name](i)
                 surfaces.append(surf)
-                if not np.array_equal(pixels(surf), expected[name, i % 3]):
+                if not np.array_equal(pixels(surf, shared=True), expected[name, i % 3]):
                     errors.append(f"{name}, round {i}: pixels differ")
             except Exception as e:  # pragma: no cover - reported below
                 errors.append(f"{name}, round {i}: {e!r}")

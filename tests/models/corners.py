@@ -3,7 +3,6 @@ and the helpers the corner tests share."""
 import math
 
 import numpy as np
-import pygame
 
 F = np.float32
 FINF = F(np.inf)
@@ -40,7 +39,7 @@ def fma32(a, b, c):
 
 
 def read_radii(radii_input):
-    """top-left, top-right, bottom-right, bottom-left as float32."""
+    """top-left, top-right, bottom-right, bottom-left as float32, as every function reads its radii."""
     if isinstance(radii_input, (int, float)):
         return (f32(radii_input),) * 4
     if len(radii_input) == 4:
@@ -121,15 +120,7 @@ def in_place_alpha(alpha, radii_input, alpha_base=None):
     return alpha
 
 
-# Shared by the tests
-
-def planes(surf):
-    """Copies of the colour and alpha planes of an unlocked surface."""
-    rgb = np.array(pygame.surfarray.pixels3d(surf))
-    alpha = np.array(pygame.surfarray.pixels_alpha(surf))
-    assert not surf.get_locked()
-    return rgb, alpha
-
+# Pictures and arguments for the corner tests
 
 def mirrored(size, block, inside):
     """An alpha plane ([x, y]) with `block` (rows y, columns x) in the top-left corner,

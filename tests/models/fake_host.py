@@ -7,6 +7,7 @@ import types
 
 import pygame
 
+from ralo_ui.core import modules
 from ralo_ui.fast.shapes import fast_shapes as fs
 
 
@@ -40,6 +41,14 @@ class Recorder:
             self.views += 1
             return get(surf)
         return view
+
+
+def install(monkeypatch, pixels3d=None, pixels_alpha=None, **pygame_attrs):
+    """A Recorder made with these arguments stands in for pygame in the host registry for the
+    rest of the test; returned."""
+    rec = Recorder(pixels3d, pixels_alpha, **pygame_attrs)
+    monkeypatch.setattr(modules, "pygame", rec)
+    return rec
 
 
 def registry(pixels3d, pixels_alpha, **pygame_attrs):
@@ -158,7 +167,7 @@ def raw_exporter(array, *, format=b"B", shape=True, strides=True, suboffsets=Non
 
     function = _GETBUFFER(getbuffer)
     slots = (_Slot * 2)(_Slot(_BF_GETBUFFER, ctypes.cast(function, ctypes.c_void_p)), _Slot(0, None))
-    spec = _Spec(b"fake_host.RawExporter", object.__basicsize__, 0, _TPFLAGS_DEFAULT, slots)
+    spec = _Spec(b"models.fake_host.RawExporter", object.__basicsize__, 0, _TPFLAGS_DEFAULT, slots)
     cls = _from_spec(ctypes.byref(spec))
     cls.keep = (keep, function, slots, spec)
     return cls()
