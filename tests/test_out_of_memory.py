@@ -48,7 +48,7 @@ def caused_by_memory(error):
     return False
 
 
-def pixels(surf):
+def rgba_bytes(surf):
     """The surface's bytes, read inside the failure window: one allocation, where the numpy
     copies of models.surfaces would add many."""
     return pygame.image.tobytes(surf, "RGBA")
@@ -102,7 +102,7 @@ def in_place(function, *args):
 
     def call():
         function(surf, *args)
-        return pixels(surf)
+        return rgba_bytes(surf)
 
     def check():
         assert not surf.get_locked()
@@ -114,14 +114,14 @@ def cached(front_end, *args):
     """A front end's call with its cache emptied before each try."""
     wrapper = {fs.create_rounded_rect_surface: fs._get_cached_rounded_rect_surface,
                fs.create_outlined_rounded_rect_sdf: fs._get_cached_outlined_rounded_rect_sdf}[front_end]
-    return lambda: pixels(front_end(*args)), wrapper.cache_clear
+    return lambda: rgba_bytes(front_end(*args)), wrapper.cache_clear
 
 
 CALLS = {
-    "filled": (lambda: pixels(fs._create_rounded_rect_surface_optimized(SIZE, 5, COLOUR)),),
+    "filled": (lambda: rgba_bytes(fs._create_rounded_rect_surface_optimized(SIZE, 5, COLOUR)),),
     "filled, bad colour": (lambda: fs._create_rounded_rect_surface_optimized(SIZE, 5, BAD),),
-    "filled, transparent": (lambda: pixels(fs._create_rounded_rect_surface_optimized(SIZE, 5, (1, 2, 3, 0))),),
-    "outlined": (lambda: pixels(fs._create_outlined_rounded_rect_sdf(SIZE, 5, 2.5, COLOUR)),),
+    "filled, transparent": (lambda: rgba_bytes(fs._create_rounded_rect_surface_optimized(SIZE, 5, (1, 2, 3, 0))),),
+    "outlined": (lambda: rgba_bytes(fs._create_outlined_rounded_rect_sdf(SIZE, 5, 2.5, COLOUR)),),
     "outlined, bad colour": (lambda: fs._create_outlined_rounded_rect_sdf(SIZE, 5, 2.5, BAD),),
     "outlined, bad size": (lambda: fs._create_outlined_rounded_rect_sdf((1,), 5, 2.5, COLOUR),),
     "round": in_place(fs.transform_into_rounded_rect, (2, 3, 4, 5)),

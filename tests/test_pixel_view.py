@@ -13,7 +13,8 @@ from ralo_ui.fast.shapes import fast_shapes as fs
 W, H = 8, 6
 
 
-def planes(w=W, h=H, dtype=np.uint8):
+def new_planes(w=W, h=H, dtype=np.uint8):
+    """New colour and alpha arrays of a w x h surface's shape, filled with 7 and 9."""
     colour = np.full((w, h, 3), 7, dtype)
     alpha = np.full((w, h), 9, dtype)
     return colour, alpha
@@ -28,7 +29,7 @@ def cut(surf):
 
 
 DRIVERS = [outline, cut]
-COLOUR, ALPHA = planes()
+COLOUR, ALPHA = new_planes()
 
 
 def described(array, format, itemsize=1):
@@ -81,7 +82,7 @@ def test_refused_buffers(driver, colour, alpha, error, message):
 
 @pytest.mark.parametrize("driver", DRIVERS)
 def test_read_only_buffer_is_refused_by_its_exporter(driver):
-    colour, alpha = planes()
+    colour, alpha = new_planes()
     alpha.flags.writeable = False
     refs = sys.getrefcount(colour)
     with host_registry(returning(colour, alpha)):
@@ -93,8 +94,8 @@ def test_read_only_buffer_is_refused_by_its_exporter(driver):
 @pytest.mark.parametrize("driver", DRIVERS)
 @pytest.mark.parametrize("fmt", ["B", "@B", "=B", "<B", "^B", "?", "c"])
 def test_accepted_formats(driver, fmt):
-    colour, alpha = planes()
-    expected = planes()
+    colour, alpha = new_planes()
+    expected = new_planes()
     with host_registry(returning(*expected)):
         driver(FakeSurface())
     with host_registry(returning(described(colour, fmt), described(alpha, fmt))):
@@ -105,7 +106,7 @@ def test_accepted_formats(driver, fmt):
 @pytest.mark.parametrize("driver", DRIVERS)
 @pytest.mark.parametrize("w, h", [(0, H), (W, 0), (0, 0)])
 def test_empty_buffers_are_accepted(driver, w, h):
-    colour, alpha = planes(w, h)
+    colour, alpha = new_planes(w, h)
     with host_registry(returning(colour, alpha)):
         assert driver(FakeSurface(w, h)) is None
     surf = pygame.Surface((w, h), pygame.SRCALPHA)
@@ -134,7 +135,7 @@ LAYOUTS = {
 @pytest.mark.parametrize("driver", DRIVERS)
 @pytest.mark.parametrize("layout", LAYOUTS)
 def test_any_strides_address_the_same_pixels(driver, layout):
-    base = planes()
+    base = new_planes()
     colour, alpha = (LAYOUTS[layout](a) for a in base)
     colour[...], alpha[...] = base
     outside = [a.base.copy() if a.base is not None else None for a in (colour, alpha)]
@@ -169,7 +170,7 @@ def test_packed_pixels_in_any_byte_order(driver, order, rows):
     colour, alpha = pixels[:, :H, channels], pixels[:, :H, alpha_at]
     if rows == "apart":  # 4-byte pixels still, but alpha rows twice as far apart as colour rows
         alpha = pixels[:, ::2, alpha_at]
-    colour[...], alpha[...] = planes()
+    colour[...], alpha[...] = new_planes()
     with host_registry(returning(colour, alpha)):
         driver(FakeSurface())
     expected_colour, expected_alpha = reference(driver)
@@ -177,8 +178,8 @@ def test_packed_pixels_in_any_byte_order(driver, order, rows):
 
 
 SMALL = [
-    ("narrow", planes(W - 1, H)),
-    ("short", planes(W, H - 1)),
+    ("narrow", new_planes(W - 1, H)),
+    ("short", new_planes(W, H - 1)),
     ("two-channels", (np.zeros((W, H, 2), np.uint8), np.zeros((W, H), np.uint8))),
     ("small-alpha", (np.zeros((W, H, 3), np.uint8), np.zeros((W, H - 1), np.uint8))),
     ("small-colour", (np.zeros((1, 1, 3), np.uint8), np.zeros((W, H), np.uint8))),
@@ -223,7 +224,7 @@ def test_corner_cuts_ignore_the_colour_views_extents(make, name):
     lambda: fs._create_outlined_rounded_rect_sdf((W, H), 3, 2.0, (1, 2, 3)),
 ], ids=["filled", "outlined"])
 def test_new_surfaces_check_their_views_too(make):
-    colour, alpha = planes(W, H - 2)
+    colour, alpha = new_planes(W, H - 2)
     before = colour.copy(), alpha.copy()
     with host_registry(returning(colour, alpha)):
         with pytest.raises(ValueError, match=f"too small for a surface of {W} x {H}$"):
@@ -284,7 +285,7 @@ FAULTY = [
 
 @pytest.mark.parametrize("colour_faults, alpha_faults, message", FAULTY)
 def test_faulty_exporters_are_refused(colour_faults, alpha_faults, message):
-    colour, alpha = planes()
+    colour, alpha = new_planes()
     exporters = raw_exporter(colour, **colour_faults), raw_exporter(alpha, **alpha_faults)
     refs = refcounts(exporters)
     with host_registry(returning(*exporters)):
@@ -296,7 +297,7 @@ def test_faulty_exporters_are_refused(colour_faults, alpha_faults, message):
 
 @pytest.mark.parametrize("driver", DRIVERS)
 def test_exports_without_format_or_with_unfollowed_suboffsets_are_read_directly(driver):
-    colour, alpha = planes()
+    colour, alpha = new_planes()
     exporters = (raw_exporter(colour, format=None, suboffsets=[-1, -1, -1]),
                  raw_exporter(alpha, format=None, suboffsets=[-1, -1]))
     with host_registry(returning(*exporters)):
