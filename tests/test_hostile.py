@@ -1,8 +1,12 @@
 """Hostile input at every parameter, and hostile pixel arrays behind `md`: only Python
-exceptions come out, and no surface stays locked or keeps an array exported."""
+exceptions come out, and no surface stays locked or keeps an array exported.  Each outcome is
+checked: an exception must be of a type the function raises for bad arguments, views or
+pygame calls, or one that the hostile objects themselves raise; a call whose arguments are all
+plain numbers and tuples on pygame's own views must give the models' pixels, bit for bit."""
 import collections
 import math
 import os
+import types
 import warnings
 
 import numpy as np
@@ -11,7 +15,11 @@ import pytest
 from hypothesis import HealthCheck, given, settings
 from hypothesis import strategies as st
 
+import models.corners as cm
 from models.fake_host import FakeSurface, host_registry, refcounts, registry
+from models.outlined import assert_outlined
+from models.outlined_in_place import assert_same
+from models.surfaces import pixels, planes
 from ralo_ui.fast.shapes import fast_shapes as fs
 
 # A fixed, moderate run by default; HOSTILE_EXAMPLES=N asks for a longer, random one.
@@ -21,6 +29,9 @@ SETTINGS = settings(max_examples=EXAMPLES, deadline=None, database=None,
                     suppress_health_check=[HealthCheck.too_slow, HealthCheck.data_too_large])
 ERRORS = [ValueError, TypeError, OverflowError, IndexError, KeyError, ZeroDivisionError, MemoryError,
           RecursionError, pygame.error]
+# What the functions raise themselves for bad arguments (binding, conversions, tuple checks,
+# indexing, len()), for refused views, and what pygame raises for a size or colour it refuses.
+DESCRIBED = (TypeError, ValueError, OverflowError, IndexError, pygame.error)
 
 
 class IntSub(int):
@@ -187,7 +198,9 @@ def fake_md(data, w, h):
     if not data.draw(st.booleans(), label="fake md"):
         return None, []
     sources = [pixel_source(data, 3, w, h), pixel_source(data, 2, w, h)]
-    return registry(*map(surfarray_function, sources)), [s for s in sources if isinstance(s, np.ndarray)]
+    md = registry(*map(surfarray_function, sources))
+    md.raising = tuple(s for s in sources if isinstance(s, type))
+    return md, [s for s in sources if isinstance(s, np.ndarray)]
 
 
 def small(value):
@@ -195,8 +208,10 @@ def small(value):
 
 
 def call_hostile(data, fn, args, real_surfaces, md=None, arrays=()):
-    """Runs fn(*args) under `md`; only ordinary exceptions may come out."""
+    """Runs fn(*args) under `md`; only ordinary exceptions may come out, of a type described for
+    these arguments.  Returns the result (None after an exception) and the exception."""
     warn = data.draw(st.sampled_from(["ignore", "error"]), label="warnings")
+    error = None
     refs = refcounts(arrays)
     with warnings.catch_warnings():
         warnings.simplefilter(warn)
@@ -210,18 +225,39 @@ def call_hostile(data, fn, args, real_surfaces, md=None, arrays=()):
             raise  # a NULL result without an exception set, or the like: a fault
         except Exception as e:
             OUTCOMES[fn.__name__][type(e).__name__] += 1
-            result = None
+            result, error = None, e
         else:
             OUTCOMES[fn.__name__]["returned"] += 1
     if isinstance(result, pygame.Surface):
         real_surfaces = [*real_surfaces, result]
     assert not [s for s in real_surfaces if s.get_locked()]
     assert refcounts(arrays) == refs, "a pixel array is still exported"
-    return result
+    if error is not None:
+        allowed = DESCRIBED + raised_by((args, md)) + ((DeprecationWarning,) if warn == "error" else ())
+        if md is not None:
+            allowed += (BufferError,)  # an exporter's own refusal of a writable buffer
+        if fn.__name__.startswith("transform_into_") and not isinstance(args[0], pygame.Surface):
+            allowed += (AttributeError,)  # an object without the surface methods pygame or the call use
+        assert isinstance(error, allowed), f"{type(error).__name__}: {error}"
+    return result, error
+
+
+def raised_by(value):
+    """The exception types that the hostile objects inside `value` raise of their own."""
+    if isinstance(value, Odd):
+        return (value.result,) if isinstance(value.result, type) else raised_by(value.result)
+    if isinstance(value, Sequence):
+        return (value.length,) * isinstance(value.length, type) + raised_by(value.items)
+    if isinstance(value, types.SimpleNamespace):  # a registry whose surfarray may raise
+        return value.raising
+    if isinstance(value, (tuple, list)):
+        return tuple(t for item in value for t in raised_by(item))
+    return (value,) if isinstance(value, type) and issubclass(value, BaseException) else ()
 
 
 COUNTS = collections.Counter()                       # function: examples run
 OUTCOMES = collections.defaultdict(collections.Counter)  # function: results and exceptions
+CHECKED = collections.Counter()                      # function: plain examples held to the models
 
 
 @pytest.fixture(scope="module", autouse=True)
@@ -229,7 +265,7 @@ def report(figures):
     yield
     for fn, n in COUNTS.items():
         outcomes = ", ".join(f"{k} {v}" for k, v in OUTCOMES[fn].most_common())
-        figures.append(f"hostile: {fn:39} {n:4} examples ({outcomes})")
+        figures.append(f"hostile: {fn:39} {n:4} examples ({outcomes}), {CHECKED[fn]} held to the models")
 
 
 def surface_like(data):
@@ -248,13 +284,92 @@ def surface_like(data):
     return data.draw(anything), [], (4, 4)
 
 
+# Plain arguments: exact ints, floats and tuples with no hostile object inside, on pygame's own
+# views.  What such a call gives is known: the models' pixels, or pygame's refusal of the colour.
+
+def whole(value, low=-2 ** 31, high=2 ** 31 - 1):
+    return type(value) is int and low <= value <= high
+
+
+def number(value):
+    return type(value) is float or whole(value, -2 ** 100, 2 ** 100)
+
+
+def plain_size(size):
+    return type(size) is tuple and len(size) >= 2 and all(whole(v, 0, 40) for v in size[:2])
+
+
+def plain_colour(colour, alpha=(-2 ** 31, 2 ** 31 - 1)):
+    return (type(colour) is tuple and len(colour) in (3, 4) and all(whole(v, 0, 255) for v in colour[:3])
+            and (len(colour) == 3 or whole(colour[3], *alpha)))
+
+
+def plain_radii(radii, kinds=(tuple, list)):
+    """One number, or four in a sequence of one of `kinds`."""
+    return number(radii) or (type(radii) in kinds and len(radii) == 4 and all(map(number, radii)))
+
+
+def on_own_views(surf, md):
+    return md is None and type(surf) is pygame.Surface and surf.get_flags() & pygame.SRCALPHA
+
+
+def alpha_of(colour):
+    return colour[3] if len(colour) > 3 else 255
+
+
+def check_filled(size, radii, colour, result, error):
+    w, h = size[:2]
+    alpha = alpha_of(colour)
+    if alpha != 0 and not 0 <= alpha <= 255:
+        assert isinstance(error, ValueError), error  # pygame's fill refuses the colour
+        return
+    assert error is None, error
+    rgb, got = planes(result)
+    if alpha == 0:
+        assert not rgb.any() and not got.any()
+        return
+    assert (rgb == colour[:3]).all()
+    with np.errstate(all="ignore"):
+        np.testing.assert_array_equal(got, cm.filled_alpha(w, h, radii, alpha))
+
+
+def check_outlined(size, radius, width, colour, result, error):
+    assert error is None, error
+    assert_outlined(tuple(size[:2]), radius, float(width), colour, result)
+
+
+def check_round_in_place(before, surf, radii, colour, error):
+    rgb, got = planes(surf)
+    w, h = surf.get_size()
+    with np.errstate(all="ignore"):
+        cut = any(r > 0 for r in cm.bounded_in_place(w, h, radii))
+        if colour is None:
+            assert error is None, error
+            np.testing.assert_array_equal(rgb, before[..., :3])
+            np.testing.assert_array_equal(got, cm.in_place_alpha(before[..., 3], radii))
+            return
+        alpha = alpha_of(colour)
+        if cut and alpha == 0:
+            assert error is None and not rgb.any() and not got.any(), error
+        elif not 0 <= alpha <= 255:
+            assert isinstance(error, ValueError), error  # pygame's fill refuses the colour
+        else:
+            assert error is None, error
+            assert (rgb == colour[:3]).all()
+            np.testing.assert_array_equal(got, cm.in_place_alpha(np.full((w, h), alpha, np.uint8), radii, alpha))
+
+
 @SETTINGS
 @given(st.data())
 def test_filled(data):
     size, corner_radii, colour = data.draw(sizes), data.draw(radii), data.draw(colours)
     w, h = (small(v) for v in size[:2]) if isinstance(size, tuple) and len(size) >= 2 else (4, 4)
     md, arrays = fake_md(data, w, h)
-    call_hostile(data, fs._create_rounded_rect_surface_optimized, (size, corner_radii, colour), [], md, arrays)
+    outcome = call_hostile(data, fs._create_rounded_rect_surface_optimized, (size, corner_radii, colour), [], md,
+                           arrays)
+    if md is None and plain_size(size) and plain_radii(corner_radii) and plain_colour(colour):
+        check_filled(size, corner_radii, colour, *outcome)
+        CHECKED["_create_rounded_rect_surface_optimized"] += 1
     COUNTS["_create_rounded_rect_surface_optimized"] += 1
 
 
@@ -264,7 +379,10 @@ def test_outlined(data):
     size, corner, width, colour = data.draw(sizes), data.draw(radius), data.draw(stroke), data.draw(colours)
     w, h = (small(v) for v in size[:2]) if isinstance(size, tuple) and len(size) >= 2 else (4, 4)
     md, arrays = fake_md(data, w, h)
-    call_hostile(data, fs._create_outlined_rounded_rect_sdf, (size, corner, width, colour), [], md, arrays)
+    outcome = call_hostile(data, fs._create_outlined_rounded_rect_sdf, (size, corner, width, colour), [], md, arrays)
+    if md is None and plain_size(size) and whole(corner) and number(width) and plain_colour(colour):
+        check_outlined(size, corner, width, colour, *outcome)
+        CHECKED["_create_outlined_rounded_rect_sdf"] += 1
     COUNTS["_create_outlined_rounded_rect_sdf"] += 1
 
 
@@ -272,10 +390,15 @@ def test_outlined(data):
 @given(st.data())
 def test_round_in_place(data):
     surf, real, (w, h) = surface_like(data)
-    colour = data.draw(st.one_of(st.none(), colours))
+    corner_radii, colour = data.draw(radii), data.draw(st.one_of(st.none(), colours))
     md, arrays = fake_md(data, w, h)
-    assert call_hostile(data, fs.transform_into_rounded_rect, (surf, data.draw(radii), colour), real, md,
-                        arrays) is None
+    before = pixels(surf) if on_own_views(surf, md) else None
+    result, error = call_hostile(data, fs.transform_into_rounded_rect, (surf, corner_radii, colour), real, md,
+                                 arrays)
+    assert result is None
+    if before is not None and plain_radii(corner_radii) and (colour is None or plain_colour(colour)):
+        check_round_in_place(before, surf, corner_radii, colour, error)
+        CHECKED["transform_into_rounded_rect"] += 1
     COUNTS["transform_into_rounded_rect"] += 1
 
 
@@ -285,7 +408,15 @@ def test_outline_in_place(data):
     surf, real, (w, h) = surface_like(data)
     args = (surf, data.draw(radii), data.draw(stroke), data.draw(colours), data.draw(st.none() | colours))
     md, arrays = fake_md(data, w, h)
-    assert call_hostile(data, fs.transform_into_outlined_rounded_rect, args, real, md, arrays) is None
+    before = pixels(surf) if on_own_views(surf, md) else None
+    result, error = call_hostile(data, fs.transform_into_outlined_rounded_rect, args, real, md, arrays)
+    assert result is None
+    _, corner_radii, width, colour, bg = args
+    if (before is not None and plain_radii(corner_radii) and number(width) and plain_colour(colour)
+            and (bg is None or plain_colour(bg, alpha=(0, 255)))):
+        assert error is None, error
+        assert_same(surf, before, corner_radii, float(width), colour, bg)
+        CHECKED["transform_into_outlined_rounded_rect"] += 1
     COUNTS["transform_into_outlined_rounded_rect"] += 1
 
 
@@ -299,11 +430,30 @@ FRONT_ENDS = {
 }
 
 
+def check_front_end(name, args, outcome):
+    """A plain call through a front end gives the surface its rasteriser gives (or shares one
+    made earlier for equal arguments, with the same pixels)."""
+    if name.endswith("rounded_rect_surface"):
+        size, corner_radii, colour = args
+        kinds = (tuple, list) if name == "create_rounded_rect_surface" else (tuple,)
+        if plain_size(size) and type(corner_radii) in kinds and plain_radii(corner_radii, kinds) and plain_colour(
+                colour):
+            check_filled(size, corner_radii, colour, *outcome)
+            CHECKED[name] += 1
+        return
+    size, corner, width, colour = args
+    if plain_size(size) and whole(corner) and number(width) and plain_colour(colour):
+        check_outlined(size, corner, width, colour, *outcome)
+        CHECKED[name] += 1
+
+
 @pytest.mark.parametrize("name", FRONT_ENDS)
 @settings(SETTINGS, max_examples=EXAMPLES // 2)
 @given(data=st.data())
 def test_front_ends(name, data):
     args = FRONT_ENDS[name](data)
     count = data.draw(st.sampled_from([0] * 6 + [-1, 1]), label="arguments missing or extra")
-    call_hostile(data, getattr(fs, name), args[:len(args) + count] + (None,) * count, [])
+    outcome = call_hostile(data, getattr(fs, name), args[:len(args) + count] + (None,) * count, [])
+    if count == 0:
+        check_front_end(name, args, outcome)
     COUNTS[name] += 1
