@@ -12,6 +12,7 @@ import pygame
 import pytest
 
 from models.process import run_python
+from models.surfaces import filled_surface
 from ralo_ui.fast.shapes import fast_shapes as fs
 
 _testcapi = pytest.importorskip("_testcapi")
@@ -87,15 +88,9 @@ def exhaust(call, prepare=lambda: None, check=lambda: None):
     pytest.fail(f"the call never got through in {MOST_ALLOCATIONS} allocations")
 
 
-def new_surface():
-    surf = pygame.Surface(SIZE, pygame.SRCALPHA)
-    surf.fill((10, 20, 30, 255))
-    return surf
-
-
 def in_place(function, *args):
     """A call on one surface, restored before each try, and the surface's pixels as its result."""
-    surf = new_surface()
+    surf = filled_surface(*SIZE, (10, 20, 30, 255))
 
     def prepare():
         surf.fill((10, 20, 30, 255))
