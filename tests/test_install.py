@@ -52,7 +52,7 @@ def test_dependencies_never_pull_a_second_pygame():
 
 def test_a_build_for_another_interpreter_is_refused_by_name(tmp_path):
     copy = tmp_path / "ralo_ui"
-    shutil.copytree(PACKAGE, copy, ignore=shutil.ignore_patterns("*.so", "__pycache__"))
+    shutil.copytree(PACKAGE, copy, ignore=shutil.ignore_patterns("*.so", "*.pyd", "__pycache__"))
     own = re.match(r"cpython-3(\d+)", sysconfig.get_config_var("SOABI"))[1]
     other = "11" if own != "11" else "10"
     (copy / "fast" / "shapes" / f"fast_shapes.cpython-3{other}-x86_64-linux-gnu.so").write_bytes(b"")

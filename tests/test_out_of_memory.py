@@ -4,6 +4,7 @@ k = 1, 2, ... until the call gets through.  Each outcome is a MemoryError (or an
 or the call's own result; nothing crashes, leaks or stays locked, and the call works again
 afterwards."""
 import gc
+import os
 import sys
 import textwrap
 import traceback
@@ -194,6 +195,7 @@ FRESH = {
 
 @pytest.mark.skipif(sys.version_info < (3, 14), reason="the import machinery of older interpreters loses some "
                     "allocation failures itself (a function returning NULL without an exception)")
+@pytest.mark.skipif(not hasattr(os, "fork"), reason="each try is a forked child")
 @pytest.mark.parametrize("name", FRESH)
 def test_every_allocation_in_a_fresh_process_may_fail(name):
     """In a process of its own: each try forks a fresh child from a parent with the module's

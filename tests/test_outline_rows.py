@@ -48,7 +48,10 @@ def last_level_cache():
     if sizes:
         return max(sizes)
     for name in ("LEVEL3_CACHE_SIZE", "LEVEL2_CACHE_SIZE"):
-        run = subprocess.run(["getconf", name], capture_output=True, text=True)
+        try:
+            run = subprocess.run(["getconf", name], capture_output=True, text=True)
+        except OSError:  # no getconf (Windows)
+            return 0
         if run.returncode == 0 and run.stdout.strip().isdigit() and int(run.stdout) > 0:
             return int(run.stdout)
     return 0
