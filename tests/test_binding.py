@@ -86,17 +86,17 @@ def filled_surface():
 
 
 # Makers of argument values by parameter name, fresh for every call (the in-place functions
-# change their surface): values the parameter takes and values it refuses.
+# change their surface): values the parameter takes, then one it refuses.
 VALUES = {
-    "surf": [filled_surface, lambda: None],
-    "size": [lambda: (12, 10), lambda: [11, 9], lambda: (0.5,)],
-    "radius": [lambda: 3, lambda: "r"],
-    "width": [lambda: 1.5, lambda: None],
-    "stroke_width": [lambda: 2, lambda: "w"],
-    "radii_input": [lambda: 4, lambda: (1, 5, 2.5, 0), lambda: [3, 3, 0, 6]],
-    "radii": [lambda: (1, 5, 2.5, 0), lambda: [3]],
+    "surf": [filled_surface, filled_surface, lambda: None],
+    "size": [lambda: (12, 10), lambda: (11.5, 9, 1), lambda: [11, 9]],
+    "radius": [lambda: 3, lambda: 4.5, lambda: "r"],
+    "width": [lambda: 1.5, lambda: 2, lambda: None],
+    "stroke_width": [lambda: 2, lambda: 1.25, lambda: "w"],
+    "radii_input": [lambda: 4, lambda: (1, 5, 2.5, 0), lambda: [3, 3, 0, 6], lambda: None],
+    "radii": [lambda: (1, 5, 2.5, 0), lambda: (4, 4, 4, 4), lambda: [3]],
     "color": [lambda: (200, 100, 50), lambda: (1, 2, 3, 128), lambda: [7]],
-    "background_color": [lambda: None, lambda: (5, 6, 7, 8)],
+    "background_color": [lambda: None, lambda: (5, 6, 7, 8), lambda: (1,)],
 }
 ANY_VALUE = [make for makers in VALUES.values() for make in makers]
 # Keyword names other than the parameters' own: unknown ones, a parameter's name as a str
@@ -145,7 +145,7 @@ def outcome(call, makers, tokens):
     values = {t: makers[t]() for t in tokens if t is not None}
     try:
         result = call([values.get(t) for t in tokens])
-    except Exception as e:  # noqa: BLE001 - compared below
+    except Exception as e:  # compared as type and message
         result = e
     return state(result), {t: state(v) for t, v in values.items()}
 
@@ -158,17 +158,27 @@ def state(value):
     return value
 
 
+def value_maker(data, param):
+    """Mostly a value the parameter takes, else the one it refuses; anything for an argument
+    that names no parameter."""
+    if param not in VALUES:
+        return data.draw(st.sampled_from(ANY_VALUE))
+    makers = VALUES[param]
+    return data.draw(st.sampled_from(makers[:-1] if data.draw(st.integers(0, 4)) else makers[-1:]))
+
+
 @st.composite
 def keyword_names(draw, names, nargs):
-    """Keyword names for a call with nargs positional arguments: any, or as often the names of
+    """Keyword names for a call with nargs positional arguments: any, or more often the names of
     the parameters left, in any order, one perhaps dropped, and up to two repeated or added."""
     anything = st.sampled_from(names + OTHER_NAMES)
-    if draw(st.booleans()):
+    if draw(st.integers(0, 2)) == 0:
         return draw(st.lists(anything, max_size=len(names) + 1))
-    keys = list(draw(st.permutations(names[nargs:])))
+    # Each name as the parameter's own string, an equal string made at run time, or a str subclass.
+    keys = [draw(st.sampled_from([k, "".join(list(k)), Name(k)])) for k in draw(st.permutations(names[nargs:]))]
     if keys and draw(st.integers(0, 3)) == 0:
         del keys[draw(st.integers(0, len(keys) - 1))]
-    for _ in range(draw(st.integers(0, 2))):
+    for _ in range(draw(st.sampled_from([0, 0, 1, 2]))):
         again = keys and draw(st.booleans())
         keys.insert(draw(st.integers(0, len(keys))), draw(st.sampled_from(keys) if again else anything))
     return keys
@@ -198,9 +208,8 @@ def test_binding_agrees_with_the_interpreter(name, protocol, data):
 
         def call(fn):
             return lambda values: fn(*values[:nargs], **dict(zip(keys, values[nargs:])))
-    # Each argument's value: what its parameter takes or refuses, or anything for the others.
     targets = names[:nargs] + [None] * (nargs - len(names)) + [k if k in names else None for k in keys]
-    makers = [data.draw(st.sampled_from(VALUES[t] if t in VALUES else ANY_VALUE)) for t in targets]
+    makers = [value_maker(data, t) for t in targets]
     tokens = list(range(len(makers)))
 
     try:
