@@ -15,8 +15,10 @@
 namespace fuzz {
 
 // A float that is often one of the values kernels get wrong: NaN, infinities, signed zeros,
-// the edges of the float and int32 ranges, halves; otherwise a moderate value in steps of
-// 1/16 within +-range, or any bit pattern at all.
+// the edges of the float and int32 ranges, halves; otherwise a moderate value within +-range,
+// in steps of 1/16 or with every mantissa bit in use, or any bit pattern at all.  Products
+// round only with the full mantissas: the square of a moderate value in steps of 1/16 is exact
+// in single precision, so a fused multiply-add and a multiply then add agree on it.
 inline float pick_float(FuzzedDataProvider& in, float range) {
     static const float special[] = {std::numeric_limits<float>::quiet_NaN(),
                                     std::numeric_limits<float>::infinity(),
@@ -45,6 +47,11 @@ inline float pick_float(FuzzedDataProvider& in, float range) {
             float f;
             std::memcpy(&f, &bits, 4);
             return f;
+        }
+        case 2:
+        case 3: {
+            const double unit = static_cast<double>(in.ConsumeIntegral<uint32_t>()) * 0x1p-31 - 1.0;  // [-1, 1)
+            return static_cast<float>(unit * range);
         }
         default:
             return static_cast<float>(in.ConsumeIntegralInRange<int32_t>(static_cast<int32_t>(-range * 16),

@@ -1,11 +1,15 @@
 // The rounded-corner alpha loop: every kernel table against the baseline one (the scalar rows),
 // on alpha planes of any strides: rows apart, rows that overlap, alias (y stride 0) or run
 // backwards, with any radii (often all four equal, the mirrored path's case), geometry and alpha.
+// Radii with every mantissa bit in use and alphas large enough that the last bit of a pixel's
+// coverage shows in its byte make a rounding step done differently (an unfused multiply-add,
+// say) differ on whole surfaces within a few thousand runs, not one in thousands of surfaces.
 #include "corner_kernel.hpp"
 
 #include "common.hpp"
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -26,6 +30,29 @@ std::ptrdiff_t pick_row_stride(FuzzedDataProvider& in, std::ptrdiff_t sx, int32_
     }
 }
 
+// A radius as pick_float gives it, or as often one with every mantissa bit in use and below
+// half the smaller side, where nothing bounds it to a round value: the radii whose ramp pixels
+// round differently when an operation is fused or not.
+float pick_radius(FuzzedDataProvider& in, int32_t w, int32_t h) {
+    if (in.ConsumeBool()) return fuzz::pick_float(in, 40);
+    const double half_side = (w < h ? w : h) / 2.0;
+    return static_cast<float>(static_cast<double>(in.ConsumeIntegral<uint32_t>()) * 0x1p-32 * half_side);
+}
+
+// The scaled rule's alpha: moderate, or now and then so large that one unit in the last place
+// of the coverage moves the byte stored, so that any rounding that differs on a ramp pixel shows.
+float pick_alpha(FuzzedDataProvider& in) {
+    switch (in.ConsumeIntegralInRange<int>(0, 3)) {
+        case 0:
+            return static_cast<float>(fuzz::pick_int(in, -300, 300));
+        case 1:
+            return std::ldexp(1.0f + static_cast<float>(in.ConsumeIntegral<uint16_t>()) * 0x1p-16f,
+                              in.ConsumeIntegralInRange<int>(16, 28));
+        default:
+            return fuzz::pick_float(in, 300);
+    }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -35,17 +62,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::ptrdiff_t sx = in.ConsumeIntegralInRange<int>(-9, 9);
     const std::ptrdiff_t sy = pick_row_stride(in, sx, w);
     const fs::edge_rule rule = in.ConsumeIntegralInRange<int>(0, 3) != 0 ? fs::edge_rule::scaled : fs::edge_rule::kept;
-    const float alpha =
-        in.ConsumeBool() ? static_cast<float>(fuzz::pick_int(in, -300, 300)) : fuzz::pick_float(in, 300);
+    const float alpha = pick_alpha(in);
 
     // Radii: one for all four corners as often as not, else each its own.
     fs::corner_radii radii{};
     if (in.ConsumeBool()) {
-        const float r = fuzz::pick_float(in, 40);
+        const float r = pick_radius(in, w, h);
         radii = {r, r, r, r};
     } else {
         for (float* r : {&radii.top_left, &radii.top_right, &radii.bottom_right, &radii.bottom_left})
-            *r = fuzz::pick_float(in, 40);
+            *r = pick_radius(in, w, h);
     }
     // The geometry as the two callers form it, or any half extents and now and then a centre
     // other than the plane's, which the mirrored path must decline.

@@ -1,10 +1,13 @@
 """Argument binding, boundary conversions and tuple checks shared by all eight functions."""
+import inspect
 import re
 import traceback
 import warnings
 
 import pygame
 import pytest
+from hypothesis import HealthCheck, given, settings
+from hypothesis import strategies as st
 
 from ralo_ui.fast.shapes import fast_shapes as fs
 
@@ -63,6 +66,165 @@ def test_keyword_errors(name):
         raw(name)(*([None] * n), **{first: None})
     with pytest.raises(TypeError, match=re.escape(f"{name}() got an unexpected keyword argument 'bogus'")):
         raw(name)(*([None] * n), bogus=1)
+    # A name given twice, which only the vectorcall protocol can pass.
+    last = params(name)[-1]
+    testcapi = pytest.importorskip("_testcapi")
+    with pytest.raises(TypeError, match=re.escape(f"{name}() got multiple values for keyword argument '{last}'")):
+        testcapi.pyobject_vectorcall(raw(name), (None,) * (n + 1), params(name) + (last,))
+
+
+# ---- the binder against the interpreter's own binding ------------------------------------
+
+class Name(str):
+    pass
+
+
+def filled_surface():
+    surf = pygame.Surface((12, 10), pygame.SRCALPHA)
+    surf.fill((9, 8, 7, 200))
+    return surf
+
+
+# Makers of argument values by parameter name, fresh for every call (the in-place functions
+# change their surface): values the parameter takes, then one it refuses.
+VALUES = {
+    "surf": [filled_surface, filled_surface, lambda: None],
+    "size": [lambda: (12, 10), lambda: (11.5, 9, 1), lambda: [11, 9]],
+    "radius": [lambda: 3, lambda: 4.5, lambda: "r"],
+    "width": [lambda: 1.5, lambda: 2, lambda: None],
+    "stroke_width": [lambda: 2, lambda: 1.25, lambda: "w"],
+    "radii_input": [lambda: 4, lambda: (1, 5, 2.5, 0), lambda: [3, 3, 0, 6], lambda: None],
+    "radii": [lambda: (1, 5, 2.5, 0), lambda: (4, 4, 4, 4), lambda: [3]],
+    "color": [lambda: (200, 100, 50), lambda: (1, 2, 3, 128), lambda: [7]],
+    "background_color": [lambda: None, lambda: (5, 6, 7, 8), lambda: (1,)],
+}
+ANY_VALUE = [make for makers in VALUES.values() for make in makers]
+# Keyword names other than the parameters' own: unknown ones, a parameter's name as a str
+# subclass and as bytes, and names that are not strings.
+OTHER_NAMES = ["bogus", "Size", "", Name("color"), b"size", 0, None]
+
+# The interpreter's binding errors and the binder's, by kind (and name, where there is one).
+PYTHON_ERRORS = [
+    ("count", r"missing \d+ required positional argument"),
+    ("count", r"takes (?:from \d+ to )?\d+ positional arguments? but \d+ (?:was|were) given$"),
+    ("multiple", r"got multiple values for argument '(.*)'$"),
+    ("unexpected", r"got an unexpected keyword argument '(.*?)'"),  # perhaps a suggestion after it
+    ("not a string", r"keywords must be strings$"),
+]
+OUR_ERRORS = [
+    ("count", r"takes (?:exactly|at least|at most) \d+ positional arguments? \(\d+ given\)$"),
+    ("multiple", r"got multiple values for keyword argument '(.*)'$"),
+    ("unexpected", r"got an unexpected keyword argument '(.*)'$"),
+    ("not a string", r"keywords must be strings$"),
+]
+
+
+def binding_error(name, error, kinds):
+    """(kind, keyword name or None) of a binding TypeError of `name`, given as (type, message),
+    or None for any other error."""
+    if error[0] is not TypeError:
+        return None
+    for kind, pattern in kinds:
+        m = re.match(re.escape(name) + r"\(\) " + pattern, error[1])
+        if m:
+            return kind, m.group(1) if m.groups() else None
+    return None
+
+
+def python_twin(f):
+    """A Python function with f's signature and defaults, returning its arguments in order."""
+    sig = inspect.signature(f)
+    namespace = {}
+    exec(f"def {f.__name__}{sig}: return ({', '.join(sig.parameters)},)", namespace)
+    return namespace[f.__name__]
+
+
+def outcome(call, makers, tokens):
+    """The result of call(values) and the state of every value after it, the values made
+    fresh by makers[token]; an exception's type and message instead of a result."""
+    values = {t: makers[t]() for t in tokens if t is not None}
+    try:
+        result = call([values.get(t) for t in tokens])
+    except Exception as e:  # compared as type and message
+        result = e
+    return state(result), {t: state(v) for t, v in values.items()}
+
+
+def state(value):
+    if isinstance(value, pygame.Surface):
+        return value.get_size(), pygame.image.tobytes(value, "RGBA")
+    if isinstance(value, Exception):
+        return type(value), str(value)
+    return value
+
+
+def value_maker(data, param):
+    """Mostly a value the parameter takes, else the one it refuses; anything for an argument
+    that names no parameter."""
+    if param not in VALUES:
+        return data.draw(st.sampled_from(ANY_VALUE))
+    makers = VALUES[param]
+    return data.draw(st.sampled_from(makers[:-1] if data.draw(st.integers(0, 4)) else makers[-1:]))
+
+
+@st.composite
+def keyword_names(draw, names, nargs):
+    """Keyword names for a call with nargs positional arguments: any, or more often the names of
+    the parameters left, in any order, one perhaps dropped, and up to two repeated or added."""
+    anything = st.sampled_from(names + OTHER_NAMES)
+    if draw(st.integers(0, 2)) == 0:
+        return draw(st.lists(anything, max_size=len(names) + 1))
+    # Each name as the parameter's own string, an equal string made at run time, or a str subclass.
+    keys = [draw(st.sampled_from([k, "".join(list(k)), Name(k)])) for k in draw(st.permutations(names[nargs:]))]
+    if keys and draw(st.integers(0, 3)) == 0:
+        del keys[draw(st.integers(0, len(keys) - 1))]
+    for _ in range(draw(st.sampled_from([0, 0, 1, 2]))):
+        again = keys and draw(st.booleans())
+        keys.insert(draw(st.integers(0, len(keys))), draw(st.sampled_from(keys) if again else anything))
+    return keys
+
+
+@pytest.mark.parametrize("protocol", ["vectorcall", "call"])
+@pytest.mark.parametrize("name", FUNCTIONS)
+@settings(max_examples=50, deadline=None, database=None, derandomize=True,
+          suppress_health_check=[HealthCheck.too_slow])
+@given(data=st.data())
+def test_binding_agrees_with_the_interpreter(name, protocol, data):
+    """Any mix of positional arguments and keyword names, as the interpreter binds them for a
+    Python function of the same signature: where it fails, a binding TypeError of the same kind
+    and name (or of the count); where it binds, the result of the same values by position."""
+    f, twin = raw(name), python_twin(raw(name))
+    names = list(inspect.signature(f).parameters)
+    nargs = data.draw(st.integers(0, len(names) + 2), label="nargs")
+    keys = data.draw(keyword_names(names, nargs), label="keywords")
+    if protocol == "vectorcall":
+        testcapi = pytest.importorskip("_testcapi")
+        kwnames = tuple(keys) if keys or data.draw(st.booleans()) else None
+
+        def call(fn):
+            return lambda values: testcapi.pyobject_vectorcall(fn, tuple(values), kwnames)
+    else:
+        keys = list(dict.fromkeys(k for k in keys if isinstance(k, str)))
+
+        def call(fn):
+            return lambda values: fn(*values[:nargs], **dict(zip(keys, values[nargs:])))
+    targets = names[:nargs] + [None] * (nargs - len(names)) + [k if k in names else None for k in keys]
+    makers = [value_maker(data, t) for t in targets]
+    tokens = list(range(len(makers)))
+
+    try:
+        bound = call(twin)(tokens)
+    except TypeError as e:
+        expected = binding_error(name, state(e), PYTHON_ERRORS)
+        assert expected is not None, e
+        got, _ = outcome(call(f), makers, tokens)
+        kind = binding_error(name, got, OUR_ERRORS)
+        assert kind is not None and (kind[0] == "count" or kind == expected), (got, expected)
+        return
+    by_keyword = outcome(call(f), makers, tokens)
+    by_position = outcome(lambda values: f(*values), makers, bound)
+    assert by_keyword[0] == by_position[0]
+    assert {t: by_keyword[1][t] for t in by_position[1]} == by_position[1]
 
 
 def test_tuple_checks_in_parameter_order_after_conversions():

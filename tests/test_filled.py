@@ -41,6 +41,8 @@ def test_corner_alphas(radii, color, block):
     # (160.99999 up to 161.0) gives 160; no alpha of 1, 128 or 255 shows the difference.
     ((14, 9), (2.171135187149048, 1.2977888584136963, 5.441030979156494, 4.855152130126953),
      (255, 255, 255, 185), (0, 1), 161),
+    # The same double rounding in a corner row run eight pixels a step gives 179.
+    ((136, 106), (np.float32(47.8193), math.inf, 16, 11.5), (255, 0, 0), (0, 42), 178),
 ])
 def test_rounding_sensitive_pixels(size, radius, color, pixel, expected):
     _, alpha = planes(make(size, radius, color))

@@ -40,6 +40,10 @@ class IntSubclass(int):
     pass
 
 
+class TupleSubclass(tuple):
+    pass
+
+
 class IntViaSubclass:
     """__int__ returns a strict subclass of int: a DeprecationWarning."""
 
@@ -105,6 +109,13 @@ def failures_of_creating(fn, middle):
     def args(size=SIZE, color=RED):
         return (size, *middle, color)
     rows = [
+        # Sizes other than an exact pair of ints: read item by item, the surface made from a
+        # size tuple of the function's own.
+        case("ok-size-3-items", fn, args(size=(12, 10, 99))),
+        case("ok-size-floats", fn, args(size=(12.5, 10.0))),
+        case("ok-size-int-subclasses", fn, args(size=(IntSubclass(12), True))),
+        case("ok-size-text", fn, args(size=("12", "10"))),
+        case("size-tuple-subclass", fn, args(size=TupleSubclass(SIZE)), error=TypeError),
         case("count", fn, args()[:-1], error=TypeError),
         case("keyword-unknown", fn, args(), {"bogus": 1}, error=TypeError),
         case("keyword-twice", fn, args()[:1], {"size": SIZE}, error=TypeError),
@@ -130,6 +141,15 @@ CASES = [
     case("ok-per-corner", FILLED, (SIZE, [3, 0, 2.5, 1], (1, 2, 3, 128))),
     case("ok-transparent", FILLED, (SIZE, 3, (1, 2, 3, 0))),
     case("ok-keywords", FILLED, (), {"size": SIZE, "radii_input": 2, "color": RED}),
+    # Each form of radii read its own way: a float, an int subclass, an exact 4-tuple of items
+    # of any number type, any other sequence of four, and a sequence of another length.
+    case("ok-radius-float", FILLED, (SIZE, 2.5, RED)),
+    case("ok-radius-int-subclass", FILLED, (SIZE, IntSubclass(3), RED)),
+    case("ok-radii-number-types", FILLED, (SIZE, (np.float32(3.5), 0.5, IntSubclass(2), True), RED)),
+    case("ok-radii-tuple-subclass", FILLED, (SIZE, TupleSubclass((3, 0, 2, 1)), RED)),
+    case("ok-radii-two", FILLED, (SIZE, (5, 5), RED)),
+    case("radius-beyond-float", FILLED, (SIZE, 10 ** 400, RED), error=OverflowError),
+    case("radius-float32-scalar", FILLED, (SIZE, np.float32(3), RED), error=TypeError),
     *failures_of_creating(FILLED, (3,)),
     case("radii-no-len", FILLED, (SIZE, object(), RED), error=TypeError),
     case("radii-item-text", FILLED, (SIZE, (1, 2, "x", 4), RED), error=TypeError),

@@ -30,13 +30,18 @@ int param_index(const signature* f, PyObject* key) noexcept {
     return -1;
 }
 
-// Reports the keyword that neither fills a free parameter nor is expected.
+// Reports the first keyword, in the caller's order, that is not a string, names no parameter,
+// or names one filled already: by position or by an earlier keyword.
 [[gnu::cold, gnu::noinline]] void bad_keyword(const signature* f, PyObject* kwnames, Py_ssize_t nargs) noexcept {
     const char* name = f->spec->name;
+    bool taken[max_params] = {};
     for (Py_ssize_t k = 0; k < PyTuple_GET_SIZE(kwnames); ++k) {
         PyObject* key = PyTuple_GET_ITEM(kwnames, k);
-        int i = param_index(f, key);
-        if (i >= nargs) continue;  // filled by this keyword
+        const int i = param_index(f, key);
+        if (i >= nargs && !taken[i]) {
+            taken[i] = true;  // filled by this keyword
+            continue;
+        }
         if (i >= 0) {
             PyErr_Format(PyExc_TypeError, "%s() got multiple values for keyword argument '%U'", name, key);
         } else if (!PyUnicode_Check(key)) {
@@ -46,6 +51,8 @@ int param_index(const signature* f, PyObject* key) noexcept {
         }
         return;
     }
+    // Every keyword filled a parameter of its own, so none was left over: the caller's count is wrong.
+    PyErr_SetString(PyExc_SystemError, "keyword binding found no keyword to report");
 }
 
 // The keyword argument for parameter i: by identity first, then by equal strings.
