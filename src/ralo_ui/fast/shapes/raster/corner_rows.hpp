@@ -66,7 +66,7 @@ FS_ALWAYS_INLINE row_frame frame_row(const corner_geometry& g, const corner_fram
 // comes by value: a local that no pixel byte can alias stays in registers.
 template <edge_rule Rule>
 FS_ALWAYS_INLINE void scalar_row(uint8_t* row, std::intptr_t sx, int32_t x_begin, int32_t x_end, corner_geometry g,
-                                  corner_frame f, row_frame rf, float alpha) noexcept {
+                                 corner_frame f, row_frame rf, float alpha) noexcept {
     for (int32_t x = x_begin; x < x_end; ++x) {
         const float qx = std::fabs(static_cast<float>(x) - g.center_x) + f.k_w;
         const float m_x = qx > 0.0f ? qx : 0.0f;

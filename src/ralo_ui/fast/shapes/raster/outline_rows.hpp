@@ -44,7 +44,7 @@ FS_ALWAYS_INLINE void put(const target& t, const paint& c, int64_t x, int64_t y,
 // baseline and the AVX2 unit alike, so its fused multiply-add is the library call in one and the
 // instruction in the other; each is rounded once.
 FS_ALWAYS_INLINE void scalar_row(target t, stroke s, paint c, int64_t y, int64_t x_begin, int64_t x_end,
-                                              row_values rv) noexcept {
+                                 row_values rv) noexcept {
     for (int64_t x = x_begin; x < x_end; ++x) {
         const float dx = std::fabs(static_cast<float>(x) - s.center_x) - s.centerline_w;
         // Length of (max(dx, 0), max(dy, 0)): the root only when both are positive, its

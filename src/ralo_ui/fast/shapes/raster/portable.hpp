@@ -85,8 +85,8 @@ FS_ALWAYS_INLINE bool mul_overflows(Int a, Int b, Int* out) noexcept {
         if (a != 0 && b > std::numeric_limits<Int>::max() / a) return true;
     } else {
         constexpr Int max = std::numeric_limits<Int>::max(), min = std::numeric_limits<Int>::min();
-        const bool fits = a == 0 || b == 0 ||
-                          (a > 0 ? (b > 0 ? a <= max / b : b >= min / a) : (b > 0 ? a >= min / b : a >= max / b));
+        const bool fits =
+            a == 0 || b == 0 || (a > 0 ? (b > 0 ? a <= max / b : b >= min / a) : (b > 0 ? a >= min / b : a >= max / b));
         if (!fits) return true;
     }
     *out = a * b;

@@ -30,8 +30,8 @@ namespace {
 // ascending x: the scalar order's result as long as no two pixels of a row share a
 // byte, that is x_stride != 0, which the caller checks.
 template <edge_rule Rule>
-FS_ALWAYS_INLINE void vector_row(uint8_t* row, std::intptr_t sx, corner_geometry g,
-                                                                 corner_frame f, row_frame rf, float alpha) noexcept {
+FS_ALWAYS_INLINE void vector_row(uint8_t* row, std::intptr_t sx, corner_geometry g, corner_frame f, row_frame rf,
+                                 float alpha) noexcept {
     const __m256 zero = _mm256_setzero_ps();
     const __m256 half = _mm256_set1_ps(0.5f);
     const __m256 minus_half = _mm256_set1_ps(-0.5f);
@@ -92,9 +92,8 @@ inline bool rows_apart(const planes& plane) noexcept {
 // signed distance never increases (each operation forming it is monotonic and
 // so is its rounding), so the pixels outside or on the ramp come first, and the
 // step's fresh lanes are the last ones.
-FS_ALWAYS_INLINE void put_mirrored(uint8_t* p, uint8_t* p_mirror, uint8_t* q,
-                                                                   uint8_t* q_mirror, std::intptr_t sx, unsigned write,
-                                                                   uint64_t bytes) noexcept {
+FS_ALWAYS_INLINE void put_mirrored(uint8_t* p, uint8_t* p_mirror, uint8_t* q, uint8_t* q_mirror, std::intptr_t sx,
+                                   unsigned write, uint64_t bytes) noexcept {
     const int skip = portable::lowest_bit(write);  // write != 0
     const unsigned run = write >> skip;
     FS_CHECK((run & (run + 1)) == 0);
@@ -116,9 +115,8 @@ FS_ALWAYS_INLINE void put_mirrored(uint8_t* p, uint8_t* p_mirror, uint8_t* q,
 // mirrored pixels, so every value formed from them is.  `Side`, when not 0,
 // is f.n known in advance: the column values then stay put across rows.
 template <int32_t Side>
-FS_ALWAYS_INLINE void mirrored_row(uint8_t* top, uint8_t* bottom, std::intptr_t sx,
-                                                                   int32_t width, corner_geometry g, corner_frame f,
-                                                                   row_frame rf, float alpha) noexcept {
+FS_ALWAYS_INLINE void mirrored_row(uint8_t* top, uint8_t* bottom, std::intptr_t sx, int32_t width, corner_geometry g,
+                                   corner_frame f, row_frame rf, float alpha) noexcept {
     const __m256 zero = _mm256_setzero_ps();
     const __m256 center_x = _mm256_set1_ps(g.center_x);
     const __m256 k_w = _mm256_set1_ps(f.k_w);
@@ -149,7 +147,7 @@ FS_ALWAYS_INLINE void mirrored_row(uint8_t* top, uint8_t* bottom, std::intptr_t 
 // `bottom` are the plane's first and last rows.
 template <int32_t Side>
 void mirrored_rows(uint8_t* top, uint8_t* bottom, std::intptr_t sx, std::intptr_t sy, int32_t width,
-                                      const corner_geometry& g, const corner_frame& f, float alpha) noexcept {
+                   const corner_geometry& g, const corner_frame& f, float alpha) noexcept {
     for (int32_t y = 0; y < f.n; ++y, top += sy, bottom -= sy)
         mirrored_row<Side>(top, bottom, sx, width, g, f, frame_row(g, f, y), alpha);
 }

@@ -2,12 +2,13 @@
 #pragma once
 
 // Only the AVX2 units (simd/*_avx2.cpp, compiled for AVX2 and FMA) include this header, and
-// everything in it is always inlined into them, inside their own namespace.
+// everything in it is always inlined into them, inside their own namespace.  Anywhere else it
+// is empty.
 #include "../portable.hpp"
 
 #include <cstdint>
 
-#if FS_X86_64
+#if FS_AVX2_FMA_UNIT
 #include <immintrin.h>
 
 namespace fs::simd::avx2::lanes8 {

@@ -32,8 +32,8 @@ using outlined::target;
 // lane and kept where the scalar row takes it; NGT_UQ is `!(a > b)`; lanes8::trunc_low8
 // gives trunc_to_int32's low eight bits.  Accepted pixels are written in ascending x,
 // colour then alpha, as in the scalar row, whatever bytes they share.
-FS_ALWAYS_INLINE void vector_row(target t, stroke s, paint c, int64_t y, int64_t x0,
-                                                                 int64_t n, row_values rv) noexcept {
+FS_ALWAYS_INLINE void vector_row(target t, stroke s, paint c, int64_t y, int64_t x0, int64_t n,
+                                 row_values rv) noexcept {
     const __m256 zero = _mm256_setzero_ps();
     const __m256 half = _mm256_set1_ps(0.5f);
     const __m256 minus_half = _mm256_set1_ps(-0.5f);
@@ -78,8 +78,7 @@ FS_ALWAYS_INLINE void vector_row(target t, stroke s, paint c, int64_t y, int64_t
     }
 }
 
-void corner(const target& t, const stroke& s, const paint& c, int64_t x0, int64_t y0,
-                                    int64_t n) noexcept {
+void corner(const target& t, const stroke& s, const paint& c, int64_t x0, int64_t y0, int64_t n) noexcept {
     for (int64_t y = y0; y < y0 + n; ++y) {
         if (n >= 8) {
             vector_row(t, s, c, y, x0, n, frame_row(s, y));
