@@ -2,8 +2,9 @@
 #pragma once
 
 // Everything else in the module is standard C++20 and includes this header for what the
-// standard does not spell: GCC and Clang share one branch, MSVC has its own, and any other
-// compiler gets a plain fallback that is correct, if slower.  tools/check-portable fails the
+// standard does not spell: MSVC (and clang-cl, which takes MSVC's spellings) has one branch,
+// GCC and Clang share the other, and any other compiler gets a plain fallback that is correct,
+// if slower.  tools/check-portable fails the
 // build's CI when such a spelling appears outside this header and portable.cpp.
 
 #include <bit>
@@ -12,7 +13,7 @@
 #include <limits>
 #include <type_traits>
 
-#if defined(_MSC_VER) && !defined(__clang__)
+#if defined(_MSC_VER)
 #define FS_MSVC 1
 #include <intrin.h>
 #else
@@ -36,14 +37,14 @@
 
 // Function hints.  FS_ALWAYS_INLINE replaces `inline`: the body is copied into each caller
 // (even unoptimised, under GCC and Clang), so no out-of-line copy of it is made.
-#if defined(__GNUC__) || defined(__clang__)
-#define FS_ALWAYS_INLINE [[gnu::always_inline]] inline
-#define FS_NOINLINE [[gnu::noinline]]
-#define FS_COLD [[gnu::cold]]
-#elif FS_MSVC
+#if FS_MSVC
 #define FS_ALWAYS_INLINE __forceinline
 #define FS_NOINLINE __declspec(noinline)
 #define FS_COLD
+#elif defined(__GNUC__) || defined(__clang__)
+#define FS_ALWAYS_INLINE [[gnu::always_inline]] inline
+#define FS_NOINLINE [[gnu::noinline]]
+#define FS_COLD [[gnu::cold]]
 #else
 #define FS_ALWAYS_INLINE inline
 #define FS_NOINLINE
@@ -60,7 +61,7 @@ FS_ALWAYS_INLINE int lowest_bit(unsigned v) noexcept { return std::countr_zero(v
 template <class Int>
 FS_ALWAYS_INLINE bool add_overflows(Int a, Int b, Int* out) noexcept {
     static_assert(std::is_same_v<Int, int64_t> || std::is_same_v<Int, uint64_t>);
-#if defined(__GNUC__) || defined(__clang__)
+#if !FS_MSVC && (defined(__GNUC__) || defined(__clang__))
     return __builtin_add_overflow(a, b, out);
 #else
     if constexpr (std::is_unsigned_v<Int>) {
@@ -78,7 +79,7 @@ FS_ALWAYS_INLINE bool add_overflows(Int a, Int b, Int* out) noexcept {
 template <class Int>
 FS_ALWAYS_INLINE bool mul_overflows(Int a, Int b, Int* out) noexcept {
     static_assert(std::is_same_v<Int, int64_t> || std::is_same_v<Int, uint64_t>);
-#if defined(__GNUC__) || defined(__clang__)
+#if !FS_MSVC && (defined(__GNUC__) || defined(__clang__))
     return __builtin_mul_overflow(a, b, out);
 #else
     if constexpr (std::is_unsigned_v<Int>) {
@@ -97,12 +98,12 @@ FS_ALWAYS_INLINE bool mul_overflows(Int a, Int b, Int* out) noexcept {
 // Asks for the cache line holding `p` ahead of its use.  A hint only: nothing is read,
 // and no address can fault.
 FS_ALWAYS_INLINE void prefetch(const void* p) noexcept {
-#if defined(__GNUC__) || defined(__clang__)
-    __builtin_prefetch(p);
-#elif FS_MSVC && FS_X86_64
+#if FS_MSVC && FS_X86_64
     _mm_prefetch(static_cast<const char*>(p), _MM_HINT_T0);
 #elif FS_MSVC && defined(_M_ARM64)
     __prefetch(p);
+#elif defined(__GNUC__) || defined(__clang__)
+    __builtin_prefetch(p);
 #else
     (void)p;
 #endif
@@ -112,7 +113,7 @@ FS_ALWAYS_INLINE void prefetch(const void* p) noexcept {
 // registers across context switches; false on every other architecture.  Not inline in a
 // hot path: called once, while the library loads.
 inline bool cpu_has_avx2_fma() noexcept {
-#if FS_X86_64 && (defined(__GNUC__) || defined(__clang__))
+#if FS_X86_64 && !FS_MSVC && (defined(__GNUC__) || defined(__clang__))
     // The library may be loaded before the compiler runtime's own detection has run;
     // asking again is harmless.  Its checks include the operating system's support (XCR0).
     __builtin_cpu_init();
