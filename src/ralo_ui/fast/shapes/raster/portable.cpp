@@ -14,8 +14,10 @@
 #endif
 #include <windows.h>
 #elif defined(__APPLE__)
+// clang-format off
+#include <sys/types.h>  // before sys/sysctl.h, which relies on it
 #include <sys/sysctl.h>
-#include <sys/types.h>
+// clang-format on
 #elif defined(__unix__)
 #include <unistd.h>
 #endif
