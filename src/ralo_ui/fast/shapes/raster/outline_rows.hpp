@@ -27,8 +27,9 @@ FS_ALWAYS_INLINE row_values frame_row(const stroke& s, int64_t y) noexcept {
 }
 
 // A pixel the distance test accepts: colour, then alpha.  A packed pixel takes the
-// paint's word and then its alpha byte.  The loops below take the planes and the paint
-// by value: as locals that no pixel byte can alias, they stay in registers.
+// paint's word and then its alpha byte.  The row loops (scalar_row below, the AVX2 unit's
+// vector_row) take the planes and the paint by value: as locals that no pixel byte can
+// alias, they stay in registers.
 FS_ALWAYS_INLINE void put(const target& t, const paint& c, int64_t x, int64_t y, uint8_t a) noexcept {
     if (t.is_packed) {
         uint8_t* const px = t.packed.word_at(x, y);
