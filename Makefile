@@ -1,8 +1,7 @@
 # Every public target runs in the reference environment (tools/refenv); the
 # in-* targets are what runs inside it.
 PYTHON ?= python3
-BASELINE ?= OFF
-BUILD ?= $(if $(filter ON,$(BASELINE)),build/baseline,build/ref)
+BUILD ?= build/ref
 SHAPES := src/ralo_ui/fast/shapes
 
 .PHONY: demo test test-baseline bench bench-instructions build sanitize wheels in-build in-test in-test-baseline in-demo in-bench in-bench-instructions in-sanitize coverage fuzz
@@ -11,7 +10,8 @@ demo:
 	tools/refenv $(MAKE) --no-print-directory in-demo
 test:
 	tools/refenv $(MAKE) --no-print-directory in-test
-# The suite again on the baseline kernels (what runs on processors without AVX2).
+# The suite again on the baseline kernels (what runs on processors without AVX2): the same
+# build, switched to them by RALO_UI_KERNELS.
 test-baseline:
 	tools/refenv $(MAKE) --no-print-directory in-test-baseline
 bench:
@@ -36,7 +36,7 @@ fuzz:
 # Builds the extension in place next to its sources, so tests import it from src/.
 in-build:
 	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DPython_EXECUTABLE=$$(command -v $(PYTHON)) \
-	      -DRALO_UI_BASELINE_KERNELS=$(BASELINE) -DRALO_UI_WERROR=ON >/dev/null
+	      -DRALO_UI_WERROR=ON >/dev/null
 	cmake --build $(BUILD)
 	cp $(BUILD)/fast_shapes*.so $(SHAPES)/
 
@@ -44,7 +44,7 @@ in-test: in-build
 	PYTHONPATH=src $(PYTHON) -m pytest -q -p no:cacheprovider
 
 in-test-baseline:
-	$(MAKE) --no-print-directory in-test BASELINE=ON
+	RALO_UI_KERNELS=baseline $(MAKE) --no-print-directory in-test
 
 in-demo: in-build
 	PYTHONPATH=src $(PYTHON) examples/gallery.py

@@ -2,12 +2,11 @@
 
 Where the processor has AVX2 and FMA, corner rows of eight or more pixels run eight
 pixels a step (the last step overlapping the one before it), shorter rows run the scalar
-reference loop, and band rows on pygame's packed pixels are written as 32-bit words.  The
-module cannot be switched to its baseline path from Python (it reads no settings and its
-namespace is fixed), so every path is held to the same independent models instead: the
-cases below put corner sides on both sides of each step boundary, so that one run checks
-the vector steps and the scalar reference together, and on a machine without AVX2 and
-FMA the same cases check the baseline path.
+reference loop, and band rows on pygame's packed pixels are written as 32-bit words.  Every
+path is held to the same independent models: the cases below put corner sides on both sides
+of each step boundary, so that one run checks the vector steps and the scalar reference
+together; make test-baseline runs them again on the baseline kernels (RALO_UI_KERNELS=baseline),
+as a machine without AVX2 and FMA does.
 """
 import numpy as np
 import pygame

@@ -4,6 +4,8 @@ import ctypes
 import functools
 import importlib
 import inspect
+import os
+import platform
 import sys
 import types
 import warnings
@@ -533,6 +535,34 @@ def test_start_up_paths(case):
     out = run_python(code.replace("{NAME}", NAME))
     assert out.returncode == 0, out.stderr
     assert out.stdout.strip() == expected, out.stderr
+
+
+@functools.cache
+def kernels_under(value):
+    """The kernel table a fresh process draws with under RALO_UI_KERNELS=value, and its stderr."""
+    out = run_python(f"import {NAME} as fs; print(fs.{next(iter(SIGNATURES))}._kernels)",
+                     env={"RALO_UI_KERNELS": value})
+    assert out.returncode == 0, out.stderr
+    return out.stdout.strip(), out.stderr
+
+
+@pytest.mark.parametrize("value", ["", "auto", "baseline", "avx2+fma", "AVX2", "avx512 "])
+def test_kernel_table_from_the_environment(value):
+    best, quiet = kernels_under("")
+    assert best in ("baseline", "avx2+fma") and quiet == ""
+    # This suite's own process: what the variable it runs under selects (make test-baseline).
+    assert getattr(fs, next(iter(SIGNATURES)))._kernels == kernels_under(os.environ.get("RALO_UI_KERNELS", ""))[0]
+    got, err = kernels_under(value)
+    x86 = platform.machine().lower() in ("x86_64", "amd64")
+    if value in ("", "auto", "baseline") or value == best:
+        assert (got, err) == (value if value in ("baseline", best) else best, "")
+    elif value == "avx2+fma" and x86:  # a table this processor cannot run is never taken
+        assert got == best and f"RuntimeWarning: RALO_UI_KERNELS='avx2+fma': this processor cannot run those " \
+                               f"kernels; using the {best} kernels" in err
+    else:
+        accepted = "auto, baseline, avx2+fma" if x86 else "auto, baseline"
+        assert got == best and f"RuntimeWarning: RALO_UI_KERNELS='{value}' names no kernel table (accepted: " \
+                               f"{accepted}); using the {best} kernels" in err
 
 
 def test_functions_are_collected_once_dropped():

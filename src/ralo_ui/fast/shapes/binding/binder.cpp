@@ -2,6 +2,7 @@
 #include "binder.hpp"
 
 #include "convert.hpp"
+#include "raster/portable.hpp"
 
 namespace fs {
 namespace {
@@ -12,7 +13,7 @@ struct signature {
     PyObject* const* param_names;
 };
 
-[[gnu::cold, gnu::noinline]] void wrong_count(const function_spec& s, Py_ssize_t given) noexcept {
+FS_COLD FS_NOINLINE void wrong_count(const function_spec& s, Py_ssize_t given) noexcept {
     bool exact = s.required == s.param_count;
     Py_ssize_t bound = given < s.required ? s.required : s.param_count;
     const char* how = exact ? "exactly" : (given < s.required ? "at least" : "at most");
@@ -32,7 +33,7 @@ int param_index(const signature* f, PyObject* key) noexcept {
 
 // Reports the first keyword, in the caller's order, that is not a string, names no parameter,
 // or names one filled already: by position or by an earlier keyword.
-[[gnu::cold, gnu::noinline]] void bad_keyword(const signature* f, PyObject* kwnames, Py_ssize_t nargs) noexcept {
+FS_COLD FS_NOINLINE void bad_keyword(const signature* f, PyObject* kwnames, Py_ssize_t nargs) noexcept {
     const char* name = f->spec->name;
     bool taken[max_params] = {};
     for (Py_ssize_t k = 0; k < PyTuple_GET_SIZE(kwnames); ++k) {
@@ -107,7 +108,7 @@ bool bind(const signature* f, PyObject* const* args, Py_ssize_t nargs, PyObject*
     return true;
 }
 
-[[gnu::cold, gnu::noinline]] bool not_a_tuple(const char* name, PyObject* value) noexcept {
+FS_COLD FS_NOINLINE bool not_a_tuple(const char* name, PyObject* value) noexcept {
     PyErr_Format(PyExc_TypeError, "Argument '%.200s' has incorrect type (expected %.200s, got %.200s)", name, "tuple",
                  Py_TYPE(value)->tp_name);
     return false;

@@ -1,6 +1,7 @@
 // Boundary conversions: int32, uint8 and float32 with their messages; colour items; corner radii.
 #include "convert.hpp"
 
+#include "raster/portable.hpp"
 #include "ref.hpp"
 
 #include <cmath>
@@ -13,12 +14,12 @@ namespace {
 // message; below that the module reports the range itself.
 constexpr long long own_range_limit = 1LL << 60;
 
-[[gnu::cold, gnu::noinline]] bool overflow(const char* type_name) noexcept {
+FS_COLD FS_NOINLINE bool overflow(const char* type_name) noexcept {
     PyErr_Format(PyExc_OverflowError, "value too large to convert to %.200s", type_name);
     return false;
 }
 
-[[gnu::cold, gnu::noinline]] bool negative(const char* type_name) noexcept {
+FS_COLD FS_NOINLINE bool negative(const char* type_name) noexcept {
     PyErr_Format(PyExc_OverflowError, "can't convert negative value to %.200s", type_name);
     return false;
 }

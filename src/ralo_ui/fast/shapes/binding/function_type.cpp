@@ -1,6 +1,7 @@
 // The module's function type: its objects, attributes, vectorcall and lifecycle.
 #include "function_type.hpp"
 
+#include "raster/simd/dispatch.hpp"
 #include "ref.hpp"
 #include "state.hpp"
 
@@ -92,6 +93,10 @@ int set_annotations(PyObject* self, PyObject* value, void*) noexcept {
     return 0;
 }
 
+// The name of the kernel table the module draws with ("baseline", "avx2+fma"), chosen once as
+// the library loaded (RALO_UI_KERNELS): the namespace is fixed, so the functions tell.
+PyObject* get_kernels(PyObject*, void*) noexcept { return PyUnicode_FromString(simd::chosen.name); }
+
 PyGetSetDef function_getset[] = {
     {"__name__", get_name, set_name, nullptr, nullptr},
     {"__qualname__", get_qualname, set_qualname, nullptr, nullptr},
@@ -101,6 +106,7 @@ PyGetSetDef function_getset[] = {
     {"__closure__", get_none, nullptr, nullptr, nullptr},
     {"__annotations__", get_annotations, set_annotations, nullptr, nullptr},
     {"__dict__", PyObject_GenericGetDict, PyObject_GenericSetDict, nullptr, nullptr},
+    {"_kernels", get_kernels, nullptr, nullptr, nullptr},
     {nullptr, nullptr, nullptr, nullptr, nullptr},
 };
 

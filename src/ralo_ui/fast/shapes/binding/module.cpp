@@ -3,6 +3,7 @@
 #include "host.hpp"
 #include "numpy_abi.hpp"
 #include "published.hpp"
+#include "raster/simd/dispatch.hpp"
 #include "ref.hpp"
 #include "state.hpp"
 
@@ -204,6 +205,24 @@ bool register_module(PyObject* module) noexcept {
     return PyDict_SetItemString(PyImport_GetModuleDict(), module_name, module) == 0;
 }
 
+// Says so when RALO_UI_KERNELS, read as the library loaded, asked for what the module does not
+// do: a name of no kernel table, or a table this processor cannot run.  A warning, not an
+// error: the variable may be set for a whole environment, where builds that know other tables
+// run too; the module draws the same bytes with any table, so it goes on with the processor's
+// choice, which the warning names.
+bool warn_on_kernel_request() noexcept {
+    const simd::choice& c = simd::kernel_choice();
+    if (c.outcome == simd::request::unknown)
+        return PyErr_WarnFormat(PyExc_RuntimeWarning, 1,
+                                "RALO_UI_KERNELS='%s' names no kernel table (accepted: %s); using the %s kernels",
+                                c.value, simd::accepted_kernels, simd::chosen.name) == 0;
+    if (c.outcome == simd::request::unsupported)
+        return PyErr_WarnFormat(PyExc_RuntimeWarning, 1,
+                                "RALO_UI_KERNELS='%s': this processor cannot run those kernels; using the %s kernels",
+                                c.value, simd::chosen.name) == 0;
+    return true;
+}
+
 bool set_builtins(PyObject* dict) noexcept {
     ref builtins = ref::steal(PyImport_ImportModule("builtins"));
     return builtins && PyDict_SetItemString(dict, "__builtins__", builtins.get()) == 0;
@@ -213,6 +232,7 @@ bool set_builtins(PyObject* dict) noexcept {
 bool prepare(PyObject* dict) noexcept {
     if (!set_builtins(dict)) return false;
     if (!warn_on_other_python()) return false;
+    if (!warn_on_kernel_request()) return false;
     if (!init_state()) return false;
     return true;
 }

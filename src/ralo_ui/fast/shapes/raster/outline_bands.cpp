@@ -5,9 +5,9 @@
 #include "checks.hpp"
 #include "fill_words.hpp"
 #include "numeric.hpp"
-#include "simd/cpu_features.hpp"
+#include "outline_rows.hpp"
+#include "portable.hpp"
 #include "simd/dispatch.hpp"
-#include "simd/lanes8.hpp"
 
 #include <algorithm>
 #include <cmath>
@@ -26,8 +26,8 @@ bool reach(const uint8_t* data, std::initializer_list<std::pair<std::ptrdiff_t, 
     lo = hi = static_cast<int64_t>(reinterpret_cast<std::intptr_t>(data));
     for (const auto& [stride, count] : steps) {
         int64_t far;
-        if (__builtin_mul_overflow(static_cast<int64_t>(stride), count - 1, &far) ||
-            __builtin_add_overflow(far < 0 ? lo : hi, far, far < 0 ? &lo : &hi))
+        if (portable::mul_overflows(static_cast<int64_t>(stride), count - 1, &far) ||
+            portable::add_overflows(far < 0 ? lo : hi, far, far < 0 ? &lo : &hi))
             return false;
     }
     return true;
@@ -51,8 +51,8 @@ bool planes_apart(const planes& pl, int64_t w, int64_t h) noexcept {
     for (const auto& [step, count] : axes) {
         if (count == 1) continue;  // an axis of one sample adds no address
         uint64_t far;
-        if (step <= covered || __builtin_mul_overflow(step, static_cast<uint64_t>(count - 1), &far) ||
-            __builtin_add_overflow(covered, far, &covered))
+        if (step <= covered || portable::mul_overflows(step, static_cast<uint64_t>(count - 1), &far) ||
+            portable::add_overflows(covered, far, &covered))
             return false;
     }
     int64_t c_lo, c_hi, a_lo, a_hi;
@@ -78,8 +78,8 @@ void store_run(uint8_t* p, std::ptrdiff_t step, int64_t n, uint8_t v) noexcept {
 void prefetch_rows(const target& t, int64_t x0, int64_t x1, int64_t y0, int64_t y1) noexcept {
     for (int64_t y = y0; y < y1; ++y) {
         for (int64_t x : {x0, x1 - 1}) {
-            simd::prefetch(t.pl.color_at(x, y));
-            simd::prefetch(t.pl.alpha_at(x, y));
+            portable::prefetch(t.pl.color_at(x, y));
+            portable::prefetch(t.pl.alpha_at(x, y));
         }
     }
 }
@@ -116,136 +116,11 @@ void band(const target& t, int64_t x0, int64_t x1, int64_t y0, int64_t y1, int64
     }
 }
 
-// Per row of a corner square: the vertical offset from the centre line's straight part.
-struct row_values {
-    float dy, dy_pos, dy_sq;  // dy_pos: dy where positive, else 0; dy_sq: its square
-};
-[[gnu::always_inline]] inline row_values frame_row(const stroke& s, int64_t y) noexcept {
-    const float dy = std::fabs(static_cast<float>(y) - s.center_y) - s.centerline_h;
-    const float dy_pos = dy > 0.0f ? dy : 0.0f;
-    return {dy, dy_pos, dy_pos * dy_pos};
-}
-
-// A pixel the distance test accepts: colour, then alpha.  A packed pixel takes the
-// paint's word and then its alpha byte.  The loops below take the planes and the paint
-// by value: as locals that no pixel byte can alias, they stay in registers.
-[[gnu::always_inline]] inline void put(const target& t, const paint& c, int64_t x, int64_t y, uint8_t a) noexcept {
-    if (t.is_packed) {
-        uint8_t* const px = t.packed.word_at(x, y);
-        std::memcpy(px, &c.word, 4);
-        px[c.alpha_at] = a;
-        return;
-    }
-    t.pl.at(x, y).set_rgb(c.rgb[0], c.rgb[1], c.rgb[2]);
-    *t.pl.alpha_at(x, y) = a;
-}
-
-// The reference: pixels [x_begin, x_end) of row y, left to right.  Inlined into both
-// versions below, so its fused multiply-add is the library call in one and the
-// instruction in the other; each is rounded once.
-[[gnu::always_inline]] inline void scalar_row(target t, stroke s, paint c, int64_t y, int64_t x_begin, int64_t x_end,
-                                              row_values rv) noexcept {
-    for (int64_t x = x_begin; x < x_end; ++x) {
-        const float dx = std::fabs(static_cast<float>(x) - s.center_x) - s.centerline_w;
-        // Length of (max(dx, 0), max(dy, 0)): the root only when both are positive, its
-        // radicand rounded once (fused multiply-add).
-        float dist;
-        if (dx > 0.0f && rv.dy_pos > 0.0f) {
-            dist = std::sqrt(std::fma(dx, dx, rv.dy_sq));
-        } else {
-            dist = rv.dy_pos > dx ? rv.dy_pos : dx;
-        }
-        // The inside term uses the unclamped dy.
-        const float larger = rv.dy > dx ? rv.dy : dx;
-        const float inside = larger < 0.0f ? larger : 0.0f;
-        const float signed_dist = (inside - s.center_radius) + dist;
-        const float dist_from_edge = std::fabs(signed_dist);
-        if (dist_from_edge > s.cutoff) continue;
-        const float alpha_f = s.half_width - dist_from_edge;
-        if (!(alpha_f > -0.5f)) continue;  // NaN lands here too
-        // Coverage times alpha in single precision, truncated toward zero (not rounded:
-        // alpha_f 0 at alpha 255 stores 127).  Only an alpha_base near 2^31 can push the
-        // product out of int32; it saturates there.
-        put(t, c, x, y,
-            alpha_f >= 0.5f
-                ? c.alpha
-                : static_cast<uint8_t>(trunc_to_int32(static_cast<double>((alpha_f + 0.5f) * s.alpha_mult))));
-    }
-}
-
 // Evaluates the signed distance over the n x n square whose top-left pixel is (x0, y0),
 // writing the pixels it accepts.  Callers keep the square inside the surface.
 void corner_generic(const target& t, const stroke& s, const paint& c, int64_t x0, int64_t y0, int64_t n) noexcept {
     for (int64_t y = y0; y < y0 + n; ++y) scalar_row(t, s, c, y, x0, x0 + n, frame_row(s, y));
 }
-
-#if FS_HAVE_AVX2_FMA_PATH
-
-// Eight pixels per step (the schedule and the truncation are lanes8.hpp's, which states
-// their contracts), lane i being pixel x0 + first + i, with the scalar row's operations in
-// its order, each correctly rounded as there: max_ps(a, b) is `a > b ? a : b` and
-// min_ps(a, b) `a < b ? a : b`, NaN and signed zeros included; the root is taken in every
-// lane and kept where the scalar row takes it; NGT_UQ is `!(a > b)`; lanes8::trunc_low8
-// gives trunc_to_int32's low eight bits.  Accepted pixels are written in ascending x,
-// colour then alpha, as in the scalar row, whatever bytes they share.
-FS_TARGET_AVX2_FMA [[gnu::always_inline]] inline void vector_row(target t, stroke s, paint c, int64_t y, int64_t x0,
-                                                                 int64_t n, row_values rv) noexcept {
-    const __m256 zero = _mm256_setzero_ps();
-    const __m256 half = _mm256_set1_ps(0.5f);
-    const __m256 minus_half = _mm256_set1_ps(-0.5f);
-    const __m256i full_alpha = _mm256_set1_epi32(c.alpha);
-    const __m256 center_x = _mm256_set1_ps(s.center_x);
-    const __m256 centerline_w = _mm256_set1_ps(s.centerline_w);
-    const __m256 center_radius = _mm256_set1_ps(s.center_radius);
-    const __m256 half_width = _mm256_set1_ps(s.half_width);
-    const __m256 cutoff = _mm256_set1_ps(s.cutoff);
-    const __m256 alpha_mult = _mm256_set1_ps(s.alpha_mult);
-    const __m256 dy = _mm256_set1_ps(rv.dy);
-    const __m256 dy_pos = _mm256_set1_ps(rv.dy_pos);
-    const __m256 dy_sq = _mm256_set1_ps(rv.dy_sq);
-    const bool rooted_row = rv.dy_pos > 0.0f;
-
-    for (int64_t start = 0; start < n; start += 8) {
-        const auto [first, fresh] = lanes8::step_at(start, n);
-        const int64_t x = x0 + first;  // x + 7 < w <= INT32_MAX
-        const __m256 xf = lanes8::columns(static_cast<int32_t>(x));
-        const __m256 dx = _mm256_sub_ps(lanes8::abs(_mm256_sub_ps(xf, center_x)), centerline_w);
-        __m256 dist = _mm256_max_ps(dy_pos, dx);
-        if (rooted_row) {
-            const __m256 root = _mm256_sqrt_ps(_mm256_fmadd_ps(dx, dx, dy_sq));
-            dist = _mm256_blendv_ps(dist, root, _mm256_cmp_ps(dx, zero, _CMP_GT_OQ));
-        }
-        const __m256 inside = _mm256_min_ps(_mm256_max_ps(dy, dx), zero);
-        const __m256 signed_dist = _mm256_add_ps(_mm256_sub_ps(inside, center_radius), dist);
-        const __m256 dist_from_edge = lanes8::abs(signed_dist);
-        const __m256 alpha_f = _mm256_sub_ps(half_width, dist_from_edge);
-        const __m256 accepted = _mm256_and_ps(_mm256_cmp_ps(dist_from_edge, cutoff, _CMP_NGT_UQ),
-                                              _mm256_cmp_ps(alpha_f, minus_half, _CMP_GT_OQ));
-        const unsigned write = static_cast<unsigned>(_mm256_movemask_ps(accepted)) & fresh;
-        if (write == 0) continue;
-
-        const __m256i a = lanes8::trunc_low8(_mm256_mul_ps(_mm256_add_ps(alpha_f, half), alpha_mult));
-        const __m256 full = _mm256_cmp_ps(alpha_f, half, _CMP_GE_OQ);
-        const uint64_t bytes = lanes8::low_bytes(_mm256_blendv_epi8(a, full_alpha, _mm256_castps_si256(full)));
-        for (unsigned bits = write; bits != 0; bits &= bits - 1) {
-            const int i = __builtin_ctz(bits);
-            put(t, c, x + i, y, static_cast<uint8_t>(bytes >> (8 * i)));
-        }
-    }
-}
-
-FS_TARGET_AVX2_FMA void corner_avx2(const target& t, const stroke& s, const paint& c, int64_t x0, int64_t y0,
-                                    int64_t n) noexcept {
-    for (int64_t y = y0; y < y0 + n; ++y) {
-        if (n >= 8) {
-            vector_row(t, s, c, y, x0, n, frame_row(s, y));
-        } else {
-            scalar_row(t, s, c, y, x0, x0 + n, frame_row(s, y));
-        }
-    }
-}
-
-#endif
 
 }  // namespace
 
@@ -337,11 +212,5 @@ void baseline::outline_corner(const outlined::target& t, const outlined::stroke&
                               int64_t x0, int64_t y0, int64_t n) noexcept {
     outlined::corner_generic(t, s, c, x0, y0, n);
 }
-#if FS_HAVE_AVX2_FMA_PATH
-void avx2_fma::outline_corner(const outlined::target& t, const outlined::stroke& s, const outlined::paint& c,
-                              int64_t x0, int64_t y0, int64_t n) noexcept {
-    outlined::corner_avx2(t, s, c, x0, y0, n);
-}
-#endif
 
 }  // namespace fs::simd

@@ -1,7 +1,8 @@
 // The kernel tables and the one choice between them, made while the library loads.
 #include "dispatch.hpp"
 
-#include "cpu_features.hpp"
+#include <cstdlib>
+#include <cstring>
 
 namespace fs::simd {
 
@@ -16,24 +17,56 @@ const kernels baseline_kernels = {
 #if FS_HAVE_AVX2_FMA_PATH
 const kernels avx2_fma_kernels = {
     .name = "avx2+fma",
-    .corners_scaled = avx2_fma::corners_scaled,
-    .corners_kept = avx2_fma::corners_kept,
-    .outline_corner = avx2_fma::outline_corner,
-    .fill_words = avx2_fma::fill_words,
+    .corners_scaled = avx2::corners_scaled,
+    .corners_kept = avx2::corners_kept,
+    .outline_corner = avx2::outline_corner,
+    .fill_words = avx2::fill_words,
 };
+const char* const accepted_kernels = "auto, baseline, avx2+fma";
+#else
+const char* const accepted_kernels = "auto, baseline";
 #endif
 
 namespace {
 
-const kernels& choose() noexcept {
-#if FS_HAVE_AVX2_FMA_PATH && !defined(FS_BASELINE_KERNELS)
+// The processor's best table.
+const kernels& best() noexcept {
+#if FS_HAVE_AVX2_FMA_PATH
     if (detect_avx2_fma()) return avx2_fma_kernels;
 #endif
     return baseline_kernels;
 }
 
+choice made{request::automatic, {}};
+
+// Reads RALO_UI_KERNELS once and records what it asked for in `made`.  A table is only
+// taken when this processor runs it: a name cannot force instructions it lacks.
+const kernels& choose() noexcept {
+    const char* value = std::getenv("RALO_UI_KERNELS");
+    if (value == nullptr || value[0] == '\0' || std::strcmp(value, "auto") == 0) return best();
+    std::strncpy(made.value, value, sizeof made.value - 1);
+    const kernels* named = nullptr;
+    if (std::strcmp(value, baseline_kernels.name) == 0) named = &baseline_kernels;
+#if FS_HAVE_AVX2_FMA_PATH
+    if (std::strcmp(value, avx2_fma_kernels.name) == 0) named = &avx2_fma_kernels;
+#endif
+    if (named == nullptr) {
+        made.outcome = request::unknown;
+        return best();
+    }
+    if (named != &baseline_kernels && named != &best()) {
+        made.outcome = request::unsupported;
+        return best();
+    }
+    made.outcome = request::named;
+    return *named;
+}
+
 }  // namespace
 
+// Dynamic initialisation, in this unit's order: `made` is filled before anyone can ask.
 const kernels& chosen = choose();
+
+const choice& kernel_choice() noexcept { return made; }
 
 }  // namespace fs::simd

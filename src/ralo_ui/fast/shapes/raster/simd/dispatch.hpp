@@ -1,10 +1,18 @@
 // The one table of kernel pointers, one entry per instruction-set-specific kernel, chosen at load.
 #pragma once
 
-#include "cpu_features.hpp"
+#include "../portable.hpp"
 
 #include <cstddef>
 #include <cstdint>
+
+// On x86-64 the kernels exist twice: the baseline ones, where std::fma is the C library's
+// (correctly rounded, in software if need be), and the AVX2 + FMA ones, in translation units
+// of their own (simd/*_avx2.cpp) compiled for that instruction set, where it is the fused
+// instruction.  Both give the same bytes: every operation they use is correctly rounded in
+// single precision, and the build keeps the compiler from contracting anything else into a
+// fused multiply-add in either.  Which one runs is decided once, at load.
+#define FS_HAVE_AVX2_FMA_PATH FS_X86_64
 
 namespace fs {
 struct planes;
@@ -31,9 +39,9 @@ struct kernels {
     void (*fill_words)(uint8_t* dst, std::size_t count, uint32_t word) noexcept;
 };
 
-// The table for this processor, set while the library loads, before any call.  A build
-// with FS_BASELINE_KERNELS (CMake: RALO_UI_BASELINE_KERNELS=ON) takes the baseline table
-// on every processor, so that its kernels can be tested where AVX2 exists.
+// The table this process draws with, set while the library loads, before any call: the
+// processor's best unless the environment variable RALO_UI_KERNELS, read then and only
+// then, says otherwise (see choice).
 extern const kernels& chosen;
 
 // The tables themselves; each kernel file fills in its entries' functions.
@@ -42,7 +50,24 @@ extern const kernels baseline_kernels;
 extern const kernels avx2_fma_kernels;
 #endif
 
-// The kernels' variants, defined next to their shared code.
+// True when the processor and the operating system support AVX2 and FMA.
+inline bool detect_avx2_fma() noexcept { return portable::cpu_has_avx2_fma(); }
+
+// What RALO_UI_KERNELS asked for when the library loaded.  "" (or unset) and "auto" take the
+// processor's best table; a table's name takes that table where the processor can run it.
+// A value that names no table, or a table this processor cannot run, selects the processor's
+// best table: `choice` then says which, and the module warns when it loads.
+enum class request : uint8_t { automatic, named, unknown, unsupported };
+struct choice {
+    request outcome;
+    char value[32];  // the variable's value, cut to fit, for the warning
+};
+const choice& kernel_choice() noexcept;
+// The names RALO_UI_KERNELS accepts, for messages: "auto, baseline, avx2+fma" on x86-64.
+extern const char* const accepted_kernels;
+
+// The kernels' variants: the baseline ones are defined next to their shared code; each
+// instruction set's own in its own translation units and namespace.
 namespace baseline {
 void corners_scaled(const planes&, const corner_geometry&, float) noexcept;
 void corners_kept(const planes&, const corner_geometry&, float) noexcept;
@@ -51,13 +76,13 @@ void outline_corner(const outlined::target&, const outlined::stroke&, const outl
 void fill_words(uint8_t*, std::size_t, uint32_t) noexcept;
 }  // namespace baseline
 #if FS_HAVE_AVX2_FMA_PATH
-namespace avx2_fma {
+namespace avx2 {
 void corners_scaled(const planes&, const corner_geometry&, float) noexcept;
 void corners_kept(const planes&, const corner_geometry&, float) noexcept;
 void outline_corner(const outlined::target&, const outlined::stroke&, const outlined::paint&, int64_t, int64_t,
                     int64_t) noexcept;
 void fill_words(uint8_t*, std::size_t, uint32_t) noexcept;
-}  // namespace avx2_fma
+}  // namespace avx2
 #endif
 
 }  // namespace fs::simd

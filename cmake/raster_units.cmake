@@ -1,0 +1,40 @@
+# The raster core's translation units and the flags of its AVX2 units, for every build of it:
+# CMakeLists.txt includes this file, and the scripts that compile the core with their own
+# flags (fuzz/core.sh, for the fuzzers, coverage and the compile checks) run it:
+#
+#   cmake -P cmake/raster_units.cmake     one line per unit: its path under the package, then
+#                                         the flags it needs beyond the build's (GCC and Clang)
+#
+# The AVX2 units come last: a build that links the objects in this order meets every baseline
+# definition first.
+set(RASTER_SOURCES
+    raster/corner_kernel.cpp
+    raster/simd/dispatch.cpp
+    raster/fill_words.cpp
+    raster/outline_bands.cpp
+    raster/outline_draw.cpp
+    raster/outline_runs.cpp
+    raster/outline_store.cpp
+    raster/planes.cpp
+    raster/portable.cpp)
+# Compiled for AVX2 and FMA on x86-64 (and empty elsewhere); the dispatch table calls them only
+# on processors that have both.
+set(RASTER_AVX2_SOURCES
+    raster/simd/corner_avx2.cpp
+    raster/simd/fill_words_avx2.cpp
+    raster/simd/outline_corner_avx2.cpp)
+set(RASTER_AVX2_FLAGS_GNU -mavx2 -mfma)
+# /arch:AVX2 implies FMA in MSVC's code generation.
+set(RASTER_AVX2_FLAGS_MSVC /arch:AVX2)
+
+if(CMAKE_SCRIPT_MODE_FILE STREQUAL CMAKE_CURRENT_LIST_FILE)
+  set(lines "")
+  foreach(src IN LISTS RASTER_SOURCES)
+    string(APPEND lines "${src}\n")
+  endforeach()
+  list(JOIN RASTER_AVX2_FLAGS_GNU " " flags)
+  foreach(src IN LISTS RASTER_AVX2_SOURCES)
+    string(APPEND lines "${src} ${flags}\n")
+  endforeach()
+  execute_process(COMMAND "${CMAKE_COMMAND}" -E echo_append "${lines}")
+endif()
