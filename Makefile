@@ -5,7 +5,7 @@ BASELINE ?= OFF
 BUILD ?= $(if $(filter ON,$(BASELINE)),build/baseline,build/ref)
 SHAPES := src/ralo_ui/fast/shapes
 
-.PHONY: demo test test-baseline bench bench-instructions build sanitize wheels in-build in-test in-test-baseline in-demo in-bench in-bench-instructions in-sanitize coverage fuzz
+.PHONY: demo test test-baseline bench bench-instructions bench-instructions-check bench-instructions-update build sanitize wheels in-build in-test in-test-baseline in-demo in-bench in-bench-instructions in-bench-instructions-check in-bench-instructions-update in-sanitize coverage fuzz
 
 demo:
 	tools/refenv $(MAKE) --no-print-directory in-demo
@@ -19,6 +19,12 @@ bench:
 # Instructions per call of small calls under callgrind: builds compare without timing noise.
 bench-instructions:
 	tools/refenv $(MAKE) --no-print-directory in-bench-instructions
+# The instruction budget: fails when a call costs more than 2% over its figure in
+# bench/instructions.json; -update rewrites that table from this build, on purpose.
+bench-instructions-check:
+	tools/refenv $(MAKE) --no-print-directory in-bench-instructions-check
+bench-instructions-update:
+	tools/refenv $(MAKE) --no-print-directory in-bench-instructions-update
 build:
 	tools/refenv $(MAKE) --no-print-directory in-build
 sanitize:
@@ -54,6 +60,12 @@ in-bench: in-build
 
 in-bench-instructions: in-build
 	PYTHONPATH=src $(PYTHON) bench/bench.py --instructions
+
+in-bench-instructions-check: in-build
+	PYTHONPATH=src $(PYTHON) bench/bench.py --instructions --check
+
+in-bench-instructions-update: in-build
+	PYTHONPATH=src $(PYTHON) bench/bench.py --instructions --update
 
 # The whole suite against a build with address and undefined-behaviour sanitizers.
 in-sanitize:

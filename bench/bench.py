@@ -2,7 +2,7 @@
 """Benchmark of fast_shapes.
 
     PYTHONPATH=src python3 bench/bench.py [--quick] [--sweep | --no-sweep] [--chart PNG] [--json FILE]
-    PYTHONPATH=src python3 bench/bench.py --instructions [--json FILE]
+    PYTHONPATH=src python3 bench/bench.py --instructions [--json FILE] [--check] [--update]
 
 Every cell is the median, over repeated batches, of the time per call in
 microseconds; a batch is sized to take about 8 ms of wall time (slow peers run
@@ -26,7 +26,8 @@ its target the throughput of two threads over one.
 After the table comes the size sweep (sweep.py; by default only without
 --quick): every operation against its floor from 64x32 to 7680x4320, printed
 and drawn as a chart (bench/sweep.png unless --chart says otherwise).  --instructions counts instructions per call
-of a fixed set of small calls under callgrind instead (instructions.py).
+of a fixed set of calls under callgrind instead, and with --check holds them to the committed budget
+(instructions.py).
 """
 import argparse
 import functools
@@ -373,10 +374,16 @@ def main(argv=None):
     parser.add_argument("--chart", metavar="PNG", default=str(Path(__file__).with_name("sweep.png")),
                         help="where the sweep's chart goes (default: %(default)s)")
     parser.add_argument("--instructions", action="store_true",
-                        help="count instructions of small calls under callgrind instead of timing")
+                        help="count instructions of a fixed set of calls under callgrind instead of timing")
+    parser.add_argument("--check", action="store_true",
+                        help="with --instructions: fail when a call exceeds its figure in bench/instructions.json")
+    parser.add_argument("--update", action="store_true",
+                        help="with --instructions: rewrite bench/instructions.json from this run")
     opts = parser.parse_args(argv)
+    if opts.check or opts.update:
+        opts.instructions = True
     if opts.instructions:
-        return instructions.main(opts.json)
+        return instructions.main(opts.json, check=opts.check, update=opts.update)
     mode = Mode(opts.quick)
     load_before = os.getloadavg()[0] if hasattr(os, "getloadavg") else float("nan")
     t0 = time.perf_counter()
