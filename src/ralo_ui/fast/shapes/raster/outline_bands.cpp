@@ -247,6 +247,64 @@ FS_TARGET_AVX2_FMA void corner_avx2(const target& t, const stroke& s, const pain
 
 #endif
 
+// Mirror images of the top-left square's pixel (x, y): (W - 1 - x, y), (x, H - 1 - y) and
+// (W - 1 - x, H - 1 - y), in the other three squares.  With both sides at most 2^23, the
+// pixel and its images see equal |x - center_x| and |y - center_y| (integers and the
+// half-integer centre are exact in single precision, and so is their difference), hence
+// the same distances and the same verdicts: where the squares held mirrored bytes before,
+// they hold mirrored bytes after, and drawing one square and copying it gives every
+// square's bytes.  Packed pixels only, where a pixel is one word of its own.
+constexpr int64_t mirror_side_limit = int64_t{1} << 23;
+
+// The top-left square's rows and their mirror rows, as words: row y of the square and
+// the same row of the top-right one, then the bottom rows H - 1 - y likewise, each right
+// square's row read from its right end.  Locals, so that no store can alias them.
+struct square_rows {
+    uint8_t* top_left;
+    uint8_t* top_right_end;
+    uint8_t* bottom_left;
+    uint8_t* bottom_right_end;
+
+    square_rows(const packed_pixels& px, int64_t W, int64_t H, int64_t y) noexcept
+        : top_left(px.word_at(0, y)),
+          top_right_end(px.word_at(W - 1, y)),
+          bottom_left(px.word_at(0, H - 1 - y)),
+          bottom_right_end(px.word_at(W - 1, H - 1 - y)) {}
+};
+
+uint32_t load_word(const uint8_t* p) noexcept {
+    uint32_t word;
+    std::memcpy(&word, p, 4);
+    return word;
+}
+
+// True when the three other squares hold the mirror images of the top-left one's words.
+bool squares_mirrored(const packed_pixels& px, int64_t W, int64_t H, int64_t box) noexcept {
+    for (int64_t y = 0; y < box; ++y) {
+        const square_rows r(px, W, H, y);
+        for (int64_t x = 0; x < box; ++x) {
+            const uint32_t word = load_word(r.top_left + 4 * x);
+            if (load_word(r.top_right_end - 4 * x) != word || load_word(r.bottom_left + 4 * x) != word ||
+                load_word(r.bottom_right_end - 4 * x) != word)
+                return false;
+        }
+    }
+    return true;
+}
+
+// Copies the top-left square's words to their mirror images.
+void mirror_top_left(const packed_pixels& px, int64_t W, int64_t H, int64_t box) noexcept {
+    for (int64_t y = 0; y < box; ++y) {
+        const square_rows r(px, W, H, y);
+        for (int64_t x = 0; x < box; ++x) {
+            const uint32_t word = load_word(r.top_left + 4 * x);
+            std::memcpy(r.top_right_end - 4 * x, &word, 4);
+            std::memcpy(r.bottom_left + 4 * x, &word, 4);
+            std::memcpy(r.bottom_right_end - 4 * x, &word, 4);
+        }
+    }
+}
+
 }  // namespace
 
 params derive(int32_t w, int32_t h, int32_t radius, float width, int32_t alpha_base, const uint8_t rgb[3]) noexcept {
@@ -323,6 +381,11 @@ void draw_corners(const target& t, const params& p) noexcept {
     const stroke& s = p.s;
     const paint& c = p.colour;
     const auto corner = simd::chosen.outline_corner;
+    if (t.is_packed && W <= mirror_side_limit && H <= mirror_side_limit && squares_mirrored(t.packed, W, H, box)) {
+        corner(t, s, c, 0, 0, box);  // the other three squares are its mirror images
+        mirror_top_left(t.packed, W, H, box);
+        return;
+    }
     corner(t, s, c, 0, 0, box);              // top-left
     corner(t, s, c, W - box, 0, box);        // top-right
     corner(t, s, c, 0, H - box, box);        // bottom-left

@@ -199,6 +199,62 @@ struct column_profile {
     }
 };
 
+// The stores of a row the column profile decides whole: every column-determined
+// segment at full length, then the deep tail (or no tail).  Such rows are equal
+// in every pixel written, so their stores are worked out once per half and
+// repeated, each a run of pixels x0 <= x < x1 of the row; keep runs store nothing
+// and are left out.
+struct profile_row {
+    struct store {
+        outcome o;
+        int32_t x0, x1;
+        blend_memo* memo;
+    };
+    // Two stores per segment and one for the tail at most.
+    store stores[2 * profile_cap + 2];
+    int count;
+    float limit;  // rows with qy <= limit are such rows; -infinity when there are none
+    blend_memo tail_memo;
+
+    void add(const outcome& o, int32_t x0, int32_t x1, blend_memo* memo) noexcept {
+        if (o.kind != outcome::keep && x0 < x1) stores[count++] = {o, x0, x1, memo};
+    }
+
+    // The stores of span(o, j0, j1) on the sides the walk writes (walker::span).
+    void add_span(const side& sd, const outcome& o, int32_t j0, int32_t j1, blend_memo* memo) noexcept {
+        const int32_t w = sd.w;
+        if (sd.to_left && sd.to_right && j1 >= sd.n) {
+            add(o, j0, w - j0, memo);
+            return;
+        }
+        if (sd.to_left) add(o, j0, j1 < (w + 1) / 2 ? j1 : (w + 1) / 2, memo);
+        if (sd.to_right) add(o, w - (j1 < w / 2 ? j1 : w / 2), w - j0, memo);
+    }
+
+    // The limit follows profile_prefix: a segment is taken whole where its least
+    // qx, last_qx, is at least qy; then the row ends at the profile's length, or
+    // the deep tail is taken where tail_qx is at least qy.
+    void build(const side& sd, column_profile& profile) noexcept {
+        count = 0;
+        limit = std::numeric_limits<float>::infinity();
+        const bool ends = profile.length == sd.n;
+        if (!ends && !profile.tail_deep) {
+            limit = -std::numeric_limits<float>::infinity();  // the exact walk always goes on
+            return;
+        }
+        int32_t j = 0;
+        for (int k = 0; k < profile.segments; ++k) {
+            segment& sg = profile.runs[k];
+            add_span(sd, sg.o, j, sg.end, &sg.memo);
+            if (sg.last_qx < limit) limit = sg.last_qx;
+            j = sg.end;
+        }
+        if (ends) return;
+        add_span(sd, profile.tail, profile.length, sd.n, &tail_memo);
+        if (profile.tail_qx < limit) limit = profile.tail_qx;
+    }
+};
+
 // What the first rows of a half wrote, as runs of pixels j0 <= j < j1 of the
 // walk with outcome o, row after row, for their mirror images to replay.  The
 // log has a fixed capacity; it closes for good when full (a row it could not
@@ -218,7 +274,7 @@ public:
     void close() noexcept { open_ = false; }
 
     void note(const outcome& o, int32_t j0, int32_t j1) noexcept {
-        if (!open_ || j1 <= j0) return;
+        if (!open_ || j1 <= j0 || o.kind == outcome::keep) return;  // a kept pixel is not written
         if (count_ > row_start() && entries_[count_ - 1].j1 == j0 && same(entries_[count_ - 1].o, o)) {
             entries_[count_ - 1].j1 = j1;  // the run goes on
             return;
@@ -258,6 +314,7 @@ struct walker {
     const packed_surface* s;
     side sd;
     column_profile profile;
+    profile_row repeated;  // the stores of every row the profile decides whole
     int32_t y;           // the row being drawn
     int32_t clear_hint;  // last corner row's cleared prefix
     row_log log;         // opened by the owner for rows to be mirrored
@@ -267,6 +324,7 @@ struct walker {
         s = &surface;
         sd.init(prm, bg, width, write_left, write_right, r_left, r_right);
         profile.build(sd);
+        repeated.build(sd, profile);
         clear_hint = 0;
     }
 
@@ -350,6 +408,13 @@ struct walker {
 
     void walk(const row& rw, float qy) noexcept {
         int32_t j;
+        if (qy <= 0.0f && qy <= repeated.limit) {
+            for (int i = 0; i < repeated.count; ++i) {  // (C) and (T), as profile_prefix draws them
+                const profile_row::store& st = repeated.stores[i];
+                s->run(*sd.p, st.o, st.x0, st.x1, y, *st.memo);
+            }
+            return;
+        }
         if (qy <= 0.0f) {
             j = profile_prefix(qy);  // (C)
         } else {

@@ -4,6 +4,12 @@
 #include "fill_words.hpp"
 
 namespace fs::outline {
+namespace {
+
+// Painted runs up to this many pixels are stored word by word, longer ones by fill_words.
+constexpr int32_t short_run = 4;
+
+}  // namespace
 
 bool packed_surface::bind(const planes& pl) noexcept {
     if (!px_.bind(pl)) return false;
@@ -31,10 +37,15 @@ void packed_surface::run(const params& p, const outcome& o, int32_t x0, int32_t 
         case outcome::clear:
             for (int32_t x = x0; x < x1; ++x) row[x * std::ptrdiff_t{4} + px_.alpha_offset()] = 0;
             return;
-        case outcome::paint:
-            (stream_ ? stream_words : fill_words)(row + x0 * std::ptrdiff_t{4}, static_cast<std::size_t>(x1 - x0),
-                                                  word_of(o));
+        case outcome::paint: {
+            const uint32_t word = word_of(o);
+            if (x1 - x0 <= short_run) {  // the stroke's few pixels a row: plain stores beat a call
+                for (int32_t x = x0; x < x1; ++x) std::memcpy(row + x * std::ptrdiff_t{4}, &word, 4);
+                return;
+            }
+            (stream_ ? stream_words : fill_words)(row + x0 * std::ptrdiff_t{4}, static_cast<std::size_t>(x1 - x0), word);
             return;
+        }
         case outcome::blend:
             // The composite depends on the old word alone (sa is the run's).
             for (int32_t x = x0; x < x1; ++x) {
