@@ -84,6 +84,9 @@ void prefetch_rows(const target& t, int64_t x0, int64_t x1, int64_t y0, int64_t 
     }
 }
 
+// Band rows up to this many packed pixels are stored word by word, longer ones by fill_words.
+constexpr int64_t short_band = 4;
+
 // Paints columns [x0, x1) of rows [y0, y1) solid, clipped to the w x h surface: per row,
 // one run of identical words for packed pixels, else one run per plane where the planes
 // are apart, else pixel by pixel, colour then alpha, so that shared bytes end as drawn.
@@ -97,6 +100,14 @@ void band(const target& t, int64_t x0, int64_t x1, int64_t y0, int64_t y1, int64
     FS_CHECK(0 <= x0 && x1 <= w && 0 <= y0 && y1 <= h);
     const int64_t n = x1 - x0;
     prefetch_rows(t, x0, x1, y0, y1);
+    if (t.is_packed && n <= short_band) {  // the side bands of a thin stroke: a few words a row
+        const uint32_t word = c.word;
+        for (int64_t y = y0; y < y1; ++y) {
+            uint8_t* const row = t.packed.word_at(x0, y);
+            for (int64_t i = 0; i < n; ++i) std::memcpy(row + 4 * i, &word, 4);
+        }
+        return;
+    }
     for (int64_t y = y0; y < y1; ++y) {
         if (t.is_packed) {
             fill_words(t.packed.word_at(x0, y), static_cast<size_t>(n), c.word);
@@ -282,12 +293,13 @@ uint32_t load_word(const uint8_t* p) noexcept {
 bool squares_mirrored(const packed_pixels& px, int64_t W, int64_t H, int64_t box) noexcept {
     for (int64_t y = 0; y < box; ++y) {
         const square_rows r(px, W, H, y);
+        uint32_t differ = 0;  // no early exit within a row: the loop is free to take several words at once
         for (int64_t x = 0; x < box; ++x) {
             const uint32_t word = load_word(r.top_left + 4 * x);
-            if (load_word(r.top_right_end - 4 * x) != word || load_word(r.bottom_left + 4 * x) != word ||
-                load_word(r.bottom_right_end - 4 * x) != word)
-                return false;
+            differ |= (load_word(r.top_right_end - 4 * x) ^ word) | (load_word(r.bottom_left + 4 * x) ^ word) |
+                      (load_word(r.bottom_right_end - 4 * x) ^ word);
         }
+        if (differ != 0) return false;
     }
     return true;
 }
@@ -299,9 +311,11 @@ void mirror_top_left(const packed_pixels& px, int64_t W, int64_t H, int64_t box)
         for (int64_t x = 0; x < box; ++x) {
             const uint32_t word = load_word(r.top_left + 4 * x);
             std::memcpy(r.top_right_end - 4 * x, &word, 4);
-            std::memcpy(r.bottom_left + 4 * x, &word, 4);
-            std::memcpy(r.bottom_right_end - 4 * x, &word, 4);
         }
+        // The bottom rows run the same way as the top ones (the squares are apart).
+        const auto bytes = static_cast<std::size_t>(4 * box);
+        std::memcpy(r.bottom_left, r.top_left, bytes);
+        std::memcpy(r.bottom_right_end - 4 * (box - 1), r.top_right_end - 4 * (box - 1), bytes);
     }
 }
 
