@@ -216,6 +216,7 @@ struct profile_row {
     store stores[2 * profile_cap + 2];
     int count;
     float limit;  // rows with qy <= limit are such rows; -infinity when there are none
+    bool whole;   // the stores paint every pixel of the row: such a row is a copy of the one before
     blend_memo tail_memo;
 
     void add(const packed_surface& s, const outcome& o, int32_t x0, int32_t x1, blend_memo* memo) noexcept {
@@ -253,6 +254,7 @@ struct profile_row {
     // the deep tail is taken where tail_qx is at least qy.
     void build(const packed_surface& s, const side& sd, column_profile& profile) noexcept {
         count = 0;
+        whole = false;
         limit = std::numeric_limits<float>::infinity();
         const bool ends = profile.length == sd.n;
         if (!ends && !profile.tail_deep) {
@@ -266,11 +268,19 @@ struct profile_row {
             if (sg.last_qx < limit) limit = sg.last_qx;
             j = sg.end;
         }
-        if (ends) return;
-        add_span(s, sd, profile.tail, profile.length, sd.n, &tail_memo);
-        if (profile.tail_qx < limit) limit = profile.tail_qx;
+        if (!ends) {
+            add_span(s, sd, profile.tail, profile.length, sd.n, &tail_memo);
+            if (profile.tail_qx < limit) limit = profile.tail_qx;
+        }
+        // The stores are apart: painted ones adding up to the width cover the row.
+        int64_t painted = 0;
+        for (int i = 0; i < count; ++i) painted += stores[i].o.kind == outcome::paint ? stores[i].x1 - stores[i].x0 : 0;
+        whole = painted == sd.w;
     }
 };
+
+// No row of any surface: not the one above row 0 either.
+constexpr int32_t no_row = std::numeric_limits<int32_t>::min();
 
 // Draws the rows of one half on its side(s), one row at a time, each row
 // after the one above it.
@@ -285,6 +295,7 @@ struct walker {
     int32_t h;             // the surface's height
     bool mirroring;        // corner rows are drawn with their mirror images, while they last
     int32_t mirrored;      // rows 0 <= y < mirrored were drawn with their mirror images
+    int32_t repeated_y;    // the last row drawn from `repeated`; none yet: no_row
 
     void init(const params& prm, const packed_surface& surface, bool bg, int32_t width, int32_t height, bool write_left,
               bool write_right, float r_left, float r_right, bool mirror) noexcept {
@@ -293,6 +304,7 @@ struct walker {
         mirroring = mirror;
         mirrored = 0;
         mirror_y = -1;
+        repeated_y = no_row;
         sd.init(prm, bg, width, write_left, write_right, r_left, r_right);
         profile.build(sd);
         repeated.build(surface, sd, profile);
@@ -406,7 +418,14 @@ struct walker {
     void walk(const row& rw, float qy) noexcept {
         int32_t j;
         if (qy <= 0.0f && qy <= repeated.limit) {
-            repeated.draw(*s, *sd.p, y);  // (C) and (T), as profile_prefix draws them
+            // (C) and (T), as profile_prefix draws them.  A whole row of words drawn
+            // just above, by the same stores, holds exactly this row's bytes; streamed
+            // surfaces keep their stores past the caches instead.
+            if (repeated.whole && repeated_y == y - 1 && !s->streamed())
+                s->copy_row(y - 1, y, sd.w);
+            else
+                repeated.draw(*s, *sd.p, y);
+            repeated_y = y;
             return;
         }
         if (qy <= 0.0f) {

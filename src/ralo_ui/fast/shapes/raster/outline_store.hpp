@@ -40,6 +40,14 @@ public:
     // The word that paints `o`: its four bytes at their offsets.
     uint32_t word_of(const outcome& o) const noexcept { return px_.word_of(o.r, o.g, o.b, o.a); }
 
+    // True when painted runs are stored past the caches (a large surface).
+    bool streamed() const noexcept { return stream_; }
+
+    // Row `to`'s first w pixels become row `from`'s (two different rows).
+    void copy_row(int32_t from, int32_t to, int32_t w) const noexcept {
+        std::memcpy(px_.word_at(0, to), px_.word_at(0, from), std::size_t{4} * static_cast<std::size_t>(w));
+    }
+
     // The word `word` at pixel (x, y).
     void put_word(uint32_t word, int32_t x, int32_t y) const noexcept { std::memcpy(px_.word_at(x, y), &word, 4); }
 
