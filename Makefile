@@ -5,7 +5,7 @@ BASELINE ?= OFF
 BUILD ?= $(if $(filter ON,$(BASELINE)),build/baseline,build/ref)
 SHAPES := src/ralo_ui/fast/shapes
 
-.PHONY: demo test test-baseline bench bench-instructions bench-instructions-check bench-instructions-update build sanitize wheels in-build in-test in-test-baseline in-demo in-bench in-bench-instructions in-bench-instructions-check in-bench-instructions-update in-sanitize coverage fuzz
+.PHONY: demo test test-baseline bench bench-instructions bench-instructions-check bench-instructions-update bench-readme build sanitize wheels in-build in-test in-test-baseline in-demo in-bench in-bench-instructions in-bench-instructions-check in-bench-instructions-update in-bench-readme in-sanitize coverage fuzz
 
 demo:
 	tools/refenv $(MAKE) --no-print-directory in-demo
@@ -25,6 +25,9 @@ bench-instructions-check:
 	tools/refenv $(MAKE) --no-print-directory in-bench-instructions-check
 bench-instructions-update:
 	tools/refenv $(MAKE) --no-print-directory in-bench-instructions-update
+# Rewrites the README's performance figures from the last make bench and bench/instructions.json.
+bench-readme:
+	tools/refenv $(MAKE) --no-print-directory in-bench-readme
 build:
 	tools/refenv $(MAKE) --no-print-directory in-build
 sanitize:
@@ -56,7 +59,11 @@ in-demo: in-build
 	PYTHONPATH=src $(PYTHON) examples/gallery.py
 
 in-bench: in-build
-	PYTHONPATH=src $(PYTHON) bench/bench.py
+	PYTHONPATH=src $(PYTHON) bench/bench.py --json build/bench.json
+
+# The README's performance figures from the last make bench (build/bench.json) and the budget.
+in-bench-readme:
+	PYTHONPATH=src $(PYTHON) bench/readme.py build/bench.json
 
 in-bench-instructions: in-build
 	PYTHONPATH=src $(PYTHON) bench/bench.py --instructions
