@@ -4,7 +4,7 @@ PYTHON ?= python3
 BUILD ?= build/ref
 SHAPES := src/ralo_ui/fast/shapes
 
-.PHONY: demo test test-baseline bench bench-instructions build sanitize wheels in-build in-test in-test-baseline in-demo in-bench in-bench-instructions in-sanitize coverage fuzz
+.PHONY: demo test test-baseline bench bench-instructions bench-instructions-check bench-instructions-update bench-readme build sanitize wheels in-build in-test in-test-baseline in-demo in-bench in-bench-instructions in-bench-instructions-check in-bench-instructions-update in-bench-readme in-sanitize coverage fuzz
 
 demo:
 	tools/refenv $(MAKE) --no-print-directory in-demo
@@ -19,6 +19,15 @@ bench:
 # Instructions per call of small calls under callgrind: builds compare without timing noise.
 bench-instructions:
 	tools/refenv $(MAKE) --no-print-directory in-bench-instructions
+# The instruction budget: fails when a call costs more than 2% over its figure in
+# bench/instructions.json; -update rewrites that table from this build, on purpose.
+bench-instructions-check:
+	tools/refenv $(MAKE) --no-print-directory in-bench-instructions-check
+bench-instructions-update:
+	tools/refenv $(MAKE) --no-print-directory in-bench-instructions-update
+# Rewrites the README's performance figures from the last make bench and bench/instructions.json.
+bench-readme:
+	tools/refenv $(MAKE) --no-print-directory in-bench-readme
 build:
 	tools/refenv $(MAKE) --no-print-directory in-build
 sanitize:
@@ -50,10 +59,20 @@ in-demo: in-build
 	PYTHONPATH=src $(PYTHON) examples/gallery.py
 
 in-bench: in-build
-	PYTHONPATH=src $(PYTHON) bench/bench.py
+	PYTHONPATH=src $(PYTHON) bench/bench.py --json build/bench.json
+
+# The README's performance figures from the last make bench (build/bench.json) and the budget.
+in-bench-readme:
+	PYTHONPATH=src $(PYTHON) bench/readme.py build/bench.json
 
 in-bench-instructions: in-build
 	PYTHONPATH=src $(PYTHON) bench/bench.py --instructions
+
+in-bench-instructions-check: in-build
+	PYTHONPATH=src $(PYTHON) bench/bench.py --instructions --check
+
+in-bench-instructions-update: in-build
+	PYTHONPATH=src $(PYTHON) bench/bench.py --instructions --update
 
 # The whole suite against a build with address and undefined-behaviour sanitizers.
 in-sanitize:

@@ -1,7 +1,9 @@
-# Instruction counts of a fixed set of small calls under callgrind: comparable between builds, free of timing noise.
-"""Instruction-count mode of the benchmark.
+# Instruction counts of a fixed set of calls under callgrind: comparable between builds, free of timing noise.
+"""Instruction-count mode of the benchmark, and the instruction budget.
 
     PYTHONPATH=src python3 bench/bench.py --instructions [--json FILE]
+    PYTHONPATH=src python3 bench/bench.py --instructions --check
+    PYTHONPATH=src python3 bench/bench.py --instructions --update
 
 Runs one child interpreter under ``valgrind --tool=callgrind`` that makes, for
 each case below, a warm-up call and then REPS calls in one ``exec``, followed
@@ -11,9 +13,19 @@ holds the case's calls plus a constant cost of the loop, measured by an empty
 case and subtracted.  The result is the
 number of instructions executed per call, everything included (argument
 handling, the pygame calls, the pixels, freeing the result).
+
+The budget: --check compares every module call of the set (every operation at
+64x32 and 256x64, one call of each at 1024x768, both cache hits) with the
+committed table (instructions.json, beside this file).  A call costing more
+than TOLERANCE over its figure fails the check; a call cheaper by more than
+TOLERANCE passes and the table to commit is printed.  The counts depend on
+the interpreter, numpy, pygame, the compiler and the kernel table, so the table records
+them and the check refuses to compare against a table made with others.
+--update rewrites the table from this run: a refresh is always on purpose.
 """
 import json
 import os
+import platform
 import re
 import shutil
 import subprocess
@@ -22,34 +34,46 @@ import tempfile
 from pathlib import Path
 
 REPS = 200
+TOLERANCE = 0.02  # the budget's margin, both ways
+BUDGET = Path(__file__).with_name("instructions.json")
+
+_SIZES = {"64x32": ((64, 32), 8), "256x64": ((256, 64), 12), "1024x768": ((1024, 768), 12)}
+
+
+def _floors(size):
+    (w, h), _ = _SIZES[size]
+    return [
+        (f"floor Surface+fill+views {size}", None, "",
+         f"s = pg.Surface(({w}, {h}), pg.SRCALPHA); s.fill(C); pg.surfarray.pixels3d(s); pg.surfarray.pixels_alpha(s)"),
+        (f"floor fill+views {size}", None, f"s = content({w}, {h})",
+         "s.fill(C); pg.surfarray.pixels3d(s); pg.surfarray.pixels_alpha(s)"),
+        (f"floor views {size}", None, f"s = content({w}, {h})", "pg.surfarray.pixels3d(s); pg.surfarray.pixels_alpha(s)"),
+    ]
+
+
+def _operations(size):
+    (w, h), r = _SIZES[size]
+    new, fill, views = (f"floor {kind} {size}" for kind in ("Surface+fill+views", "fill+views", "views"))
+    content = f"s = content({w}, {h})"
+    return [
+        (f"filled {size}", new, "", f"fs._create_rounded_rect_surface_optimized(({w}, {h}), ({r}, {r}, {r}, {r}), C)"),
+        (f"outlined {size}", new, "", f"fs._create_outlined_rounded_rect_sdf(({w}, {h}), {r}, 2.0, S)"),
+        (f"round {size}", views, content, f"fs.transform_into_rounded_rect(s, {r})"),
+        (f"round+colour {size}", fill, content, f"fs.transform_into_rounded_rect(s, {r}, C)"),
+        (f"outline {size}", views, content, f"fs.transform_into_outlined_rounded_rect(s, {r}, 2.0, S)"),
+        (f"outline+bg {size}", fill, content, f"fs.transform_into_outlined_rounded_rect(s, {r}, 2.0, S, B)"),
+    ]
+
 
 # (name, floor name or None, setup statements, the call); the setup runs once per case.
+# Floors are the same pygame calls made from Python; only the module's calls are budgeted.
 CASES = [
     ("(empty)", None, "", "pass"),
-    ("floor Surface+fill+views 64x32", None, "",
-     "s = pg.Surface((64, 32), pg.SRCALPHA); s.fill(C); pg.surfarray.pixels3d(s); pg.surfarray.pixels_alpha(s)"),
-    ("floor fill+views 64x32", None, "s = content(64, 32)",
-     "s.fill(C); pg.surfarray.pixels3d(s); pg.surfarray.pixels_alpha(s)"),
-    ("floor views 64x32", None, "s = content(64, 32)", "pg.surfarray.pixels3d(s); pg.surfarray.pixels_alpha(s)"),
-    ("floor Surface+fill+views 256x64", None, "",
-     "s = pg.Surface((256, 64), pg.SRCALPHA); s.fill(C); pg.surfarray.pixels3d(s); pg.surfarray.pixels_alpha(s)"),
-    ("filled 64x32", "floor Surface+fill+views 64x32", "",
-     "fs._create_rounded_rect_surface_optimized((64, 32), (8, 8, 8, 8), C)"),
-    ("outlined 64x32", "floor Surface+fill+views 64x32", "",
-     "fs._create_outlined_rounded_rect_sdf((64, 32), 8, 2.0, S)"),
-    ("round 64x32", "floor views 64x32", "s = content(64, 32)", "fs.transform_into_rounded_rect(s, 8)"),
-    ("round+colour 64x32", "floor fill+views 64x32", "s = content(64, 32)",
-     "fs.transform_into_rounded_rect(s, 8, C)"),
-    ("outline 64x32", "floor views 64x32", "s = content(64, 32)",
-     "fs.transform_into_outlined_rounded_rect(s, 8, 2.0, S)"),
-    ("outline+bg 64x32", "floor views 64x32", "s = content(64, 32)",
-     "fs.transform_into_outlined_rounded_rect(s, 8, 2.0, S, B)"),
-    ("filled 256x64", "floor Surface+fill+views 256x64", "",
-     "fs._create_rounded_rect_surface_optimized((256, 64), (12, 12, 12, 12), C)"),
-    ("outlined 256x64", "floor Surface+fill+views 256x64", "",
-     "fs._create_outlined_rounded_rect_sdf((256, 64), 12, 2.0, S)"),
+    *(case for size in _SIZES for case in (*_floors(size), *_operations(size))),
     ("filled (hit)", None, "", "fs.create_rounded_rect_surface((64, 32), (8, 8, 8, 8), C)"),
+    ("outlined (hit)", None, "", "fs.create_outlined_rounded_rect_sdf((64, 32), 8, 2.0, S)"),
 ]
+BUDGETED = [name for name, *_ in CASES if name != "(empty)" and not name.startswith("floor ")]
 
 CHILD = r'''
 import sys
@@ -122,10 +146,99 @@ def table(counts):
     return "\n".join(lines)
 
 
-def main(json_path=None):
+# --- the budget ------------------------------------------------------------------------
+
+def kernel_table():
+    """The kernel table a default build picks here: what the processor offers (callgrind passes it on)."""
+    try:
+        flags = set(re.findall(r"\w+", Path("/proc/cpuinfo").read_text()))
+    except OSError:
+        return "unknown"
+    return "avx2+fma" if {"avx2", "fma"} <= flags else "baseline"
+
+
+def compiler():
+    """The compiler the extension measured here was built with, as it signed the library."""
+    from ralo_ui.fast.shapes import fast_shapes
+
+    found = re.search(rb"(GCC: \([^)]*\) [\w.]+|clang version [\w.]+)", Path(fast_shapes.__file__).read_bytes())
+    return found.group(1).decode() if found else "unknown"
+
+
+def environment():
+    """What the counts depend on besides the code: interpreter, numpy, pygame, compiler, kernel table."""
+    import numpy
+    from ralo_ui.core.modules import pygame
+
+    return {"python": platform.python_version(), "numpy": numpy.__version__, "pygame": pygame.version.ver,
+            "compiler": compiler(), "kernels": kernel_table()}
+
+
+def budget_table(counts):
+    """The table to commit: the environment, every budgeted call's instructions per call, and (unchecked,
+    for ratios) its floors'."""
+    floors = sorted({floor for _, floor, *_ in CASES if floor})
+    return {"made with": environment(), "tolerance": TOLERANCE,
+            "instructions": {name: round(counts[name]) for name in BUDGETED},
+            "floors": {name: round(counts[name]) for name in floors}}
+
+
+def compare(counts, recorded):
+    """(lines to print, True when no call exceeds its recorded figure by more than TOLERANCE)."""
+    here = environment()
+    made_with = recorded.get("made with", {})
+    if made_with != here:
+        return [f"the table was made with {made_with}", f"this run is {here}",
+                "counts are not comparable: make the table here on purpose (make bench-instructions-update)"], False
+    figures = recorded.get("instructions", {})
+    lines = [f"{'call':34}  {'budget':>12}  {'now':>12}  {'change':>7}", "-" * 72]
+    ok, cheaper = True, False
+    for name in BUDGETED:
+        now = counts[name]
+        budget = figures.get(name)
+        if budget is None:
+            lines.append(f"{name:34}  {'-':>12}  {now:12,.0f}  not in the table")
+            ok = False
+            continue
+        change = now / budget - 1
+        verdict = ""
+        if change > TOLERANCE:
+            verdict, ok = "  OVER BUDGET", False
+        elif change < -TOLERANCE:
+            verdict, cheaper = "  cheaper", True
+        lines.append(f"{name:34}  {budget:12,}  {now:12,.0f}  {change:+7.1%}{verdict}")
+    for name in sorted(set(figures) - set(BUDGETED)):
+        lines.append(f"{name:34}  no longer measured")
+        ok = False
+    lines.append("")
+    if not ok:
+        lines.append(f"instruction budget: FAILED (more than {TOLERANCE:.0%} over, or the set changed); "
+                     "a cost that is meant goes in with make bench-instructions-update")
+    else:
+        lines.append(f"instruction budget: ok (every call within {TOLERANCE:.0%} of its figure or below)")
+    if ok and cheaper:
+        lines.append(f"some calls got cheaper: commit this as {BUDGET.name} (make bench-instructions-update "
+                     "writes it)")
+        lines.append(json.dumps(budget_table(counts), indent=1))
+    return lines, ok
+
+
+def main(json_path=None, check=False, update=False):
     counts = measure()
     print(table(counts))
     if json_path:
         with open(json_path, "w") as f:
             json.dump({"instructions": counts}, f, indent=1)
-    return 0
+    if update:
+        BUDGET.write_text(json.dumps(budget_table(counts), indent=1) + "\n")
+        print(f"\nwrote {BUDGET}")
+    if not check:
+        return 0
+    try:
+        recorded = json.loads(BUDGET.read_text())
+    except (OSError, ValueError) as exc:
+        print(f"\ninstruction budget: no table to compare with ({exc}); make bench-instructions-update makes it")
+        return 1
+    lines, ok = compare(counts, recorded)
+    print("\n" + "\n".join(lines))
+    return 0 if ok else 1

@@ -21,7 +21,8 @@ def test_quick_run_measures_every_cell(tmp_path, capsys):
     rows = data["rows"]
 
     assert sum(line.startswith("operation") for line in text.splitlines()) == 1  # one table
-    assert len(rows) == 8 * 3 + 1
+    assert len(rows) == 8 * 3 + 2  # every case at three sizes, the 4K row against a fill, the thread row
+    assert "numpy speed-up" in rows[-1]["ratios"] or data["errors"]  # the thread row's own yardstick
     assert all(row["operation"] in text for row in rows)
     for row in rows[:-1]:
         assert row["floor"] > 0

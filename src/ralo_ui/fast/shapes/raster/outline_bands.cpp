@@ -84,6 +84,9 @@ void prefetch_rows(const target& t, int64_t x0, int64_t x1, int64_t y0, int64_t 
     }
 }
 
+// Band rows up to this many packed pixels are stored word by word, longer ones by fill_words.
+constexpr int64_t short_band = 4;
+
 // Paints columns [x0, x1) of rows [y0, y1) solid, clipped to the w x h surface: per row,
 // one run of identical words for packed pixels, else one run per plane where the planes
 // are apart, else pixel by pixel, colour then alpha, so that shared bytes end as drawn.
@@ -97,6 +100,14 @@ void band(const target& t, int64_t x0, int64_t x1, int64_t y0, int64_t y1, int64
     FS_CHECK(0 <= x0 && x1 <= w && 0 <= y0 && y1 <= h);
     const int64_t n = x1 - x0;
     prefetch_rows(t, x0, x1, y0, y1);
+    if (t.is_packed && n <= short_band) {  // the side bands of a thin stroke: a few words a row
+        const uint32_t word = c.word;
+        for (int64_t y = y0; y < y1; ++y) {
+            uint8_t* const row = t.packed.word_at(x0, y);
+            for (int64_t i = 0; i < n; ++i) std::memcpy(row + 4 * i, &word, 4);
+        }
+        return;
+    }
     for (int64_t y = y0; y < y1; ++y) {
         if (t.is_packed) {
             fill_words(t.packed.word_at(x0, y), static_cast<size_t>(n), c.word);
@@ -120,6 +131,67 @@ void band(const target& t, int64_t x0, int64_t x1, int64_t y0, int64_t y1, int64
 // writing the pixels it accepts.  Callers keep the square inside the surface.
 void corner_generic(const target& t, const stroke& s, const paint& c, int64_t x0, int64_t y0, int64_t n) noexcept {
     for (int64_t y = y0; y < y0 + n; ++y) scalar_row(t, s, c, y, x0, x0 + n, frame_row(s, y));
+}
+
+// Mirror images of the top-left square's pixel (x, y): (W - 1 - x, y), (x, H - 1 - y) and
+// (W - 1 - x, H - 1 - y), in the other three squares.  With both sides at most 2^23, the
+// pixel and its images see equal |x - center_x| and |y - center_y| (integers and the
+// half-integer centre are exact in single precision, and so is their difference), hence
+// the same distances and the same verdicts: where the squares held mirrored bytes before,
+// they hold mirrored bytes after, and drawing one square and copying it gives every
+// square's bytes.  Packed pixels only, where a pixel is one word of its own.
+constexpr int64_t mirror_side_limit = int64_t{1} << 23;
+
+// The top-left square's rows and their mirror rows, as words: row y of the square and
+// the same row of the top-right one, then the bottom rows H - 1 - y likewise, each right
+// square's row read from its right end.  Locals, so that no store can alias them.
+struct square_rows {
+    uint8_t* top_left;
+    uint8_t* top_right_end;
+    uint8_t* bottom_left;
+    uint8_t* bottom_right_end;
+
+    square_rows(const packed_pixels& px, int64_t W, int64_t H, int64_t y) noexcept
+        : top_left(px.word_at(0, y)),
+          top_right_end(px.word_at(W - 1, y)),
+          bottom_left(px.word_at(0, H - 1 - y)),
+          bottom_right_end(px.word_at(W - 1, H - 1 - y)) {}
+};
+
+uint32_t load_word(const uint8_t* p) noexcept {
+    uint32_t word;
+    std::memcpy(&word, p, 4);
+    return word;
+}
+
+// True when the three other squares hold the mirror images of the top-left one's words.
+bool squares_mirrored(const packed_pixels& px, int64_t W, int64_t H, int64_t box) noexcept {
+    for (int64_t y = 0; y < box; ++y) {
+        const square_rows r(px, W, H, y);
+        uint32_t differ = 0;  // no early exit within a row: the loop is free to take several words at once
+        for (int64_t x = 0; x < box; ++x) {
+            const uint32_t word = load_word(r.top_left + 4 * x);
+            differ |= (load_word(r.top_right_end - 4 * x) ^ word) | (load_word(r.bottom_left + 4 * x) ^ word) |
+                      (load_word(r.bottom_right_end - 4 * x) ^ word);
+        }
+        if (differ != 0) return false;
+    }
+    return true;
+}
+
+// Copies the top-left square's words to their mirror images.
+void mirror_top_left(const packed_pixels& px, int64_t W, int64_t H, int64_t box) noexcept {
+    for (int64_t y = 0; y < box; ++y) {
+        const square_rows r(px, W, H, y);
+        for (int64_t x = 0; x < box; ++x) {
+            const uint32_t word = load_word(r.top_left + 4 * x);
+            std::memcpy(r.top_right_end - 4 * x, &word, 4);
+        }
+        // The bottom rows run the same way as the top ones (the squares are apart).
+        const auto bytes = static_cast<std::size_t>(4 * box);
+        std::memcpy(r.bottom_left, r.top_left, bytes);
+        std::memcpy(r.bottom_right_end - 4 * (box - 1), r.top_right_end - 4 * (box - 1), bytes);
+    }
 }
 
 }  // namespace
@@ -198,6 +270,11 @@ void draw_corners(const target& t, const params& p) noexcept {
     const stroke& s = p.s;
     const paint& c = p.colour;
     const auto corner = simd::chosen.outline_corner;
+    if (t.is_packed && W <= mirror_side_limit && H <= mirror_side_limit && squares_mirrored(t.packed, W, H, box)) {
+        corner(t, s, c, 0, 0, box);  // the other three squares are its mirror images
+        mirror_top_left(t.packed, W, H, box);
+        return;
+    }
     corner(t, s, c, 0, 0, box);              // top-left
     corner(t, s, c, W - box, 0, box);        // top-right
     corner(t, s, c, 0, H - box, box);        // bottom-left

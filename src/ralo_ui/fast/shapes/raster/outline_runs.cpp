@@ -62,19 +62,19 @@
 //
 // Rows are written in ascending order, each once: one forward stream through
 // the surface, which is what the memory system serves best once the surface
-// is larger than the caches.  When the top and bottom radii match, rows y and
-// h - 1 - y get the same outcomes at the same j (equal |py|): the top half's
-// corner rows keep a log of what they wrote, and their mirror images in the
-// bottom half replay it instead of walking again.  Rows outside the corners
-// cost a few runs from the column profile and are simply drawn again.
+// is larger than the caches.  One exception: when the top and bottom radii
+// match, rows y and h - 1 - y get the same outcomes at the same j (equal
+// |py|), so the top half's corner rows are written together with their mirror
+// images in the bottom half, which are then not walked again (a second stream,
+// as long as a corner).  Rows outside the corners are decided by the column
+// profile alone: their stores are worked out once and repeated row by row.
 #include "outline_runs.hpp"
 
 #include "checks.hpp"
 
 #include <cmath>
+#include <initializer_list>
 #include <limits>
-#include <memory>
-#include <new>
 
 namespace fs::outline {
 namespace {
@@ -199,58 +199,88 @@ struct column_profile {
     }
 };
 
-// What the first rows of a half wrote, as runs of pixels j0 <= j < j1 of the
-// walk with outcome o, row after row, for their mirror images to replay.  The
-// log has a fixed capacity; it closes for good when full (a row it could not
-// hold whole is dropped) or when its owner closes it.
-class row_log {
-public:
-    struct entry {
+// The stores of a row the column profile decides whole: every column-determined
+// segment at full length, then the deep tail (or no tail).  Such rows are equal
+// in every pixel written, so their stores are worked out once per half and
+// repeated, each a run of pixels x0 <= x < x1 of the row; keep runs store nothing
+// and are left out.
+struct profile_row {
+    struct store {
         outcome o;
-        int32_t j0, j1;
+        int32_t x0, x1;
+        blend_memo* memo;
+        bool words;     // a short painted run: `word` stored at each pixel
+        uint32_t word;  // the painted word
     };
+    // Two stores per segment and one for the tail at most.
+    store stores[2 * profile_cap + 2];
+    int count;
+    float limit;  // rows with qy <= limit are such rows; -infinity when there are none
+    bool whole;   // the stores paint every pixel of the row: such a row is a copy of the one before
+    blend_memo tail_memo;
 
-    void open() noexcept {
-        entries_.reset(new (std::nothrow) entry[entry_cap]);
-        ends_.reset(new (std::nothrow) int32_t[row_cap]);
-        open_ = entries_ && ends_;
-    }
-    void close() noexcept { open_ = false; }
-
-    void note(const outcome& o, int32_t j0, int32_t j1) noexcept {
-        if (!open_ || j1 <= j0) return;
-        if (count_ > row_start() && entries_[count_ - 1].j1 == j0 && same(entries_[count_ - 1].o, o)) {
-            entries_[count_ - 1].j1 = j1;  // the run goes on
-            return;
-        }
-        if (count_ == entry_cap) {
-            open_ = false;
-            return;
-        }
-        entries_[count_++] = {o, j0, j1};
-    }
-    void end_row() noexcept {
-        if (!open_) return;
-        if (rows_ == row_cap) {
-            open_ = false;
-            return;
-        }
-        ends_[rows_++] = count_;
+    void add(const packed_surface& s, const outcome& o, int32_t x0, int32_t x1, blend_memo* memo) noexcept {
+        if (o.kind == outcome::keep || x0 >= x1) return;
+        const bool words = o.kind == outcome::paint && x1 - x0 <= packed_surface::short_run;
+        stores[count++] = {o, x0, x1, memo, words, words ? s.word_of(o) : 0};
     }
 
-    int32_t rows() const noexcept { return rows_; }
-    const entry* begin(int32_t r) const noexcept { return &entries_[r == 0 ? 0 : ends_[r - 1]]; }
-    const entry* end(int32_t r) const noexcept { return &entries_[ends_[r]]; }
+    // Every store in row y.
+    void draw(const packed_surface& s, const params& p, int32_t y) const noexcept {
+        for (int i = 0; i < count; ++i) {
+            const store& st = stores[i];
+            if (!st.words) {
+                s.run(p, st.o, st.x0, st.x1, y, *st.memo);
+                continue;
+            }
+            for (int32_t x = st.x0; x < st.x1; ++x) s.put_word(st.word, x, y);
+        }
+    }
 
-private:
-    static constexpr int32_t entry_cap = 1 << 10, row_cap = 1 << 8;
-    int32_t row_start() const noexcept { return rows_ == 0 ? 0 : ends_[rows_ - 1]; }
+    // The stores of span(o, j0, j1) on the sides the walk writes (walker::span).
+    void add_span(const packed_surface& s, const side& sd, const outcome& o, int32_t j0, int32_t j1,
+                  blend_memo* memo) noexcept {
+        const int32_t w = sd.w;
+        if (sd.to_left && sd.to_right && j1 >= sd.n) {
+            add(s, o, j0, w - j0, memo);
+            return;
+        }
+        if (sd.to_left) add(s, o, j0, j1 < (w + 1) / 2 ? j1 : (w + 1) / 2, memo);
+        if (sd.to_right) add(s, o, w - (j1 < w / 2 ? j1 : w / 2), w - j0, memo);
+    }
 
-    std::unique_ptr<entry[]> entries_;
-    std::unique_ptr<int32_t[]> ends_;
-    int32_t count_ = 0, rows_ = 0;
-    bool open_ = false;
+    // The limit follows profile_prefix: a segment is taken whole where its least
+    // qx, last_qx, is at least qy; then the row ends at the profile's length, or
+    // the deep tail is taken where tail_qx is at least qy.
+    void build(const packed_surface& s, const side& sd, column_profile& profile) noexcept {
+        count = 0;
+        whole = false;
+        limit = std::numeric_limits<float>::infinity();
+        const bool ends = profile.length == sd.n;
+        if (!ends && !profile.tail_deep) {
+            limit = -std::numeric_limits<float>::infinity();  // the exact walk always goes on
+            return;
+        }
+        int32_t j = 0;
+        for (int k = 0; k < profile.segments; ++k) {
+            segment& sg = profile.runs[k];
+            add_span(s, sd, sg.o, j, sg.end, &sg.memo);
+            if (sg.last_qx < limit) limit = sg.last_qx;
+            j = sg.end;
+        }
+        if (!ends) {
+            add_span(s, sd, profile.tail, profile.length, sd.n, &tail_memo);
+            if (profile.tail_qx < limit) limit = profile.tail_qx;
+        }
+        // The stores are apart: painted ones adding up to the width cover the row.
+        int64_t painted = 0;
+        for (int i = 0; i < count; ++i) painted += stores[i].o.kind == outcome::paint ? stores[i].x1 - stores[i].x0 : 0;
+        whole = painted == sd.w;
+    }
 };
+
+// No row of any surface: not the one above row 0 either.
+constexpr int32_t no_row = std::numeric_limits<int32_t>::min();
 
 // Draws the rows of one half on its side(s), one row at a time, each row
 // after the one above it.
@@ -258,35 +288,74 @@ struct walker {
     const packed_surface* s;
     side sd;
     column_profile profile;
-    int32_t y;           // the row being drawn
-    int32_t clear_hint;  // last corner row's cleared prefix
-    row_log log;         // opened by the owner for rows to be mirrored
+    profile_row repeated;  // the stores of every row the profile decides whole
+    int32_t y;             // the row being drawn
+    int32_t mirror_y;      // its mirror image, drawn with it, or -1
+    int32_t clear_hint;    // last corner row's cleared prefix
+    int32_t h;             // the surface's height
+    bool mirroring;        // corner rows are drawn with their mirror images, while they last
+    int32_t mirrored;      // rows 0 <= y < mirrored were drawn with their mirror images
+    int32_t repeated_y;    // the last row drawn from `repeated`; none yet: no_row
 
-    void init(const params& prm, const packed_surface& surface, bool bg, int32_t width, bool write_left,
-              bool write_right, float r_left, float r_right) noexcept {
+    void init(const params& prm, const packed_surface& surface, bool bg, int32_t width, int32_t height, bool write_left,
+              bool write_right, float r_left, float r_right, bool mirror) noexcept {
         s = &surface;
+        h = height;
+        mirroring = mirror;
+        mirrored = 0;
+        mirror_y = -1;
+        repeated_y = no_row;
         sd.init(prm, bg, width, write_left, write_right, r_left, r_right);
         profile.build(sd);
+        repeated.build(surface, sd, profile);
         clear_hint = 0;
     }
 
+    // Pixel j of the sides written, in row y and its mirror image.
     void put(const outcome& o, int32_t j) noexcept {
-        log.note(o, j, j + 1);
-        if (sd.to_left) s->put(*sd.p, o, j, y);
-        if (sd.to_right && j < sd.w / 2) s->put(*sd.p, o, sd.w - 1 - j, y);
+        if (o.kind == outcome::keep) return;
+        const bool right = sd.to_right && j < sd.w / 2;
+        const int32_t xr = sd.w - 1 - j;
+        if (o.kind == outcome::paint) {
+            const uint32_t word = s->word_of(o);
+            for (const int32_t row : {y, mirror_y}) {
+                if (row < 0) break;
+                if (sd.to_left) s->put_word(word, j, row);
+                if (right) s->put_word(word, xr, row);
+            }
+            return;
+        }
+        if (o.kind == outcome::clear) {
+            for (const int32_t row : {y, mirror_y}) {
+                if (row < 0) break;
+                if (sd.to_left) s->put(*sd.p, o, j, row);
+                if (right) s->put(*sd.p, o, xr, row);
+            }
+            return;
+        }
+        blend_memo memo;  // the pixels' old words are often equal
+        for (const int32_t row : {y, mirror_y}) {
+            if (row < 0) break;
+            if (sd.to_left) s->blend(*sd.p, o, j, row, memo);
+            if (right) s->blend(*sd.p, o, xr, row, memo);
+        }
     }
 
     // Pixels j0 <= j < j1 of the sides written take outcome o (j1 capped at
     // each side).  A span reaching the middle on both sides is one run.
     void span(const outcome& o, int32_t j0, int32_t j1, blend_memo& memo) noexcept {
-        log.note(o, j0, j1);
+        if (o.kind == outcome::keep) return;
+        span_in(o, j0, j1, y, memo);
+        if (mirror_y >= 0) span_in(o, j0, j1, mirror_y, memo);
+    }
+    void span_in(const outcome& o, int32_t j0, int32_t j1, int32_t row, blend_memo& memo) noexcept {
         const int32_t w = sd.w;
         if (sd.to_left && sd.to_right && j1 >= sd.n) {
-            s->run(*sd.p, o, j0, w - j0, y, memo);
+            s->run(*sd.p, o, j0, w - j0, row, memo);
             return;
         }
-        if (sd.to_left) s->run(*sd.p, o, j0, j1 < (w + 1) / 2 ? j1 : (w + 1) / 2, y, memo);
-        if (sd.to_right) s->run(*sd.p, o, w - (j1 < w / 2 ? j1 : w / 2), w - j0, y, memo);
+        if (sd.to_left) s->run(*sd.p, o, j0, j1 < (w + 1) / 2 ? j1 : (w + 1) / 2, row, memo);
+        if (sd.to_right) s->run(*sd.p, o, w - (j1 < w / 2 ? j1 : w / 2), w - j0, row, memo);
     }
     void span(const outcome& o, int32_t j0, int32_t j1) noexcept {
         blend_memo memo;
@@ -333,23 +402,32 @@ struct walker {
         return profile.length;
     }
 
-    // Row `row_y`, with values rw; the log, when open, keeps corner rows only.
+    // Row `row_y`, with values rw.  While mirroring, the first rows that are corner
+    // rows (qy > 0) are drawn with their mirror images h - 1 - row_y; the first other
+    // row ends the mirroring for good, so the rows drawn twice are a prefix.
     void draw(int32_t row_y, const row& rw) noexcept {
         y = row_y;
         const float qy = rw.qy_base + sd.radius;  // as distance_at forms it
-        if (qy <= 0.0f) log.close();
+        mirroring = mirroring && qy > 0.0f && h - 1 - row_y > row_y;
+        mirror_y = mirroring ? h - 1 - row_y : -1;
+        if (mirroring) mirrored = row_y + 1;
         walk(rw, qy);
-        log.end_row();
-    }
-
-    // Row y again as the log's row r wrote its mirror image.
-    void replay(int32_t row_y, int32_t r) noexcept {
-        y = row_y;
-        for (const row_log::entry* e = log.begin(r); e != log.end(r); ++e) span(e->o, e->j0, e->j1);
+        mirror_y = -1;
     }
 
     void walk(const row& rw, float qy) noexcept {
         int32_t j;
+        if (qy <= 0.0f && qy <= repeated.limit) {
+            // (C) and (T), as profile_prefix draws them.  A whole row of words drawn
+            // just above, by the same stores, holds exactly this row's bytes; streamed
+            // surfaces keep their stores past the caches instead.
+            if (repeated.whole && repeated_y == y - 1 && !s->streamed())
+                s->copy_row(y - 1, y, sd.w);
+            else
+                repeated.draw(*s, *sd.p, y);
+            repeated_y = y;
+            return;
+        }
         if (qy <= 0.0f) {
             j = profile_prefix(qy);  // (C)
         } else {
@@ -370,20 +448,17 @@ struct walker {
 
 // The walkers of a half: one for both sides when their radii match, else one
 // per side.  With `mirrored`, the rows also serve the other half (equal radii
-// there too): the walkers log the corner rows for it to replay.
+// there too): the walkers draw the corner rows' mirror images with them.
 struct half_walkers {
     walker left, right;
     bool both;
 
-    void init(const params& p, bool with_background, const packed_surface& surface, int32_t w, bool top,
+    void init(const params& p, bool with_background, const packed_surface& surface, int32_t w, int32_t h, bool top,
               bool mirrored) noexcept {
         const float r_left = top ? p.r_tl : p.r_bl, r_right = top ? p.r_tr : p.r_br;
         both = r_left == r_right;
-        left.init(p, surface, with_background, w, true, both, r_left, r_right);
-        if (!both) right.init(p, surface, with_background, w, false, true, r_left, r_right);
-        if (!mirrored) return;
-        left.log.open();
-        if (!both) right.log.open();
+        left.init(p, surface, with_background, w, h, true, both, r_left, r_right, mirrored);
+        if (!both) right.init(p, surface, with_background, w, h, false, true, r_left, r_right, mirrored);
     }
 
     void draw(int32_t y, const row& rw) noexcept {
@@ -391,19 +466,19 @@ struct half_walkers {
         if (!both) right.draw(y, rw);
     }
 
-    // Row y from the mirror row m's log where both walkers kept it, else drawn.
+    // Row y of the other half, whose mirror image is row m: each walker draws its
+    // side(s) unless it drew them with row m.
     void draw_mirror(const params& p, int32_t y, int32_t m) noexcept {
-        if (m >= left.log.rows() || (!both && m >= right.log.rows())) {
-            draw(y, row_at(p, y));
-            return;
-        }
-        left.replay(y, m);
-        if (!both) right.replay(y, m);
+        const bool left_done = m < left.mirrored, right_done = both || m < right.mirrored;
+        if (left_done && right_done) return;
+        const row rw = row_at(p, y);
+        if (!left_done) left.draw(y, rw);
+        if (!right_done) right.draw(y, rw);
     }
 
-    void close_logs() noexcept {
-        left.log.close();
-        right.log.close();
+    void stop_mirroring() noexcept {
+        left.mirroring = false;
+        right.mirroring = false;
     }
 };
 
@@ -420,14 +495,14 @@ void outline_runs(const params& p, bool with_background, const packed_surface& s
     const int32_t top_rows = (h + 1) / 2;  // (P1): py <= 0 exactly there
     const bool rows_mirror = p.r_tl == p.r_bl && p.r_tr == p.r_br;
     half_walkers half;  // large: one at a time
-    half.init(p, with_background, surface, w, true, rows_mirror);
+    half.init(p, with_background, surface, w, h, true, rows_mirror);
     for (int32_t y = 0; y < top_rows; ++y) half.draw(y, row_at(p, y));
-    half.close_logs();
+    half.stop_mirroring();
     if (rows_mirror) {
         // The top half's walkers serve the bottom half as they are (equal radii).
         for (int32_t y = top_rows; y < h; ++y) half.draw_mirror(p, y, h - 1 - y);
     } else {
-        half.init(p, with_background, surface, w, false, false);
+        half.init(p, with_background, surface, w, h, false, false);
         for (int32_t y = top_rows; y < h; ++y) half.draw(y, row_at(p, y));
     }
     surface.finish();

@@ -4,7 +4,6 @@
 #include "fill_words.hpp"
 
 namespace fs::outline {
-
 bool packed_surface::bind(const planes& pl) noexcept {
     if (!px_.bind(pl)) return false;
     const int32_t w = pl.width, h = pl.height;
@@ -31,25 +30,19 @@ void packed_surface::run(const params& p, const outcome& o, int32_t x0, int32_t 
         case outcome::clear:
             for (int32_t x = x0; x < x1; ++x) row[x * std::ptrdiff_t{4} + px_.alpha_offset()] = 0;
             return;
-        case outcome::paint:
+        case outcome::paint: {
+            const uint32_t word = word_of(o);
+            if (x1 - x0 <= short_run) {  // the stroke's few pixels a row: plain stores beat a call
+                for (int32_t x = x0; x < x1; ++x) std::memcpy(row + x * std::ptrdiff_t{4}, &word, 4);
+                return;
+            }
             (stream_ ? stream_words : fill_words)(row + x0 * std::ptrdiff_t{4}, static_cast<std::size_t>(x1 - x0),
-                                                  word_of(o));
+                                                  word);
             return;
+        }
         case outcome::blend:
             // The composite depends on the old word alone (sa is the run's).
-            for (int32_t x = x0; x < x1; ++x) {
-                uint8_t* const word = row + x * std::ptrdiff_t{4};
-                uint32_t old;
-                std::memcpy(&old, word, 4);
-                if (memo.valid && old == memo.old_word) {
-                    std::memcpy(word, &memo.new_word, 4);
-                    continue;
-                }
-                blend_over_content(o.sa, p, at(x, y));
-                memo.old_word = old;
-                std::memcpy(&memo.new_word, word, 4);
-                memo.valid = true;
-            }
+            for (int32_t x = x0; x < x1; ++x) blend(p, o, x, y, memo);
             return;
     }
 }
