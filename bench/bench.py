@@ -28,7 +28,10 @@ numpy filling the same surfaces' pixels (its fill runs detached too), one
 thread against two, in the same run; the module's speed-up is held to that
 one's.
 
-After the table comes the size sweep (sweep.py; by default only without
+Then the kernel tables (kernels.py): every module call of the table on the
+baseline kernels against the processor's own, timed in turns in the same run.
+
+After those comes the size sweep (sweep.py; by default only without
 --quick): every operation against its floor from 64x32 to 7680x4320, printed
 and drawn as a chart (build/sweep.png unless --chart names another file, such as
 bench/sweep.png, the README's picture).  --instructions counts instructions per call
@@ -53,6 +56,7 @@ from ralo_ui.core.modules import pygame  # the toolkit's own binding (quiet impo
 
 sys.path.insert(0, str(Path(__file__).resolve().parent))
 import instructions  # noqa: E402
+import kernels  # noqa: E402
 import peers  # noqa: E402
 import sweep  # noqa: E402
 
@@ -435,6 +439,10 @@ def main(argv=None):
     t0 = time.perf_counter()
     rows, errors = run(mode)
     print(table(rows, errors))
+    own = fs.create_rounded_rect_surface._kernels
+    print("\nkernel tables (the baseline one against this processor's own):", flush=True)
+    kernel_rows = kernels.run(sys.modules[__name__], mode, own)
+    print(kernels.table(kernel_rows, own))
     swept = []
     if opts.sweep or (opts.sweep is None and not opts.quick):
         print("\nsize sweep (each operation against its floor; peers while a call stays under "
@@ -457,7 +465,8 @@ def main(argv=None):
         with open(opts.json, "w") as f:
             json.dump({"quick": opts.quick, "python": platform.python_version(), "load": [load_before, load],
                        "pygame": pygame.version.ver, "numpy": np.__version__, "cpus": os.cpu_count(),
-                       "rows": rows, "errors": errors, "sweep": swept}, f, indent=1)
+                       "rows": rows, "errors": errors, "sweep": swept,
+                       "kernels": {"own": own, "rows": kernel_rows}}, f, indent=1)
     return 0
 
 

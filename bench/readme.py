@@ -4,10 +4,11 @@
     PYTHONPATH=src python3 bench/bench.py --json build/bench.json   (what make bench runs)
     PYTHONPATH=src python3 bench/readme.py [build/bench.json]        (make bench-readme)
 
-Two parts of README.md lie between marker comments and are written here, never
+Three parts of README.md lie between marker comments and are written here, never
 by hand: the table of a `make bench` run (the JSON that bench.py --json
-wrote, with the interpreter, pygame and numpy it ran on and the machine's load)
-and the instructions per call of the committed budget, bench/instructions.json.
+wrote, with the interpreter, pygame and numpy it ran on and the machine's load),
+the same run's baseline kernels against the processor's own, and the
+instructions per call of the committed budget, bench/instructions.json.
 Everything outside the markers stays as it is.
 """
 import json
@@ -19,9 +20,10 @@ HERE = Path(__file__).resolve().parent
 sys.path.insert(0, str(HERE))
 import bench  # noqa: E402
 import instructions  # noqa: E402
+import kernels  # noqa: E402
 
 README = HERE.parent / "README.md"
-BLOCKS = ("bench-table", "bench-instructions")
+BLOCKS = ("bench-table", "bench-kernels", "bench-instructions")
 
 
 def table_block(run):
@@ -35,6 +37,12 @@ def table_block(run):
         f"(Python {run['python']}, pygame {run['pygame']}, numpy {run.get('numpy', '?')}; "
         f"{run.get('cpus', '?')} CPUs, load average {load[0]:.2f} before and {load[1]:.2f} after)",
     ])
+
+
+def kernels_block(run):
+    """The baseline kernels against the processor's own, from the same run."""
+    measured = run.get("kernels", {"own": "?", "rows": []})
+    return "\n".join(["```", kernels.table(measured["rows"], measured["own"]), "```"])
 
 
 def instructions_block(budget):
@@ -73,6 +81,7 @@ def main(argv):
     budget = json.loads(instructions.BUDGET.read_text())
     text = README.read_text()
     text = replace_block(text, "bench-table", table_block(run))
+    text = replace_block(text, "bench-kernels", kernels_block(run))
     text = replace_block(text, "bench-instructions", instructions_block(budget))
     README.write_text(text)
     print(f"rewrote the performance figures in {README}")

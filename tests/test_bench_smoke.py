@@ -32,6 +32,10 @@ def test_quick_run_measures_every_cell(tmp_path, capsys):
     assert [label for label in data["errors"] if not label.startswith("module ")] == []
     assert all("NotImplementedError" in err for err in data["errors"].values())
     assert all(row["module"] is not None for row in rows) or data["errors"]
+    # The baseline kernels against this process's own, in the same run: every call but the hits.
+    kernels = data["kernels"]
+    assert len(kernels["rows"]) == (0 if kernels["own"] == "baseline" else 6 * 3)
+    assert all(row["own"] > 0 and row["baseline"] > 0 for row in kernels["rows"])
 
 
 @pytest.mark.parametrize("targets, ratios, large, expected", [
