@@ -1,6 +1,7 @@
 // Traceback entries: an empty code object naming the function, a frame for it, PyTraceBack_Here.
 #include "traceback.hpp"
 
+#include "identity.hpp"
 #include "ref.hpp"
 #include "state.hpp"
 
