@@ -11,7 +11,6 @@ set(BINDING_SOURCES
     binding/outlined.cpp
     binding/outlined_in_place.cpp
     binding/pixel_view.cpp
-    binding/published.cpp
     binding/rounded_in_place.cpp
     binding/state.cpp
     binding/traceback.cpp)

@@ -104,7 +104,9 @@ ref function_value(const namespace_context& c, const function_spec* spec) noexce
 ref defaulted_function_value(const namespace_context& c, const function_spec* spec) noexcept {
     return ref::steal(make_function(*spec, c.dict, c.defaults));
 }
-ref cached_value(const namespace_context& c, const function_spec* spec) noexcept { return cached_function(*spec, c.dict); }
+ref cached_value(const namespace_context& c, const function_spec* spec) noexcept {
+    return cached_function(*spec, c.dict);
+}
 ref dict_value(const namespace_context&, const function_spec*) noexcept { return ref::steal(PyDict_New()); }
 
 // One statement of the module's body: a name and how its value is made.
@@ -115,7 +117,7 @@ struct binding {
 };
 
 // The module's namespace, bound in this order.
-const binding bindings[] = {
+constexpr binding bindings[] = {
     {"md", registry_value, nullptr},
     {"np", numpy_value, nullptr},
     {"lru_cache", lru_cache_value, nullptr},
@@ -129,6 +131,13 @@ const binding bindings[] = {
     {nullptr, function_value, &functions::create_outlined_rounded_rect_sdf},
     {"__test__", dict_value, nullptr},
 };
+
+constexpr int function_count() noexcept {
+    int n = 0;
+    for (const binding& b : bindings) n += b.spec != nullptr;
+    return n;
+}
+static_assert(function_count() <= traceback_slots, "a function would get no traceback code object");
 
 bool bind_namespace(PyObject* dict) noexcept {
     ref defaults = ref::steal(PyTuple_Pack(1, Py_None));
