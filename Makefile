@@ -42,10 +42,10 @@ coverage:
 fuzz:
 	tools/refenv fuzz/run $(FUZZ_SCALE)
 
-# Builds the extension in place next to its sources, so tests import it from src/.
+# Builds the extension (CMakePresets.json: release) and copies it next to its sources, so tests
+# import it from src/.
 in-build:
-	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DPython_EXECUTABLE=$$(command -v $(PYTHON)) \
-	      -DRALO_UI_WERROR=ON >/dev/null
+	cmake --preset release -B $(BUILD) -DPython_EXECUTABLE=$$(command -v $(PYTHON)) >/dev/null
 	cmake --build $(BUILD)
 	cp $(BUILD)/fast_shapes*.so $(SHAPES)/
 

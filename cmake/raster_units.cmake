@@ -1,6 +1,5 @@
-# The raster core's translation units and the flags of its AVX2 units, for every build of it:
-# CMakeLists.txt includes this file, and the scripts that compile the core with their own
-# flags (fuzz/core.sh, for the fuzzers, coverage and the compile checks) run it:
+# The raster core's translation units and the flags of its AVX2 units: CMakeLists.txt includes
+# this file, and tools/check-baseline-isa runs it to learn which objects are the AVX2 ones:
 #
 #   cmake -P cmake/raster_units.cmake     one line per unit: its path under the package, then
 #                                         the flags it needs beyond the build's (GCC and Clang)

@@ -51,7 +51,7 @@ inline float pick_float(FuzzedDataProvider& in, float range) {
         case 2:
         case 3: {
             const double unit = static_cast<double>(in.ConsumeIntegral<uint32_t>()) * 0x1p-31 - 1.0;  // [-1, 1)
-            return static_cast<float>(unit * range);
+            return static_cast<float>(unit * static_cast<double>(range));
         }
         default:
             return static_cast<float>(in.ConsumeIntegralInRange<int32_t>(static_cast<int32_t>(-range * 16),

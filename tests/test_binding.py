@@ -9,20 +9,11 @@ import pytest
 from hypothesis import HealthCheck, given, settings
 from hypothesis import strategies as st
 
+from models.published import FILE, PUBLISHED, counts
 from ralo_ui.fast.shapes import fast_shapes as fs
 
-# name: (parameter count, required count)
-FUNCTIONS = {
-    "_create_outlined_rounded_rect_sdf": (4, 4),
-    "_create_rounded_rect_surface_optimized": (3, 3),
-    "transform_into_outlined_rounded_rect": (5, 4),
-    "transform_into_rounded_rect": (3, 2),
-    "_get_cached_rounded_rect_surface": (3, 3),
-    "create_rounded_rect_surface": (3, 3),
-    "_get_cached_outlined_rounded_rect_sdf": (4, 4),
-    "create_outlined_rounded_rect_sdf": (4, 4),
-}
-FILE = "src/ralo_ui/fast/shapes/fast_shapes"
+# name: (parameter count, required count), from the module's own signatures (test_module pins them)
+FUNCTIONS = {name: counts(name) for name in PUBLISHED}
 
 
 def raw(name):

@@ -12,6 +12,7 @@ import pygame
 import pytest
 
 from models.fake_host import FakeSurface, host_registry, refcounts, registry
+from models.published import FILE
 from ralo_ui.fast.shapes import fast_shapes as fs
 
 CALLS = 1200        # a multiple of CYCLE
@@ -29,7 +30,6 @@ CACHED_OUTLINED = "_get_cached_outlined_rounded_rect_sdf"
 FRONT_OUTLINED = "create_outlined_rounded_rect_sdf"
 
 TOTALS_ORDER = [FILLED, OUTLINED, ROUND, OUTLINE, CACHED_FILLED, FRONT_FILLED, CACHED_OUTLINED, FRONT_OUTLINED]
-FILE = "src/ralo_ui/fast/shapes/fast_shapes"
 
 Colour = collections.namedtuple("Colour", "r g b")
 SIZE = (12, 10)

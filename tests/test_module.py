@@ -17,10 +17,10 @@ import pytest
 import ralo_ui.core.modules
 from models.fake_host import host_registry
 from models.process import run_python
+from models.published import FILE
 from ralo_ui.fast.shapes import fast_shapes as fs
 
 NAME = "ralo_ui.fast.shapes.fast_shapes"
-FILE = "src/ralo_ui/fast/shapes/fast_shapes"
 
 SIGNATURES = {
     "_create_outlined_rounded_rect_sdf": "(size, radius, width, color)",

@@ -5,14 +5,12 @@ from pathlib import Path
 
 import pytest
 
+from models.published import BINDINGS, PUBLISHED
 from ralo_ui.fast.shapes import fast_shapes as fs
 
 SHAPES = Path(fs.__file__).parent
 STUB = ast.parse((SHAPES / "fast_shapes.pyi").read_text(), "fast_shapes.pyi")
 STUB_FUNCTIONS = {node.name: node for node in STUB.body if isinstance(node, ast.FunctionDef)}
-BINDINGS = {"md", "np", "lru_cache"}
-PUBLISHED = [name for name, value in vars(fs).items() if callable(value) and name not in BINDINGS
-             and not name.startswith("__")]
 
 
 def stub_parameters(node):

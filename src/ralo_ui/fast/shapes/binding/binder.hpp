@@ -41,8 +41,13 @@ struct function_spec {
     int param_count;
     int required;  // parameters after these default to None
     body_fn body;
-    int line;  // line number of its traceback entries; unique per function, 1 to 15
+    int line;  // the line its code object and traceback entries name: its place among the functions
 };
+
+// A spec whose counts fit its parameters; each definition is checked with it.
+constexpr bool well_formed(const function_spec& s) noexcept {
+    return 0 <= s.required && s.required <= s.param_count && s.param_count <= max_params && s.line >= 1;
+}
 
 // A body's access to argument I of a call bound by spec S, checked against the spec when
 // the body is compiled: obj for any parameter, i32 and f32 only for int32 and float32 ones.

@@ -1,14 +1,16 @@
 // A new surface filled with one colour, its corners rounded with anti-aliased edges.
-#include "shapes.hpp"
-
 #include "convert.hpp"
 #include "detach.hpp"
 #include "host.hpp"
 #include "pixel_view.hpp"
+#include "published.hpp"
 #include "raster/corner_kernel.hpp"
 
 namespace fs {
+namespace {
 
+// The entry: a new surface of `size`, filled with `color`, its corners rounded with per-corner
+// radii.
 PyObject* filled_surface(PyObject* size, PyObject* radii_input, PyObject* color) noexcept {
     // Both items are read before anything is made: a tuple shorter than two
     // raises IndexError here instead of being read past its end.
@@ -44,4 +46,70 @@ PyObject* filled_surface(PyObject* size, PyObject* radii_input, PyObject* color)
     return surf.release();
 }
 
+}  // namespace
+
+// ---- its published functions: each spec beside its body ------------------------------------
+
+namespace functions {
+namespace {
+
+using enum param_kind;
+
+template <const function_spec& S>
+PyObject* filled_body(const call_args& a) noexcept {
+    return filled_surface(obj<S, 0>(a), obj<S, 1>(a), obj<S, 2>(a));
+}
+
+// The memoising function reaches the rasteriser directly, not through the namespace.
+template <const function_spec& S>
+PyObject* cached_filled_body(const call_args& a) noexcept {
+    PyObject* surf = filled_surface(obj<S, 0>(a), obj<S, 1>(a), obj<S, 2>(a));
+    if (surf == nullptr) add_traceback(create_rounded_rect_surface_optimized);
+    return surf;
+}
+
+// The front end looks the memoising function up afresh and calls it by position.
+template <const function_spec& S>
+PyObject* create_filled_body(const call_args& a) noexcept {
+    PyObject* radii = obj<S, 1>(a);
+    ref as_tuple;
+    if (PyList_Check(radii)) {  // a list could be neither hashed nor accepted as radii
+        as_tuple = ref::steal(PyList_AsTuple(radii));
+        if (!as_tuple) return nullptr;
+        radii = as_tuple.get();
+    }
+    PyObject* args[] = {obj<S, 0>(a), radii, obj<S, 2>(a)};
+    return call_global(st.cached_filled, args, 3);
+}
+
+}  // namespace
+
+constexpr function_spec create_rounded_rect_surface_optimized = {
+    .name = "_create_rounded_rect_surface_optimized",
+    .params = {{"size", tuple_or_none}, {"radii_input", any}, {"color", tuple_or_none}},
+    .param_count = 3,
+    .required = 3,
+    .body = filled_body<create_rounded_rect_surface_optimized>,
+    .line = 2,
+};
+constexpr function_spec get_cached_rounded_rect_surface = {
+    .name = "_get_cached_rounded_rect_surface",
+    .params = {{"size", tuple_or_none}, {"radii", tuple_or_none}, {"color", tuple_or_none}},
+    .param_count = 3,
+    .required = 3,
+    .body = cached_filled_body<get_cached_rounded_rect_surface>,
+    .line = 5,
+};
+constexpr function_spec create_rounded_rect_surface = {
+    .name = "create_rounded_rect_surface",
+    .params = {{"size", any}, {"radii_input", any}, {"color", any}},
+    .param_count = 3,
+    .required = 3,
+    .body = create_filled_body<create_rounded_rect_surface>,
+    .line = 6,
+};
+static_assert(well_formed(create_rounded_rect_surface_optimized) && well_formed(get_cached_rounded_rect_surface) &&
+              well_formed(create_rounded_rect_surface));
+
+}  // namespace functions
 }  // namespace fs

@@ -1,6 +1,7 @@
 // The module's function type: its objects, attributes, vectorcall and lifecycle.
 #include "function_type.hpp"
 
+#include "identity.hpp"
 #include "raster/simd/dispatch.hpp"
 #include "ref.hpp"
 #include "state.hpp"

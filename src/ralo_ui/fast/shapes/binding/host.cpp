@@ -14,6 +14,12 @@ ref get_global(PyObject* name) noexcept {
     return {};
 }
 
+PyObject* call_global(PyObject* name, PyObject* const* args, size_t nargs) noexcept {
+    ref target = get_global(name);
+    if (!target) return nullptr;
+    return PyObject_Vectorcall(target.get(), args, nargs, nullptr);
+}
+
 namespace {
 
 // The attribute of a plain module found in its namespace, or nullptr with no error set

@@ -12,6 +12,9 @@ namespace fs {
 // NameError "name '%U' is not defined".
 ref get_global(PyObject* name) noexcept;
 
+// The global `name`, looked up afresh, called with `nargs` positional arguments.
+PyObject* call_global(PyObject* name, PyObject* const* args, size_t nargs) noexcept;
+
 // getattr(obj, name).
 ref attribute(PyObject* obj, PyObject* name) noexcept;
 

@@ -1,6 +1,8 @@
 // Module initialisation: the definition, the create and exec steps, and the namespace in its order.
 #include "function_type.hpp"
 #include "host.hpp"
+#include "identity.hpp"
+#include "lru_cache.hpp"
 #include "numpy_abi.hpp"
 #include "published.hpp"
 #include "raster/simd/dispatch.hpp"
@@ -14,7 +16,6 @@ namespace {
 
 constexpr int built_major = PY_MAJOR_VERSION;
 constexpr int built_minor = PY_MINOR_VERSION;
-constexpr long cache_size = 256;
 
 // ---- create step --------------------------------------------------------------------------
 
@@ -86,60 +87,6 @@ ref import_registry(PyObject* dict) noexcept {
     return ref::steal(found);
 }
 
-// Runs `from functools import lru_cache` itself, so that a functools without it fails with
-// the interpreter's own ImportError ("cannot import name 'lru_cache' from 'functools' (...)",
-// with its name, path and suggestion attributes).  The frame the statement ran in is left out
-// of the traceback.  Should the statement succeed after all, its result is taken.
-ref lru_cache_by_statement() noexcept {
-    ref globals = ref::steal(PyDict_New());
-    if (!globals) return {};
-    ref done = ref::steal(PyRun_String("from functools import lru_cache", Py_file_input, globals.get(), globals.get()));
-    if (!done) {
-        PyObject* error = PyErr_GetRaisedException();
-        if (error != nullptr) PyException_SetTraceback(error, Py_None);
-        PyErr_SetRaisedException(error);
-        return {};
-    }
-    PyObject* found = nullptr;
-    if (PyDict_GetItemStringRef(globals.get(), "lru_cache", &found) < 0) return {};
-    if (found == nullptr) PyErr_SetString(PyExc_ImportError, "cannot import name lru_cache");
-    return ref::steal(found);
-}
-
-// lru_cache from functools: an imported functools that has it, else `from functools import lru_cache`.
-ref import_lru_cache(PyObject* dict) noexcept {
-    PyObject* functools = nullptr;
-    if (PyDict_GetItemStringRef(PyImport_GetModuleDict(), "functools", &functools) < 0) return {};
-    ref module = ref::steal(functools);
-    PyObject* found = nullptr;
-    if (module && PyObject_GetOptionalAttrString(module.get(), "lru_cache", &found) < 0) return {};
-    if (found != nullptr) return ref::steal(found);
-    ref fromlist = ref::steal(Py_BuildValue("(s)", "lru_cache"));
-    if (!fromlist) return {};
-    module = ref::steal(PyImport_ImportModuleLevel("functools", dict, nullptr, fromlist.get(), 0));
-    if (!module) return {};
-    if (PyObject_GetOptionalAttrString(module.get(), "lru_cache", &found) < 0) return {};
-    if (found == nullptr) return lru_cache_by_statement();
-    return ref::steal(found);
-}
-
-// lru_cache(maxsize=256), looked up in the namespace afresh, applied to a new function.
-ref cached(const function_spec& spec, PyObject* dict) noexcept {
-    ref lru_cache_name = ref::steal(PyUnicode_InternFromString("lru_cache"));
-    if (!lru_cache_name) return {};
-    ref lru_cache = get_global(lru_cache_name.get());
-    if (!lru_cache) return {};
-    ref maxsize = ref::steal(PyLong_FromLong(cache_size));
-    ref kwnames = ref::steal(Py_BuildValue("(s)", "maxsize"));
-    if (!maxsize || !kwnames) return {};
-    PyObject* args[] = {maxsize.get()};
-    ref decorator = ref::steal(PyObject_Vectorcall(lru_cache.get(), args, 0, kwnames.get()));
-    if (!decorator) return {};
-    ref function = ref::steal(make_function(spec, dict, nullptr));
-    if (!function) return {};
-    return ref::steal(PyObject_CallOneArg(decorator.get(), function.get()));
-}
-
 // What the namespace bindings are made from: the namespace and the one defaults tuple (None,).
 struct namespace_context {
     PyObject* dict;
@@ -157,7 +104,9 @@ ref function_value(const namespace_context& c, const function_spec* spec) noexce
 ref defaulted_function_value(const namespace_context& c, const function_spec* spec) noexcept {
     return ref::steal(make_function(*spec, c.dict, c.defaults));
 }
-ref cached_value(const namespace_context& c, const function_spec* spec) noexcept { return cached(*spec, c.dict); }
+ref cached_value(const namespace_context& c, const function_spec* spec) noexcept {
+    return cached_function(*spec, c.dict);
+}
 ref dict_value(const namespace_context&, const function_spec*) noexcept { return ref::steal(PyDict_New()); }
 
 // One statement of the module's body: a name and how its value is made.
@@ -168,7 +117,7 @@ struct binding {
 };
 
 // The module's namespace, bound in this order.
-const binding bindings[] = {
+constexpr binding bindings[] = {
     {"md", registry_value, nullptr},
     {"np", numpy_value, nullptr},
     {"lru_cache", lru_cache_value, nullptr},
@@ -182,6 +131,13 @@ const binding bindings[] = {
     {nullptr, function_value, &functions::create_outlined_rounded_rect_sdf},
     {"__test__", dict_value, nullptr},
 };
+
+constexpr int function_count() noexcept {
+    int n = 0;
+    for (const binding& b : bindings) n += b.spec != nullptr;
+    return n;
+}
+static_assert(function_count() <= traceback_slots, "a function would get no traceback code object");
 
 bool bind_namespace(PyObject* dict) noexcept {
     ref defaults = ref::steal(PyTuple_Pack(1, Py_None));

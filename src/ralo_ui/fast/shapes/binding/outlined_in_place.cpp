@@ -1,10 +1,9 @@
 // transform_into_outlined_rounded_rect: draws an anti-aliased outline over a caller's surface in place.
-#include "shapes.hpp"
-
 #include "convert.hpp"
 #include "detach.hpp"
 #include "host.hpp"
 #include "pixel_view.hpp"
+#include "published.hpp"
 #include "raster/outline_draw.hpp"
 
 namespace fs {
@@ -23,8 +22,7 @@ bool read_background(PyObject* bg, uint8_t out[4]) noexcept {
     return it && to_uint8(it.get(), out[3]);
 }
 
-}  // namespace
-
+// The entry: draws an outline over `surf` in place, optionally over a background; returns None.
 PyObject* outline_in_place(PyObject* surf, PyObject* radii_input, float stroke_width, PyObject* color,
                            PyObject* background_color) noexcept {
     int32_t w, h;
@@ -64,4 +62,35 @@ PyObject* outline_in_place(PyObject* surf, PyObject* radii_input, float stroke_w
     Py_RETURN_NONE;
 }
 
+}  // namespace
+
+// ---- its published functions: each spec beside its body ------------------------------------
+
+namespace functions {
+namespace {
+
+using enum param_kind;
+
+template <const function_spec& S>
+PyObject* outline_in_place_body(const call_args& a) noexcept {
+    return outline_in_place(obj<S, 0>(a), obj<S, 1>(a), f32<S, 2>(a), obj<S, 3>(a), obj<S, 4>(a));
+}
+
+}  // namespace
+
+constexpr function_spec transform_into_outlined_rounded_rect = {
+    .name = "transform_into_outlined_rounded_rect",
+    .params = {{"surf", any},
+               {"radii_input", any},
+               {"stroke_width", float32},
+               {"color", tuple_or_none},
+               {"background_color", any}},
+    .param_count = 5,
+    .required = 4,
+    .body = outline_in_place_body<transform_into_outlined_rounded_rect>,
+    .line = 3,
+};
+static_assert(well_formed(transform_into_outlined_rounded_rect));
+
+}  // namespace functions
 }  // namespace fs

@@ -1,10 +1,9 @@
 // Cuts the corners of a caller's surface in place, optionally filling it with a colour first.
-#include "shapes.hpp"
-
 #include "convert.hpp"
 #include "detach.hpp"
 #include "host.hpp"
 #include "pixel_view.hpp"
+#include "published.hpp"
 #include "raster/corner_kernel.hpp"
 
 namespace fs {
@@ -24,8 +23,8 @@ after_fill fill_first(PyObject* surf, PyObject* color, bool cuts, int32_t& alpha
     return fill(surf, color) ? after_fill::cut : after_fill::failed;
 }
 
-}  // namespace
-
+// The entry: cuts the corners of `surf` in place, optionally filling it with `color` first;
+// returns None.
 PyObject* round_in_place(PyObject* surf, PyObject* radii_input, PyObject* color) noexcept {
     int32_t width = 0, height = 0;
     if (!surface_size(surf, width, height)) return nullptr;
@@ -66,4 +65,31 @@ PyObject* round_in_place(PyObject* surf, PyObject* radii_input, PyObject* color)
     Py_RETURN_NONE;
 }
 
+}  // namespace
+
+// ---- its published functions: each spec beside its body ------------------------------------
+
+namespace functions {
+namespace {
+
+using enum param_kind;
+
+template <const function_spec& S>
+PyObject* round_in_place_body(const call_args& a) noexcept {
+    return round_in_place(obj<S, 0>(a), obj<S, 1>(a), obj<S, 2>(a));
+}
+
+}  // namespace
+
+constexpr function_spec transform_into_rounded_rect = {
+    .name = "transform_into_rounded_rect",
+    .params = {{"surf", any}, {"radii_input", any}, {"color", any}},
+    .param_count = 3,
+    .required = 2,
+    .body = round_in_place_body<transform_into_rounded_rect>,
+    .line = 4,
+};
+static_assert(well_formed(transform_into_rounded_rect));
+
+}  // namespace functions
 }  // namespace fs

@@ -7,8 +7,16 @@
 
 namespace fs {
 
-// Traceback code objects kept, one per published function (by its line number).
-inline constexpr int traceback_slots = 16;
+struct function_spec;
+
+// Traceback code objects kept: one per published function, at most this many.
+inline constexpr int traceback_slots = 8;
+
+// A published function's traceback code object, kept under its spec.
+struct traceback_code {
+    const function_spec* spec = nullptr;  // nullptr: the slot is free
+    PyObject* code = nullptr;
+};
 
 struct state {
     // The interpreter that first created the module (-1 before), and that module.
@@ -37,7 +45,7 @@ struct state {
     PyTypeObject* function_type = nullptr;
     // One code object per function for its traceback entries, made at its first failure
     // and kept: failures are ordinary in callers' code and should not rebuild it.
-    PyObject* traceback_codes[traceback_slots] = {};
+    traceback_code traceback_codes[traceback_slots] = {};
 };
 
 // The one instance.

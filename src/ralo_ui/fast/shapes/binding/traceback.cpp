@@ -1,6 +1,7 @@
 // Traceback entries: an empty code object naming the function, a frame for it, PyTraceBack_Here.
 #include "traceback.hpp"
 
+#include "identity.hpp"
 #include "ref.hpp"
 #include "state.hpp"
 
@@ -29,8 +30,27 @@ void add_traceback_entry(PyObject* raised, PyObject* code) noexcept {
     PyErr_SetRaisedException(raised);
 }
 
-PyObject* traceback_code(const char* dotted_name, int line) noexcept {
+PyObject* new_code(const char* dotted_name, int line) noexcept {
     return reinterpret_cast<PyObject*>(PyCode_NewEmpty(source_file, dotted_name, line));
+}
+
+// The code object of `spec`'s function, kept under the spec from its first failure on; nullptr
+// (no entry) where it cannot be made.
+PyObject* kept_code(const function_spec& spec) noexcept {
+    for (traceback_code& slot : st.traceback_codes) {
+        if (slot.spec == &spec) return slot.code;
+        if (slot.spec != nullptr) continue;
+        char dotted[160];
+        std::snprintf(dotted, sizeof dotted, "%s.%s", module_name, spec.name);
+        PyObject* code = new_code(dotted, spec.line);
+        if (code == nullptr) {
+            PyErr_Clear();
+            return nullptr;
+        }
+        slot = {&spec, code};
+        return code;
+    }
+    return nullptr;  // unreachable: the module binds at most traceback_slots functions
 }
 
 }  // namespace
@@ -38,21 +58,14 @@ PyObject* traceback_code(const char* dotted_name, int line) noexcept {
 void add_traceback(const char* dotted_name, int line) noexcept {
     PyObject* raised = PyErr_GetRaisedException();
     if (raised == nullptr) return;
-    ref code = ref::steal(traceback_code(dotted_name, line));
+    ref code = ref::steal(new_code(dotted_name, line));
     add_traceback_entry(raised, code.get());
 }
 
 void add_traceback(const function_spec& spec) noexcept {
     PyObject* raised = PyErr_GetRaisedException();
     if (raised == nullptr) return;
-    PyObject*& code = st.traceback_codes[static_cast<unsigned>(spec.line) % traceback_slots];
-    if (code == nullptr) {
-        char dotted[160];
-        std::snprintf(dotted, sizeof dotted, "%s.%s", module_name, spec.name);
-        code = traceback_code(dotted, spec.line);
-        if (code == nullptr) PyErr_Clear();
-    }
-    add_traceback_entry(raised, code);
+    add_traceback_entry(raised, kept_code(spec));
 }
 
 }  // namespace fs

@@ -7,12 +7,10 @@
 
 namespace fs {
 
-// Adds a traceback entry "ralo_ui.fast.shapes.fast_shapes.<name>" in the
-// module's source file to the exception being raised.
+// Adds a traceback entry in the module's source file to the exception being raised: one
+// named `dotted_name` at `line`, or one named "ralo_ui.fast.shapes.fast_shapes.<name>" at the
+// function's traceback line.  Without an exception being raised, nothing.
 void add_traceback(const char* dotted_name, int line) noexcept;
 void add_traceback(const function_spec& spec) noexcept;
-
-inline constexpr const char module_name[] = "ralo_ui.fast.shapes.fast_shapes";
-inline constexpr const char source_file[] = "src/ralo_ui/fast/shapes/fast_shapes";
 
 }  // namespace fs
