@@ -11,6 +11,11 @@
 #include <setjmp.h>
 #undef _setjmp
 
+/* clang's <intrin.h> defines MSVC's intrinsics in this mode; mingw-w64's own definitions, which
+   <windows.h> reaches, would define many of them again.  Without this macro, set by _mingw.h
+   (included by now), mingw-w64 leaves them to the compiler. */
+#undef __MINGW_INTRIN_INLINE
+
 /* libc++'s Windows locale support calls _strtold_l, which MSVC's C runtime has and mingw-w64's
    headers do not declare. */
 #include <locale.h>
