@@ -110,12 +110,12 @@ def chart(rows, peer_names, path, title):
 
     ops = list(dict.fromkeys(r["key"] for r in rows))
     names = {r["key"]: SHORT.get(r["key"], r["operation"]) for r in rows}
-    colours = dict(zip(ops, plt.get_cmap("tab10").colors))
-    peer_colours = dict(zip(peer_names, ("tab:gray", "tab:olive", "tab:cyan", "tab:pink")))
+    colors = dict(zip(ops, plt.get_cmap("tab10").colors))
+    peer_colors = dict(zip(peer_names, ("tab:gray", "tab:olive", "tab:cyan", "tab:pink")))
     fig, axes = plt.subplots(2, 4, figsize=(18, 8.5), sharex=True)
     axes = axes.ravel()
 
-    def series(ax, key, column, colour, label, width):
+    def series(ax, key, column, color, label, width):
         for shape, marker in MARKERS.items():
             pts = sorted((r["pixels"], r[column] / r["floor"]) for r in rows
                          if r["key"] == key and r["shape"] == shape and r.get(column) and r["floor"])
@@ -123,17 +123,17 @@ def chart(rows, peer_names, path, title):
                 continue
             xs, ys = zip(*pts)
             style = "-" if shape == "landscape" else "none"
-            ax.plot(xs, ys, linestyle=style, marker=marker, color=colour, linewidth=width, markersize=4 + width,
+            ax.plot(xs, ys, linestyle=style, marker=marker, color=color, linewidth=width, markersize=4 + width,
                     label=label if shape == "landscape" else None)
 
     overview = axes[0]
     for key in ops:
-        series(overview, key, "module", colours[key], names[key], 2)
+        series(overview, key, "module", colors[key], names[key], 2)
     overview.set_title("this module, every operation")
     for ax, key in zip(axes[1:], ops):
         for p in peer_names:
-            series(ax, key, p, peer_colours[p], p, 1)
-        series(ax, key, "module", colours[key], "this module", 2.5)
+            series(ax, key, p, peer_colors[p], p, 1)
+        series(ax, key, "module", colors[key], "this module", 2.5)
         floor_kind = next((r for r in rows if r["key"] == key), {}).get("floor_kind", "floor")
         ax.set_title(f"{names[key]}\n(floor: {floor_kind})", fontsize=10)
     for ax in axes[:1 + len(ops)]:

@@ -7,21 +7,21 @@
 # The AVX2 units come last: a build that links the objects in this order meets every baseline
 # definition first.
 set(RASTER_SOURCES
-    raster/corner_kernel.cpp
+    raster/corners.cpp
     raster/simd/dispatch.cpp
     raster/fill_words.cpp
-    raster/outline_bands.cpp
-    raster/outline_draw.cpp
-    raster/outline_runs.cpp
-    raster/outline_store.cpp
+    raster/outlined.cpp
+    raster/outlined_in_place.cpp
+    raster/outlined_in_place_runs.cpp
+    raster/outlined_in_place_store.cpp
     raster/planes.cpp
     raster/portable.cpp)
 # Compiled for AVX2 and FMA on x86-64 (and empty elsewhere); the dispatch table calls them only
 # on processors that have both.
 set(RASTER_AVX2_SOURCES
-    raster/simd/corner_avx2.cpp
+    raster/simd/corners_avx2.cpp
     raster/simd/fill_words_avx2.cpp
-    raster/simd/outline_corner_avx2.cpp)
+    raster/simd/outlined_avx2.cpp)
 set(RASTER_AVX2_FLAGS_GNU -mavx2 -mfma)
 # /arch:AVX2 implies FMA in MSVC's code generation.
 set(RASTER_AVX2_FLAGS_MSVC /arch:AVX2)

@@ -148,9 +148,9 @@ class Fonts:
         except (ImportError, NotImplementedError, pygame.error, OSError) as exc:
             print(f"gallery: no labels ({exc})", file=sys.stderr)
 
-    def draw(self, canvas, font, text, pos, colour=INK):
+    def draw(self, canvas, font, text, pos, color=INK):
         if font is not None:
-            canvas.blit(font.render(text, True, colour), pos)
+            canvas.blit(font.render(text, True, color), pos)
 
 
 def checkerboard(w, h):

@@ -2,7 +2,7 @@
 // plane-wise runs where the views are apart, eight-pixel corner rows where the processor has
 // them, through every kernel table) against the reference: every band pixel in drawing order,
 // row by row, colour then alpha, then the corners by the baseline rows on plain planes.
-#include "outline_bands.hpp"
+#include "outlined.hpp"
 
 #include "common.hpp"
 
@@ -74,10 +74,10 @@ void band_in_order(const fs::planes& pl, int64_t x0, int64_t x1, int64_t y0, int
 void corners_by(const fs::simd::kernels& k, const fs::outlined::target& t, const fs::outlined::params& p) {
     const int64_t W = p.w, H = p.h, box = p.box;
     if (box <= 0) return;
-    k.outline_corner(t, p.s, p.colour, 0, 0, box);
-    k.outline_corner(t, p.s, p.colour, W - box, 0, box);
-    k.outline_corner(t, p.s, p.colour, 0, H - box, box);
-    k.outline_corner(t, p.s, p.colour, W - box, H - box, box);
+    k.outlined_corner(t, p.s, p.color, 0, 0, box);
+    k.outlined_corner(t, p.s, p.color, W - box, 0, box);
+    k.outlined_corner(t, p.s, p.color, 0, H - box, box);
+    k.outlined_corner(t, p.s, p.color, W - box, H - box, box);
 }
 
 }  // namespace
@@ -109,7 +109,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // The reference: plain planes, nothing proven apart, so the corners go pixel by pixel too.
     fuzz::arena want = start;
     const fs::outlined::target plain{planes_of(want), {}, false, false};
-    const fs::outlined::paint& c = derived.colour;
+    const fs::outlined::paint& c = derived.color;
     band_in_order(plain.pl, r, W - r, 0, sw, c);      // top
     band_in_order(plain.pl, r, W - r, H - sw, H, c);  // bottom
     band_in_order(plain.pl, 0, sw, r, H - r, c);      // left

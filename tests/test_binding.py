@@ -399,12 +399,12 @@ def test_integer_radius_beyond_the_float_range():
     (-2**30, "^can't convert negative value to npy_uint8$"),
     (-2**70, "^can't convert negative value to npy_uint8$"),
 ])
-def test_colour_components_out_of_range_on_either_side_of_one_digit(component, message):
+def test_color_components_out_of_range_on_either_side_of_one_digit(component, message):
     surf = pygame.Surface((6, 6), pygame.SRCALPHA)
     surf.fill((9, 9, 9, 9))
-    for colour in [(0, 0, component), [component, 0, 0], (0, MyInt(component), 0)]:
+    for color in [(0, 0, component), [component, 0, 0], (0, MyInt(component), 0)]:
         with pytest.raises(OverflowError, match=message):
-            fs.transform_into_rounded_rect(surf, 2, colour)
+            fs.transform_into_rounded_rect(surf, 2, color)
     assert surf.get_at((0, 0)) == (9, 9, 9, 9)  # checked whole before anything is filled
     fs.transform_into_rounded_rect(surf, 0, (255, 0, MyInt(128), 255))
     assert surf.get_at((0, 0)) == (255, 0, 128, 255)
@@ -414,13 +414,13 @@ class Quad(tuple):
     pass
 
 
-def test_rounding_colour_of_any_sequence_and_int_type():
+def test_rounding_color_of_any_sequence_and_int_type():
     """The rounding call takes its colour as any sequence of ints: the pixels of the plain tuple,
     and a short sequence's own IndexError with the surface as it was."""
-    def rounded(colour):
+    def rounded(color):
         surf = pygame.Surface((6, 6), pygame.SRCALPHA)
         surf.fill((9, 9, 9, 9))
-        fs.transform_into_rounded_rect(surf, 2, colour)
+        fs.transform_into_rounded_rect(surf, 2, color)
         return pygame.image.tobytes(surf, "RGBA")
 
     for plain, others in [((10, 20, 30, 128), [[10, 20, 30, 128], Quad((10, 20, 30, MyInt(128))),

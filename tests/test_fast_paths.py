@@ -104,14 +104,14 @@ def test_in_place_on_other_strides(monkeypatch, layout, alpha_base):
     rng = np.random.default_rng(7)
     w, h = 45, 38
     alpha = foreign_alpha(layout, w, h, rng)
-    colour = np.zeros((w, h, 3), np.uint8)
+    color = np.zeros((w, h, 3), np.uint8)
     before = alpha.copy()
-    install(monkeypatch, lambda s: colour, lambda s: alpha)
+    install(monkeypatch, lambda s: color, lambda s: alpha)
     radii = (17.5, 9.25, 3.0, 16.0)
     fs.transform_into_rounded_rect(pygame.Surface((w, h), pygame.SRCALPHA), radii,
                                    None if alpha_base is None else (5, 6, 7, alpha_base))
     np.testing.assert_array_equal(alpha, cm.in_place_alpha(before, radii, alpha_base))
-    assert not colour.any()
+    assert not color.any()
 
 
 # Corner squares of 6 to 19 pixels: radius plus the stroke's ceiling, capped at half a side.
@@ -132,16 +132,16 @@ def test_outline_on_other_layouts(monkeypatch, layout):
     w, h = 57, 41
     if layout == "rgba_words":
         pixels = np.zeros((h, w, 4), np.uint8).transpose(1, 0, 2)  # x stride 4, red first
-        colour, alpha = pixels[:, :, :3], pixels[:, :, 3]
+        color, alpha = pixels[:, :, :3], pixels[:, :, 3]
     elif layout == "rows_apart":
         pixels = np.zeros((2 * h, w, 4), np.uint8).transpose(1, 0, 2)
-        colour, alpha = pixels[:, :h, :3], pixels[:, ::2, 3]
+        color, alpha = pixels[:, :h, :3], pixels[:, ::2, 3]
     else:
-        colour, alpha = np.zeros((3, h, w), np.uint8).transpose(2, 1, 0), np.zeros((h, w), np.uint8).T
-    install(monkeypatch, lambda s: colour, lambda s: alpha)
+        color, alpha = np.zeros((3, h, w), np.uint8).transpose(2, 1, 0), np.zeros((h, w), np.uint8).T
+    install(monkeypatch, lambda s: color, lambda s: alpha)
     args = ((w, h), 13, 2.75, (11, 22, 33, 222))
     fs._create_outlined_rounded_rect_sdf(*args)
-    assert_outlined(*args, (colour, alpha))
+    assert_outlined(*args, (color, alpha))
 
 
 def strided(buffer, offset, shape, strides):
@@ -156,10 +156,10 @@ def refused_layout(name, w, h):
     words = pitch * h
     buffer = np.zeros(3 * words + 64, np.uint8)
 
-    def packed(colour_at, alpha_at, channel=1, row=pitch, alpha_row=None, alpha_x=4):
-        colour = strided(buffer, colour_at, (w, h, 3), (4, row, channel))
+    def packed(color_at, alpha_at, channel=1, row=pitch, alpha_row=None, alpha_x=4):
+        color = strided(buffer, color_at, (w, h, 3), (4, row, channel))
         alpha = strided(buffer, alpha_at, (w, h), (alpha_x, row if alpha_row is None else alpha_row))
-        return colour, alpha
+        return color, alpha
 
     keep = lambda rgb, alpha: rgb  # noqa: E731
     if name == "alpha after the colour":        # alpha too far from red, above it
@@ -169,8 +169,8 @@ def refused_layout(name, w, h):
     if name == "alpha column stride":
         return (*packed(0, words, alpha_x=1), keep)
     if name == "colour column stride":
-        colour = strided(buffer, 0, (w, h, 3), (3, 3 * w, 1))
-        return colour, strided(buffer, words + 3, (w, h), (4, pitch)), keep
+        color = strided(buffer, 0, (w, h, 3), (3, 3 * w, 1))
+        return color, strided(buffer, words + 3, (w, h), (4, pitch)), keep
     if name == "pitches differ":
         return (*packed(0, words + 3, alpha_row=pitch + 4), keep)
     if name == "rows overlap":                  # h = 2: both rows are the same bytes
@@ -199,24 +199,24 @@ ONE_PIXEL_WIDE = {"channel stride 2", "channel stride -2", "alpha three below re
 def test_layouts_the_packed_path_refuses(monkeypatch, name, corner):
     """Each reason to refuse the packed-pixel path: both outline rasterisers draw per pixel."""
     w, h = (31, 2) if name == "rows overlap" else (1, 27) if name in ONE_PIXEL_WIDE else (31, 27)
-    colour, alpha, merge = refused_layout(name, w, h)
-    install(monkeypatch, lambda s: colour, lambda s: alpha)
+    color, alpha, merge = refused_layout(name, w, h)
+    install(monkeypatch, lambda s: color, lambda s: alpha)
 
     # A new outlined surface (its views start at zero, as a new surface does).
     args = ((w, h), corner, 2.5, (11, 22, 33, 222))
     fs._create_outlined_rounded_rect_sdf(*args)
     want_rgb, want_alpha = outline_model(w, h, *args[1:])
     np.testing.assert_array_equal(alpha, want_alpha)
-    np.testing.assert_array_equal(colour, merge(want_rgb, want_alpha))
+    np.testing.assert_array_equal(color, merge(want_rgb, want_alpha))
 
     # The outline in place over a background: no pixel's result depends on its old bytes.
     rng = np.random.default_rng(corner)
-    colour[...] = rng.integers(0, 256, colour.shape)
+    color[...] = rng.integers(0, 256, color.shape)
     alpha[...] = rng.integers(0, 256, alpha.shape)
-    before = np.concatenate([colour, alpha[..., None]], axis=-1)
+    before = np.concatenate([color, alpha[..., None]], axis=-1)
     radii, bg = (corner, corner + 1, corner + 1, corner), (200, 100, 0, 99)  # rows mirror each other
     fs.transform_into_outlined_rounded_rect(FakeSurface(w, h), radii, 2.5, (11, 22, 33, 222), bg)
     with np.errstate(all="ignore"):
         want = reference(before, radii, 2.5, (11, 22, 33, 222), bg)
     np.testing.assert_array_equal(alpha, want[..., 3])
-    np.testing.assert_array_equal(colour, merge(want[..., :3], want[..., 3]))
+    np.testing.assert_array_equal(color, merge(want[..., :3], want[..., 3]))

@@ -72,7 +72,7 @@ def test_one_corner():
 
 
 @pytest.mark.parametrize("size", [(10, 10), (0, 5), (3, 0)])
-def test_transparent_colour_gives_transparent_black(size):
+def test_transparent_color_gives_transparent_black(size):
     surf = make(size, 3, (10, 20, 30, 0))
     rgb, alpha = planes(surf)
     assert surf.get_size() == size and not rgb.any() and not alpha.any()
@@ -113,7 +113,7 @@ def test_failures_before_the_surface(host, size, radii, color, exc, message):
     ((1, 2, 3, 2**31), OverflowError, "value too large to convert to int"),
     ((1, 2, 3, 300), ValueError, "invalid color"),
 ])
-def test_colour_failures(host, color, exc, message):
+def test_color_failures(host, color, exc, message):
     with pytest.raises(exc, match=re.escape(message)):
         make((6, 6), 2, color)
     assert len(host.made) == 1 and host.views == 0

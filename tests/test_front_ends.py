@@ -56,9 +56,9 @@ def test_unhashable_arguments_fail_in_the_cache(call):
 
 
 def test_failed_calls_store_nothing():
-    Colour = namedtuple("Colour", "r g b")
+    Color = namedtuple("Colour", "r g b")
     with pytest.raises(TypeError, match="expected tuple, got Colour"):
-        fs.create_rounded_rect_surface((8, 8), (1, 1, 1, 1), Colour(1, 2, 3))
+        fs.create_rounded_rect_surface((8, 8), (1, 1, 1, 1), Color(1, 2, 3))
     with pytest.raises(OverflowError):
         fs.create_outlined_rounded_rect_sdf((8, 8), 2, 1, (300, 0, 0))
     assert fs._get_cached_rounded_rect_surface.cache_info().currsize == 0

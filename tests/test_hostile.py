@@ -139,7 +139,7 @@ def mostly(plausible, hostile):
 
 
 size_items = numbers(st.integers(-3, 40))      # small enough that any surface made is small
-colour_items = numbers(st.integers(-2, 300))
+color_items = numbers(st.integers(-2, 300))
 anything = numbers(st.integers(-2 ** 40, 2 ** 40))
 side = st.integers(0, 24)
 byte = st.integers(0, 255)
@@ -147,8 +147,8 @@ any_float = st.floats(allow_nan=True, allow_infinity=True)
 alpha = st.one_of(byte, st.integers(-2 ** 31, 2 ** 31 - 1))
 sizes = mostly(st.tuples(side, side), st.one_of(sequences(size_items).filter(lambda s: not isinstance(s, list)),
                                                 size_items))
-colours = mostly(st.tuples(byte, byte, byte) | st.tuples(byte, byte, byte, alpha),
-                 st.one_of(sequences(colour_items), colour_items))
+colors = mostly(st.tuples(byte, byte, byte) | st.tuples(byte, byte, byte, alpha),
+                 st.one_of(sequences(color_items), color_items))
 radii = mostly(st.one_of(st.floats(-3, 30), st.integers(-3, 30), any_float, st.tuples(*[any_float] * 4),
                          st.lists(st.floats(-3, 30), min_size=4, max_size=4)),
                st.one_of(anything, sequences(anything)))
@@ -299,9 +299,9 @@ def plain_size(size):
     return type(size) is tuple and len(size) >= 2 and all(whole(v, 0, 40) for v in size[:2])
 
 
-def plain_colour(colour, alpha=(-2 ** 31, 2 ** 31 - 1)):
-    return (type(colour) is tuple and len(colour) in (3, 4) and all(whole(v, 0, 255) for v in colour[:3])
-            and (len(colour) == 3 or whole(colour[3], *alpha)))
+def plain_color(color, alpha=(-2 ** 31, 2 ** 31 - 1)):
+    return (type(color) is tuple and len(color) in (3, 4) and all(whole(v, 0, 255) for v in color[:3])
+            and (len(color) == 3 or whole(color[3], *alpha)))
 
 
 def plain_radii(radii, kinds=(tuple, list)):
@@ -313,13 +313,13 @@ def on_own_views(surf, md):
     return md is None and type(surf) is pygame.Surface and surf.get_flags() & pygame.SRCALPHA
 
 
-def alpha_of(colour):
-    return colour[3] if len(colour) > 3 else 255
+def alpha_of(color):
+    return color[3] if len(color) > 3 else 255
 
 
-def check_filled(size, radii, colour, result, error):
+def check_filled(size, radii, color, result, error):
     w, h = size[:2]
-    alpha = alpha_of(colour)
+    alpha = alpha_of(color)
     if alpha != 0 and not 0 <= alpha <= 255:
         assert isinstance(error, ValueError), error  # pygame's fill refuses the colour
         return
@@ -328,47 +328,47 @@ def check_filled(size, radii, colour, result, error):
     if alpha == 0:
         assert not rgb.any() and not got.any()
         return
-    assert (rgb == colour[:3]).all()
+    assert (rgb == color[:3]).all()
     with np.errstate(all="ignore"):
         np.testing.assert_array_equal(got, cm.filled_alpha(w, h, radii, alpha))
 
 
-def check_outlined(size, radius, width, colour, result, error):
+def check_outlined(size, radius, width, color, result, error):
     assert error is None, error
-    assert_outlined(tuple(size[:2]), radius, float(width), colour, result)
+    assert_outlined(tuple(size[:2]), radius, float(width), color, result)
 
 
-def check_round_in_place(before, surf, radii, colour, error):
+def check_round_in_place(before, surf, radii, color, error):
     rgb, got = planes(surf)
     w, h = surf.get_size()
     with np.errstate(all="ignore"):
         cut = any(r > 0 for r in cm.bounded_in_place(w, h, radii))
-        if colour is None:
+        if color is None:
             assert error is None, error
             np.testing.assert_array_equal(rgb, before[..., :3])
             np.testing.assert_array_equal(got, cm.in_place_alpha(before[..., 3], radii))
             return
-        alpha = alpha_of(colour)
+        alpha = alpha_of(color)
         if cut and alpha == 0:
             assert error is None and not rgb.any() and not got.any(), error
         elif not 0 <= alpha <= 255:
             assert isinstance(error, ValueError), error  # pygame's fill refuses the colour
         else:
             assert error is None, error
-            assert (rgb == colour[:3]).all()
+            assert (rgb == color[:3]).all()
             np.testing.assert_array_equal(got, cm.in_place_alpha(np.full((w, h), alpha, np.uint8), radii, alpha))
 
 
 @SETTINGS
 @given(st.data())
 def test_filled(data):
-    size, corner_radii, colour = data.draw(sizes), data.draw(radii), data.draw(colours)
+    size, corner_radii, color = data.draw(sizes), data.draw(radii), data.draw(colors)
     w, h = (small(v) for v in size[:2]) if isinstance(size, tuple) and len(size) >= 2 else (4, 4)
     md, arrays = fake_md(data, w, h)
-    outcome = call_hostile(data, fs._create_rounded_rect_surface_optimized, (size, corner_radii, colour), [], md,
+    outcome = call_hostile(data, fs._create_rounded_rect_surface_optimized, (size, corner_radii, color), [], md,
                            arrays)
-    if md is None and plain_size(size) and plain_radii(corner_radii) and plain_colour(colour):
-        check_filled(size, corner_radii, colour, *outcome)
+    if md is None and plain_size(size) and plain_radii(corner_radii) and plain_color(color):
+        check_filled(size, corner_radii, color, *outcome)
         CHECKED["_create_rounded_rect_surface_optimized"] += 1
     COUNTS["_create_rounded_rect_surface_optimized"] += 1
 
@@ -376,12 +376,12 @@ def test_filled(data):
 @SETTINGS
 @given(st.data())
 def test_outlined(data):
-    size, corner, width, colour = data.draw(sizes), data.draw(radius), data.draw(stroke), data.draw(colours)
+    size, corner, width, color = data.draw(sizes), data.draw(radius), data.draw(stroke), data.draw(colors)
     w, h = (small(v) for v in size[:2]) if isinstance(size, tuple) and len(size) >= 2 else (4, 4)
     md, arrays = fake_md(data, w, h)
-    outcome = call_hostile(data, fs._create_outlined_rounded_rect_sdf, (size, corner, width, colour), [], md, arrays)
-    if md is None and plain_size(size) and whole(corner) and number(width) and plain_colour(colour):
-        check_outlined(size, corner, width, colour, *outcome)
+    outcome = call_hostile(data, fs._create_outlined_rounded_rect_sdf, (size, corner, width, color), [], md, arrays)
+    if md is None and plain_size(size) and whole(corner) and number(width) and plain_color(color):
+        check_outlined(size, corner, width, color, *outcome)
         CHECKED["_create_outlined_rounded_rect_sdf"] += 1
     COUNTS["_create_outlined_rounded_rect_sdf"] += 1
 
@@ -390,14 +390,14 @@ def test_outlined(data):
 @given(st.data())
 def test_round_in_place(data):
     surf, real, (w, h) = surface_like(data)
-    corner_radii, colour = data.draw(radii), data.draw(st.one_of(st.none(), colours))
+    corner_radii, color = data.draw(radii), data.draw(st.one_of(st.none(), colors))
     md, arrays = fake_md(data, w, h)
     before = pixels(surf) if on_own_views(surf, md) else None
-    result, error = call_hostile(data, fs.transform_into_rounded_rect, (surf, corner_radii, colour), real, md,
+    result, error = call_hostile(data, fs.transform_into_rounded_rect, (surf, corner_radii, color), real, md,
                                  arrays)
     assert result is None
-    if before is not None and plain_radii(corner_radii) and (colour is None or plain_colour(colour)):
-        check_round_in_place(before, surf, corner_radii, colour, error)
+    if before is not None and plain_radii(corner_radii) and (color is None or plain_color(color)):
+        check_round_in_place(before, surf, corner_radii, color, error)
         CHECKED["transform_into_rounded_rect"] += 1
     COUNTS["transform_into_rounded_rect"] += 1
 
@@ -406,27 +406,27 @@ def test_round_in_place(data):
 @given(st.data())
 def test_outline_in_place(data):
     surf, real, (w, h) = surface_like(data)
-    args = (surf, data.draw(radii), data.draw(stroke), data.draw(colours), data.draw(st.none() | colours))
+    args = (surf, data.draw(radii), data.draw(stroke), data.draw(colors), data.draw(st.none() | colors))
     md, arrays = fake_md(data, w, h)
     before = pixels(surf) if on_own_views(surf, md) else None
     result, error = call_hostile(data, fs.transform_into_outlined_rounded_rect, args, real, md, arrays)
     assert result is None
-    _, corner_radii, width, colour, bg = args
-    if (before is not None and plain_radii(corner_radii) and number(width) and plain_colour(colour)
-            and (bg is None or plain_colour(bg, alpha=(0, 255)))):
+    _, corner_radii, width, color, bg = args
+    if (before is not None and plain_radii(corner_radii) and number(width) and plain_color(color)
+            and (bg is None or plain_color(bg, alpha=(0, 255)))):
         assert error is None, error
-        assert_same(surf, before, corner_radii, float(width), colour, bg)
+        assert_same(surf, before, corner_radii, float(width), color, bg)
         CHECKED["transform_into_outlined_rounded_rect"] += 1
     COUNTS["transform_into_outlined_rounded_rect"] += 1
 
 
 FRONT_ENDS = {
-    "create_rounded_rect_surface": lambda d: (d.draw(sizes), d.draw(radii), d.draw(colours)),
+    "create_rounded_rect_surface": lambda d: (d.draw(sizes), d.draw(radii), d.draw(colors)),
     "_get_cached_rounded_rect_surface": lambda d: (d.draw(sizes), d.draw(mostly(st.tuples(*[any_float] * 4), radii)),
-                                                   d.draw(colours)),
-    "create_outlined_rounded_rect_sdf": lambda d: (d.draw(sizes), d.draw(radius), d.draw(stroke), d.draw(colours)),
+                                                   d.draw(colors)),
+    "create_outlined_rounded_rect_sdf": lambda d: (d.draw(sizes), d.draw(radius), d.draw(stroke), d.draw(colors)),
     "_get_cached_outlined_rounded_rect_sdf": lambda d: (d.draw(sizes), d.draw(radius), d.draw(stroke),
-                                                        d.draw(colours)),
+                                                        d.draw(colors)),
 }
 
 
@@ -434,16 +434,16 @@ def check_front_end(name, args, outcome):
     """A plain call through a front end gives the surface its rasteriser gives (or shares one
     made earlier for equal arguments, with the same pixels)."""
     if name.endswith("rounded_rect_surface"):
-        size, corner_radii, colour = args
+        size, corner_radii, color = args
         kinds = (tuple, list) if name == "create_rounded_rect_surface" else (tuple,)
-        if plain_size(size) and type(corner_radii) in kinds and plain_radii(corner_radii, kinds) and plain_colour(
-                colour):
-            check_filled(size, corner_radii, colour, *outcome)
+        if plain_size(size) and type(corner_radii) in kinds and plain_radii(corner_radii, kinds) and plain_color(
+                color):
+            check_filled(size, corner_radii, color, *outcome)
             CHECKED[name] += 1
         return
-    size, corner, width, colour = args
-    if plain_size(size) and whole(corner) and number(width) and plain_colour(colour):
-        check_outlined(size, corner, width, colour, *outcome)
+    size, corner, width, color = args
+    if plain_size(size) and whole(corner) and number(width) and plain_color(color):
+        check_outlined(size, corner, width, color, *outcome)
         CHECKED[name] += 1
 
 

@@ -31,7 +31,7 @@ FRONT_OUTLINED = "create_outlined_rounded_rect_sdf"
 
 TOTALS_ORDER = [FILLED, OUTLINED, ROUND, OUTLINE, CACHED_FILLED, FRONT_FILLED, CACHED_OUTLINED, FRONT_OUTLINED]
 
-Colour = collections.namedtuple("Colour", "r g b")
+Color = collections.namedtuple("Colour", "r g b")
 SIZE = (12, 10)
 RED = (255, 0, 0)
 
@@ -78,7 +78,7 @@ def fail(error, *args):
     return method
 
 
-COLOUR_PLANE = np.zeros((12, 10, 3), np.uint8)
+COLOR_PLANE = np.zeros((12, 10, 3), np.uint8)
 ALPHA_PLANE = np.zeros((12, 10), np.uint8)
 SMALL_ALPHA = np.zeros((4, 4), np.uint8)
 REAL_ALPHA = pygame.surfarray.pixels_alpha
@@ -89,7 +89,7 @@ VIEW_FAULTS = {
     "alpha-view-raises": (lambda: registry(pygame.surfarray.pixels3d, fail(MemoryError)), MemoryError),
     "colour-view-none": (lambda: registry(lambda s: None, REAL_ALPHA), TypeError),
     "colour-view-rank-2": (lambda: registry(lambda s: ALPHA_PLANE, REAL_ALPHA), ValueError),
-    "alpha-view-too-small": (lambda: registry(lambda s: COLOUR_PLANE, lambda s: SMALL_ALPHA), ValueError),
+    "alpha-view-too-small": (lambda: registry(lambda s: COLOR_PLANE, lambda s: SMALL_ALPHA), ValueError),
     "no-surfarray": (lambda: types.SimpleNamespace(pygame=types.SimpleNamespace(
         Surface=pygame.Surface, SRCALPHA=pygame.SRCALPHA)), AttributeError),
     "md-missing": (None, NameError),
@@ -125,7 +125,7 @@ def failures_of_creating(fn, middle):
         case("size-text", fn, args(size=("x", 10)), error=ValueError),
         case("size-overflow", fn, args(size=(2 ** 40, 10)), error=OverflowError),
         case("size-refused-by-pygame", fn, args(size=(-1, 10)), error=pygame.error),
-        case("color-namedtuple", fn, args(color=Colour(1, 2, 3)), error=TypeError),
+        case("color-namedtuple", fn, args(color=Color(1, 2, 3)), error=TypeError),
         case("color-none", fn, args(color=None), error=TypeError),
         case("alpha-text", fn, args(color=(1, 2, 3, "x")), error=TypeError),
         case("alpha-overflow", fn, args(color=(1, 2, 3, 2 ** 31)), error=OverflowError),
@@ -221,7 +221,7 @@ CASES = [
     case("ok-miss", CACHED_FILLED, ("cycle", (3, 3, 3, 3), RED), cycle=True),
     case("radii-number", CACHED_FILLED, (SIZE, 3, RED), error=TypeError),
     case("size-list-unhashable", CACHED_FILLED, ([12, 10], None, RED), error=TypeError),
-    case("color-namedtuple", CACHED_FILLED, (SIZE, None, Colour(1, 2, 3)), error=TypeError),
+    case("color-namedtuple", CACHED_FILLED, (SIZE, None, Color(1, 2, 3)), error=TypeError),
     case("color-none", CACHED_FILLED, (SIZE, None, None), error=TypeError),
     case("count", CACHED_FILLED, (SIZE, None), error=TypeError),
     case("ok-hit-list-radii", FRONT_FILLED, (SIZE, [4, 4, 4, 4], RED)),
@@ -240,7 +240,7 @@ CASES = [
     case("rgb-too-large", CACHED_OUTLINED, (SIZE, 3, 2.0, (256, 0, 0)), error=OverflowError),
     case("ok-hit", FRONT_OUTLINED, (SIZE, 3, 2.0, RED)),
     case("ok-miss", FRONT_OUTLINED, ("cycle", 4, 1.5, RED), cycle=True),
-    case("color-namedtuple", FRONT_OUTLINED, (SIZE, 3, 2.0, Colour(1, 2, 3)), error=TypeError),
+    case("color-namedtuple", FRONT_OUTLINED, (SIZE, 3, 2.0, Color(1, 2, 3)), error=TypeError),
     case("radius-overflow", FRONT_OUTLINED, (SIZE, 2 ** 31, 2.0, RED), error=OverflowError),
     case("keyword-unknown", FRONT_OUTLINED, (SIZE, 3, 2.0, RED), {"bogus": 1}, error=TypeError),
     case("views-fail", FRONT_OUTLINED, (SIZE, 3, 2.0, (1, 2, 3, 9)), error=MemoryError, md="alpha-view-raises"),
@@ -334,7 +334,7 @@ def run_case(surf, fn, args, kwargs, error, md, warn, cycle):
         del result
 
         watched = watched_objects(f, surf, fs.md if md != "md-missing" else None, pygame, args, kwargs,
-                                  SIZE_CYCLE if cycle else None, COLOUR_PLANE, ALPHA_PLANE, SMALL_ALPHA)
+                                  SIZE_CYCLE if cycle else None, COLOR_PLANE, ALPHA_PLANE, SMALL_ALPHA)
         # The collector stays off: a call that left cyclic garbage behind would show as growth.
         gc.disable()
         try:

@@ -21,7 +21,7 @@ if not hasattr(_testcapi, "set_nomemory"):
     pytest.skip("this interpreter cannot make allocations fail", allow_module_level=True)
 
 SIZE = (21, 13)
-COLOUR = (200, 40, 90, 180)
+COLOR = (200, 40, 90, 180)
 BAD = (1, 2, 300)      # the colour error: OverflowError, raised once surfaces exist
 MOST_ALLOCATIONS = 3000  # far more than any call makes
 THROUGH = 8            # the call's own outcome this many times in a row ends the search
@@ -114,22 +114,22 @@ def cached(front_end, *args):
 
 
 CALLS = {
-    "filled": (lambda: rgba_bytes(fs._create_rounded_rect_surface_optimized(SIZE, 5, COLOUR)),),
+    "filled": (lambda: rgba_bytes(fs._create_rounded_rect_surface_optimized(SIZE, 5, COLOR)),),
     "filled, bad colour": (lambda: fs._create_rounded_rect_surface_optimized(SIZE, 5, BAD),),
     "filled, transparent": (lambda: rgba_bytes(fs._create_rounded_rect_surface_optimized(SIZE, 5, (1, 2, 3, 0))),),
-    "outlined": (lambda: rgba_bytes(fs._create_outlined_rounded_rect_sdf(SIZE, 5, 2.5, COLOUR)),),
+    "outlined": (lambda: rgba_bytes(fs._create_outlined_rounded_rect_sdf(SIZE, 5, 2.5, COLOR)),),
     "outlined, bad colour": (lambda: fs._create_outlined_rounded_rect_sdf(SIZE, 5, 2.5, BAD),),
-    "outlined, bad size": (lambda: fs._create_outlined_rounded_rect_sdf((1,), 5, 2.5, COLOUR),),
+    "outlined, bad size": (lambda: fs._create_outlined_rounded_rect_sdf((1,), 5, 2.5, COLOR),),
     "round": in_place(fs.transform_into_rounded_rect, (2, 3, 4, 5)),
-    "round, colour": in_place(fs.transform_into_rounded_rect, 6, COLOUR),
+    "round, colour": in_place(fs.transform_into_rounded_rect, 6, COLOR),
     "round, bad colour": in_place(fs.transform_into_rounded_rect, 6, BAD),
-    "outline": in_place(fs.transform_into_outlined_rounded_rect, [3, 4, 5, 6], 2.0, COLOUR),
-    "outline, background": in_place(fs.transform_into_outlined_rounded_rect, 5, 2.0, COLOUR, (9, 8, 7, 200)),
-    "outline, bad background": in_place(fs.transform_into_outlined_rounded_rect, 5, 2.0, COLOUR, BAD),
-    "filled front end": cached(fs.create_rounded_rect_surface, SIZE, [4, 5, 6, 7], COLOUR),
+    "outline": in_place(fs.transform_into_outlined_rounded_rect, [3, 4, 5, 6], 2.0, COLOR),
+    "outline, background": in_place(fs.transform_into_outlined_rounded_rect, 5, 2.0, COLOR, (9, 8, 7, 200)),
+    "outline, bad background": in_place(fs.transform_into_outlined_rounded_rect, 5, 2.0, COLOR, BAD),
+    "filled front end": cached(fs.create_rounded_rect_surface, SIZE, [4, 5, 6, 7], COLOR),
     "filled front end, bad colour": cached(fs.create_rounded_rect_surface, SIZE, 4, BAD),
-    "outlined front end": cached(fs.create_outlined_rounded_rect_sdf, SIZE, 5, 1.5, COLOUR),
-    "outlined front end, bad width": cached(fs.create_outlined_rounded_rect_sdf, SIZE, 5, "wide", COLOUR),
+    "outlined front end": cached(fs.create_outlined_rounded_rect_sdf, SIZE, 5, 1.5, COLOR),
+    "outlined front end, bad width": cached(fs.create_outlined_rounded_rect_sdf, SIZE, 5, "wide", COLOR),
 }
 
 

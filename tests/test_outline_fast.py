@@ -66,7 +66,7 @@ def random_width(rng, w, h):
     return rng.uniform(0, 8)
 
 
-def random_colour(rng):
+def random_color(rng):
     rgb = tuple(rng.randint(0, 255) for _ in range(3))
     roll = rng.random()
     if roll < 0.3:
@@ -86,7 +86,7 @@ def random_case(rng):
         bg = (rng.randint(0, 255), rng.randint(0, 255), rng.randint(0, 255))
         if rng.random() < 0.6:
             bg += (rng.choice([0, 255, rng.randint(1, 254)]),)
-    return w, h, random_radii(rng, w, h), random_width(rng, w, h), random_colour(rng), bg
+    return w, h, random_radii(rng, w, h), random_width(rng, w, h), random_color(rng), bg
 
 
 @pytest.mark.parametrize("seed", range(200))
@@ -136,7 +136,7 @@ def test_runs_match_the_rule_in_other_layouts(layout, seed):
     rng = random.Random(1000 + seed)
     w, h = rng.randint(30, 120), rng.randint(20, 90)
     radii = random_radii(rng, w, h)
-    stroke_width, color = rng.uniform(0.5, 6), random_colour(rng)
+    stroke_width, color = rng.uniform(0.5, 6), random_color(rng)
     bg = None if seed % 2 else (9, 99, 199, rng.randint(0, 255))
     before = random_content(np.random.default_rng(seed), w, h)
     surf, parent = layout_surface(layout, w, h)
@@ -180,9 +180,9 @@ def test_extreme_values(radii, stroke_width, with_bg):
     assert_same(surf, before, radii, stroke_width, (200, 100, 50, 180), bg)
 
 
-def outline_planar(colour, alpha, *args):
+def outline_planar(color, alpha, *args):
     """The call on separate colour and alpha planes (no packed words): the per-pixel loop."""
-    with host_registry(returning(colour, alpha)):
+    with host_registry(returning(color, alpha)):
         outline(FakeSurface(*alpha.shape), *args)
 
 
@@ -197,13 +197,13 @@ def test_packed_words_at_any_byte_offset(offset, w):
     buf = nrng.integers(0, 256, w * h * 4 + 8, dtype=np.uint8)
     words = buf[offset:offset + w * h * 4].reshape(h, w, 4)
     words[:, : w // 2] = (5, 6, 7, 8)  # runs of equal words too
-    colour, alpha = np.array(words[..., :3].transpose(1, 0, 2)), np.array(words[..., 3].T)
+    color, alpha = np.array(words[..., :3].transpose(1, 0, 2)), np.array(words[..., 3].T)
     outside = np.concatenate([buf[:offset], buf[offset + w * h * 4:]])
     for args in [(2, 1.5, (200, 100, 50, 255), (10, 20, 30, 255)), (0, 0.0, (1, 2, 3), (9, 8, 7))]:
         with host_registry(returning(words[..., :3].transpose(1, 0, 2), words[..., 3].T)):
             outline(FakeSurface(w, h), *args)
-        outline_planar(colour, alpha, *args)
-        assert np.array_equal(words[..., :3].transpose(1, 0, 2), colour)
+        outline_planar(color, alpha, *args)
+        assert np.array_equal(words[..., :3].transpose(1, 0, 2), color)
         assert np.array_equal(words[..., 3].T, alpha)
         assert np.array_equal(np.concatenate([buf[:offset], buf[offset + w * h * 4:]]), outside)
 
@@ -217,23 +217,23 @@ def test_a_surface_larger_than_the_cache_with_a_background():
     rgb = pygame.surfarray.pixels3d(surf)
     rgb[::97, ::89] = (1, 2, 3)  # breaks in the runs
     del rgb
-    colour = np.array(pygame.surfarray.pixels3d(surf))
+    color = np.array(pygame.surfarray.pixels3d(surf))
     alpha = np.array(pygame.surfarray.pixels_alpha(surf))
     for args in [(37.5, 9.25, (200, 100, 50, 255), (10, 200, 30, 255)), (3, 2.0, (9, 9, 9, 90), (1, 1, 1))]:
         outline(surf, *args)
-        outline_planar(colour, alpha, *args)
-        assert np.array_equal(pygame.surfarray.pixels3d(surf), colour)
+        outline_planar(color, alpha, *args)
+        assert np.array_equal(pygame.surfarray.pixels3d(surf), color)
         assert np.array_equal(pygame.surfarray.pixels_alpha(surf), alpha)
         assert not surf.get_locked()
     # The same words one byte into a buffer: no store may assume 4-byte alignment.
     buf = np.zeros(w * h * 4 + 1, np.uint8)
     words = buf[1:].reshape(h, w, 4)
-    words[..., :3], words[..., 3] = colour.transpose(1, 0, 2), alpha.T
+    words[..., :3], words[..., 3] = color.transpose(1, 0, 2), alpha.T
     args = (5, 1.5, (1, 2, 3, 255), (200, 201, 202, 255))
     with host_registry(returning(words[..., :3].transpose(1, 0, 2), words[..., 3].T)):
         outline(FakeSurface(w, h), *args)
-    outline_planar(colour, alpha, *args)
-    assert np.array_equal(words[..., :3].transpose(1, 0, 2), colour) and np.array_equal(words[..., 3].T, alpha)
+    outline_planar(color, alpha, *args)
+    assert np.array_equal(words[..., :3].transpose(1, 0, 2), color) and np.array_equal(words[..., 3].T, alpha)
     assert buf[0] == 0
 
 
@@ -258,10 +258,10 @@ def test_a_side_longer_than_the_run_walker_takes(long_side):
     words = np.zeros((1, n, 4) if long_side == "width" else (n, 1, 4), np.uint8)
     words[..., 3] = 255
     words.reshape(-1, 4)[::3] = (50, 60, 70, 128)
-    colour, alpha = np.array(words[..., :3].transpose(1, 0, 2)), np.array(words[..., 3].T)
+    color, alpha = np.array(words[..., :3].transpose(1, 0, 2)), np.array(words[..., 3].T)
     args = (0.25, 0.75, (200, 100, 50, 255), (1, 2, 3, 255))
     with host_registry(returning(words[..., :3].transpose(1, 0, 2), words[..., 3].T)):
         outline(FakeSurface(*alpha.shape), *args)
-    outline_planar(colour, alpha, *args)
-    assert np.array_equal(words[..., :3].transpose(1, 0, 2), colour)
+    outline_planar(color, alpha, *args)
+    assert np.array_equal(words[..., :3].transpose(1, 0, 2), color)
     assert np.array_equal(words[..., 3].T, alpha)

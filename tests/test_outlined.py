@@ -78,7 +78,7 @@ def test_negative_and_nan_width_draw_no_band(width):
         assert not alpha.any()
 
 
-def test_transparent_colour_never_reads_rgb():
+def test_transparent_color_never_reads_rgb():
     rgb, alpha = planes(make((20, 14), 6, 2.0, (300, "x", None, 0)))
     assert not rgb.any() and not alpha.any()
 
@@ -149,21 +149,21 @@ def test_views_sharing_bytes_are_written_in_drawing_order(monkeypatch, layout):
     bands and corners row by row, pixel by pixel, each pixel colour first, then alpha."""
     w, h = 23, 17
     memory = np.full(3 * w * h + 8, 0x5A, np.uint8)
-    colour_strides, alpha_at, alpha_strides = {
+    color_strides, alpha_at, alpha_strides = {
         "alpha_on_next_red": ((3, 3 * w, 1), 3, (3, 3 * w)),      # alpha of x is red of x + 1
         "channels_overlap": ((1, w + 2, 1), (w + 2) * h, (1, w)),  # green of x is red of x + 1
         "rows_overlap": ((3, 2 * w, 1), 1, (3, 2 * w)),            # rows share bytes, alpha on green
     }[layout]
-    colour = np.lib.stride_tricks.as_strided(memory, (w, h, 3), colour_strides)
+    color = np.lib.stride_tricks.as_strided(memory, (w, h, 3), color_strides)
     alpha = np.lib.stride_tricks.as_strided(memory[alpha_at:], (w, h), alpha_strides)
     expected = memory.copy()
 
     def write(x, y, rgb, a):
         for c in range(3):
-            expected[np.dot((x, y, c), colour_strides)] = rgb[c]
+            expected[np.dot((x, y, c), color_strides)] = rgb[c]
         expected[alpha_at + np.dot((x, y), alpha_strides)] = a
 
-    install(monkeypatch, lambda s: colour, lambda s: alpha)
+    install(monkeypatch, lambda s: color, lambda s: alpha)
     make((w, h), 5, 3.5, (7, 8, 9, 99))
     model(w, h, 5, 3.5, (7, 8, 9, 99), write)
     np.testing.assert_array_equal(memory, expected)

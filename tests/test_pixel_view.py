@@ -15,9 +15,9 @@ W, H = 8, 6
 
 def new_planes(w=W, h=H, dtype=np.uint8):
     """New colour and alpha arrays of a w x h surface's shape, filled with 7 and 9."""
-    colour = np.full((w, h, 3), 7, dtype)
+    color = np.full((w, h, 3), 7, dtype)
     alpha = np.full((w, h), 9, dtype)
-    return colour, alpha
+    return color, alpha
 
 
 def outline(surf):
@@ -29,7 +29,7 @@ def cut(surf):
 
 
 DRIVERS = [outline, cut]
-COLOUR, ALPHA = new_planes()
+COLOR, ALPHA = new_planes()
 
 
 def described(array, format, itemsize=1):
@@ -44,70 +44,70 @@ described.keep = []
 REFUSED = [
     # (colour object, alpha object, exception, exact message)
     (ALPHA, ALPHA, ValueError, "Buffer has wrong number of dimensions (expected 3, got 2)"),
-    (COLOUR, COLOUR, ValueError, "Buffer has wrong number of dimensions (expected 2, got 3)"),
-    (COLOUR.astype(np.int8), ALPHA, ValueError, "Buffer dtype mismatch, expected 'uint8_t' but got 'signed char'"),
-    (COLOUR, ALPHA.astype(np.int8), ValueError, "Buffer dtype mismatch, expected 'uint8_t' but got 'signed char'"),
-    (COLOUR.astype("<u2"), ALPHA, ValueError, "Buffer dtype mismatch, expected 'uint8_t' but got 'unsigned short'"),
-    (COLOUR.astype(np.float32), ALPHA, ValueError, "Buffer dtype mismatch, expected 'uint8_t' but got 'float'"),
-    (COLOUR.astype(">u2"), ALPHA, ValueError, "Big-endian buffer not supported on little-endian compiler"),
-    (described(COLOUR, "!B"), ALPHA, ValueError, "Big-endian buffer not supported on little-endian compiler"),
-    (described(COLOUR, "y"), ALPHA, ValueError, "Does not understand character buffer dtype format string ('y')"),
-    (described(COLOUR, "P"), ALPHA, ValueError, "Buffer dtype mismatch, expected 'uint8_t' but got a pointer"),
-    (COLOUR, described(ALPHA, "=D"), ValueError, "Buffer dtype mismatch, expected 'uint8_t' but got a complex number"),
-    (described(COLOUR, "B", 2), ALPHA, ValueError,
+    (COLOR, COLOR, ValueError, "Buffer has wrong number of dimensions (expected 2, got 3)"),
+    (COLOR.astype(np.int8), ALPHA, ValueError, "Buffer dtype mismatch, expected 'uint8_t' but got 'signed char'"),
+    (COLOR, ALPHA.astype(np.int8), ValueError, "Buffer dtype mismatch, expected 'uint8_t' but got 'signed char'"),
+    (COLOR.astype("<u2"), ALPHA, ValueError, "Buffer dtype mismatch, expected 'uint8_t' but got 'unsigned short'"),
+    (COLOR.astype(np.float32), ALPHA, ValueError, "Buffer dtype mismatch, expected 'uint8_t' but got 'float'"),
+    (COLOR.astype(">u2"), ALPHA, ValueError, "Big-endian buffer not supported on little-endian compiler"),
+    (described(COLOR, "!B"), ALPHA, ValueError, "Big-endian buffer not supported on little-endian compiler"),
+    (described(COLOR, "y"), ALPHA, ValueError, "Does not understand character buffer dtype format string ('y')"),
+    (described(COLOR, "P"), ALPHA, ValueError, "Buffer dtype mismatch, expected 'uint8_t' but got a pointer"),
+    (COLOR, described(ALPHA, "=D"), ValueError, "Buffer dtype mismatch, expected 'uint8_t' but got a complex number"),
+    (described(COLOR, "B", 2), ALPHA, ValueError,
      "Item size of buffer (2 bytes) does not match size of 'uint8_t' (1 byte)"),
-    (COLOUR, described(ALPHA, "<B", 4), ValueError,
+    (COLOR, described(ALPHA, "<B", 4), ValueError,
      "Item size of buffer (4 bytes) does not match size of 'uint8_t' (1 byte)"),
     # The checks run in order: dimensions, then format (byte order first), then item size.
     (ALPHA.astype(">u2"), ALPHA, ValueError, "Buffer has wrong number of dimensions (expected 3, got 2)"),
-    (described(COLOUR, ">B", 2), ALPHA, ValueError, "Big-endian buffer not supported on little-endian compiler"),
-    (described(COLOUR, "b", 2), ALPHA, ValueError, "Buffer dtype mismatch, expected 'uint8_t' but got 'signed char'"),
+    (described(COLOR, ">B", 2), ALPHA, ValueError, "Big-endian buffer not supported on little-endian compiler"),
+    (described(COLOR, "b", 2), ALPHA, ValueError, "Buffer dtype mismatch, expected 'uint8_t' but got 'signed char'"),
     (None, ALPHA, TypeError, "surfarray.pixels3d() returned None instead of a pixel array"),
-    (COLOUR, None, TypeError, "surfarray.pixels_alpha() returned None instead of a pixel array"),
+    (COLOR, None, TypeError, "surfarray.pixels_alpha() returned None instead of a pixel array"),
 ]
 
 
 @pytest.mark.parametrize("driver", DRIVERS)
-@pytest.mark.parametrize("colour, alpha, error, message", REFUSED)
-def test_refused_buffers(driver, colour, alpha, error, message):
-    before = [np.array(a) for a in (COLOUR, ALPHA)]
-    refs = refcounts((colour, alpha))
-    with host_registry(returning(colour, alpha)):
+@pytest.mark.parametrize("color, alpha, error, message", REFUSED)
+def test_refused_buffers(driver, color, alpha, error, message):
+    before = [np.array(a) for a in (COLOR, ALPHA)]
+    refs = refcounts((color, alpha))
+    with host_registry(returning(color, alpha)):
         with pytest.raises(error, match=f"^{re.escape(message)}$"):
             driver(FakeSurface())
     # Nothing written, and no export kept (a held view would hold a reference).
-    assert all(np.array_equal(b, a) for b, a in zip(before, (COLOUR, ALPHA)))
-    assert refcounts((colour, alpha)) == refs
+    assert all(np.array_equal(b, a) for b, a in zip(before, (COLOR, ALPHA)))
+    assert refcounts((color, alpha)) == refs
 
 
 @pytest.mark.parametrize("driver", DRIVERS)
 def test_read_only_buffer_is_refused_by_its_exporter(driver):
-    colour, alpha = new_planes()
+    color, alpha = new_planes()
     alpha.flags.writeable = False
-    refs = sys.getrefcount(colour)
-    with host_registry(returning(colour, alpha)):
+    refs = sys.getrefcount(color)
+    with host_registry(returning(color, alpha)):
         with pytest.raises(ValueError, match="^buffer source array is read-only$"):
             driver(FakeSurface())
-    assert sys.getrefcount(colour) == refs  # the colour view was let go again
+    assert sys.getrefcount(color) == refs  # the colour view was let go again
 
 
 @pytest.mark.parametrize("driver", DRIVERS)
 @pytest.mark.parametrize("fmt", ["B", "@B", "=B", "<B", "^B", "?", "c"])
 def test_accepted_formats(driver, fmt):
-    colour, alpha = new_planes()
+    color, alpha = new_planes()
     expected = new_planes()
     with host_registry(returning(*expected)):
         driver(FakeSurface())
-    with host_registry(returning(described(colour, fmt), described(alpha, fmt))):
+    with host_registry(returning(described(color, fmt), described(alpha, fmt))):
         driver(FakeSurface())
-    assert np.array_equal(colour, expected[0]) and np.array_equal(alpha, expected[1])
+    assert np.array_equal(color, expected[0]) and np.array_equal(alpha, expected[1])
 
 
 @pytest.mark.parametrize("driver", DRIVERS)
 @pytest.mark.parametrize("w, h", [(0, H), (W, 0), (0, 0)])
 def test_empty_buffers_are_accepted(driver, w, h):
-    colour, alpha = new_planes(w, h)
-    with host_registry(returning(colour, alpha)):
+    color, alpha = new_planes(w, h)
+    with host_registry(returning(color, alpha)):
         assert driver(FakeSurface(w, h)) is None
     surf = pygame.Surface((w, h), pygame.SRCALPHA)
     assert driver(surf) is None and not surf.get_locked()
@@ -136,15 +136,15 @@ LAYOUTS = {
 @pytest.mark.parametrize("layout", LAYOUTS)
 def test_any_strides_address_the_same_pixels(driver, layout):
     base = new_planes()
-    colour, alpha = (LAYOUTS[layout](a) for a in base)
-    colour[...], alpha[...] = base
-    outside = [a.base.copy() if a.base is not None else None for a in (colour, alpha)]
-    with host_registry(returning(colour, alpha)):
+    color, alpha = (LAYOUTS[layout](a) for a in base)
+    color[...], alpha[...] = base
+    outside = [a.base.copy() if a.base is not None else None for a in (color, alpha)]
+    with host_registry(returning(color, alpha)):
         driver(FakeSurface())
-    expected_colour, expected_alpha = reference(driver)
-    assert np.array_equal(colour, expected_colour) and np.array_equal(alpha, expected_alpha)
+    expected_color, expected_alpha = reference(driver)
+    assert np.array_equal(color, expected_color) and np.array_equal(alpha, expected_alpha)
     if layout == "gaps":  # the bytes between the view's elements are untouched
-        for view, before in zip((colour, alpha), outside):
+        for view, before in zip((color, alpha), outside):
             untouched = np.ones(before.shape, bool)
             untouched[::2, ::3] = False
             assert np.array_equal(view.base[untouched], before[untouched])
@@ -167,14 +167,14 @@ def test_packed_pixels_in_any_byte_order(driver, order, rows):
     if rows == "up":
         pixels = pixels[:, ::-1]
     channels, alpha_at = PACKED[order]
-    colour, alpha = pixels[:, :H, channels], pixels[:, :H, alpha_at]
+    color, alpha = pixels[:, :H, channels], pixels[:, :H, alpha_at]
     if rows == "apart":  # 4-byte pixels still, but alpha rows twice as far apart as colour rows
         alpha = pixels[:, ::2, alpha_at]
-    colour[...], alpha[...] = new_planes()
-    with host_registry(returning(colour, alpha)):
+    color[...], alpha[...] = new_planes()
+    with host_registry(returning(color, alpha)):
         driver(FakeSurface())
-    expected_colour, expected_alpha = reference(driver)
-    assert np.array_equal(colour, expected_colour) and np.array_equal(alpha, expected_alpha)
+    expected_color, expected_alpha = reference(driver)
+    assert np.array_equal(color, expected_color) and np.array_equal(alpha, expected_alpha)
 
 
 SMALL = [
@@ -195,12 +195,12 @@ TOO_SMALL = {
     pytest.param(driver, name, arrays, id=f"{name}-{driver.__name__}")
     for driver in DRIVERS for name, arrays in SMALL if driver is outline or arrays[1].shape != (W, H)])
 def test_views_smaller_than_the_surface_fail_before_any_write(driver, name, arrays):
-    colour, alpha = (a + 5 for a in arrays)
-    before = colour.copy(), alpha.copy()
-    with host_registry(returning(colour, alpha)):
+    color, alpha = (a + 5 for a in arrays)
+    before = color.copy(), alpha.copy()
+    with host_registry(returning(color, alpha)):
         with pytest.raises(ValueError, match=f"^{TOO_SMALL[driver]} too small for a surface of {W} x {H}$"):
             driver(FakeSurface())
-    assert np.array_equal(colour, before[0]) and np.array_equal(alpha, before[1])
+    assert np.array_equal(color, before[0]) and np.array_equal(alpha, before[1])
 
 
 @pytest.mark.parametrize("make", [
@@ -209,14 +209,14 @@ def test_views_smaller_than_the_surface_fail_before_any_write(driver, name, arra
     lambda: fs.transform_into_rounded_rect(FakeSurface(), 3, (1, 2, 3, 200)),
 ], ids=["filled", "cut", "cut-with-colour"])
 @pytest.mark.parametrize("name", ["two-channels", "small-colour"])
-def test_corner_cuts_ignore_the_colour_views_extents(make, name):
-    colour, alpha = dict(SMALL)[name]
-    colour, alpha, full_alpha = colour + 5, alpha + 5, alpha + 5
+def test_corner_cuts_ignore_the_color_views_extents(make, name):
+    color, alpha = dict(SMALL)[name]
+    color, alpha, full_alpha = color + 5, alpha + 5, alpha + 5
     with host_registry(returning(np.zeros((W, H, 3), np.uint8), full_alpha)):
         make()
-    with host_registry(returning(colour, alpha)):
+    with host_registry(returning(color, alpha)):
         make()
-    assert (colour == 5).all() and np.array_equal(alpha, full_alpha) and (alpha != 5).any()
+    assert (color == 5).all() and np.array_equal(alpha, full_alpha) and (alpha != 5).any()
 
 
 @pytest.mark.parametrize("make", [
@@ -224,12 +224,12 @@ def test_corner_cuts_ignore_the_colour_views_extents(make, name):
     lambda: fs._create_outlined_rounded_rect_sdf((W, H), 3, 2.0, (1, 2, 3)),
 ], ids=["filled", "outlined"])
 def test_new_surfaces_check_their_views_too(make):
-    colour, alpha = new_planes(W, H - 2)
-    before = colour.copy(), alpha.copy()
-    with host_registry(returning(colour, alpha)):
+    color, alpha = new_planes(W, H - 2)
+    before = color.copy(), alpha.copy()
+    with host_registry(returning(color, alpha)):
         with pytest.raises(ValueError, match=f"too small for a surface of {W} x {H}$"):
             make()
-    assert np.array_equal(colour, before[0]) and np.array_equal(alpha, before[1])
+    assert np.array_equal(color, before[0]) and np.array_equal(alpha, before[1])
 
 
 def test_views_come_from_md_at_each_call():
@@ -258,14 +258,14 @@ def test_views_come_from_md_at_each_call():
     ("p", "a string"), ("x", "a pad byte"), ("Bx", "a pad byte"), ("BB", "'unsigned char'"),
 ])
 def test_dtype_mismatch_names_the_offered_item(fmt, offered):
-    with host_registry(returning(described(COLOUR, fmt), ALPHA)):
+    with host_registry(returning(described(COLOR, fmt), ALPHA)):
         with pytest.raises(ValueError, match=f"^Buffer dtype mismatch, expected 'uint8_t' but got {re.escape(offered)}$"):
             cut(FakeSurface())
 
 
 @pytest.mark.parametrize("fmt", ["?x", "cB", "<Bh"])
 def test_a_byte_code_followed_by_more_items_is_a_mismatch(fmt):
-    with host_registry(returning(described(COLOUR, fmt), ALPHA)):
+    with host_registry(returning(described(COLOR, fmt), ALPHA)):
         with pytest.raises(ValueError, match="^Buffer dtype mismatch, expected 'uint8_t' but got "):
             cut(FakeSurface())
 
@@ -283,24 +283,24 @@ FAULTY = [
 ]
 
 
-@pytest.mark.parametrize("colour_faults, alpha_faults, message", FAULTY)
-def test_faulty_exporters_are_refused(colour_faults, alpha_faults, message):
-    colour, alpha = new_planes()
-    exporters = raw_exporter(colour, **colour_faults), raw_exporter(alpha, **alpha_faults)
+@pytest.mark.parametrize("color_faults, alpha_faults, message", FAULTY)
+def test_faulty_exporters_are_refused(color_faults, alpha_faults, message):
+    color, alpha = new_planes()
+    exporters = raw_exporter(color, **color_faults), raw_exporter(alpha, **alpha_faults)
     refs = refcounts(exporters)
     with host_registry(returning(*exporters)):
         with pytest.raises(ValueError, match=f"^{re.escape(message)}$"):
             outline(FakeSurface())
-    assert (colour == 7).all() and (alpha == 9).all()
+    assert (color == 7).all() and (alpha == 9).all()
     assert refcounts(exporters) == refs  # every export was released
 
 
 @pytest.mark.parametrize("driver", DRIVERS)
 def test_exports_without_format_or_with_unfollowed_suboffsets_are_read_directly(driver):
-    colour, alpha = new_planes()
-    exporters = (raw_exporter(colour, format=None, suboffsets=[-1, -1, -1]),
+    color, alpha = new_planes()
+    exporters = (raw_exporter(color, format=None, suboffsets=[-1, -1, -1]),
                  raw_exporter(alpha, format=None, suboffsets=[-1, -1]))
     with host_registry(returning(*exporters)):
         driver(FakeSurface())
-    expected_colour, expected_alpha = reference(driver)
-    assert np.array_equal(colour, expected_colour) and np.array_equal(alpha, expected_alpha)
+    expected_color, expected_alpha = reference(driver)
+    assert np.array_equal(color, expected_color) and np.array_equal(alpha, expected_alpha)

@@ -68,7 +68,7 @@ def test_nothing_to_cut(host, radii):
 
 # With no corner to cut the colour is filled as it is, before its alpha of 0 is looked at.
 @pytest.mark.parametrize("radii, expected", [(3, (0, 0, 0, 0)), (0, (10, 20, 30, 0))])
-def test_transparent_colour_acquires_no_view(host, radii, expected):
+def test_transparent_color_acquires_no_view(host, radii, expected):
     surf = surface(8, 8)
     assert round_in_place(surf, radii, (10, 20, 30, 0)) is None
     assert host.views == 0
@@ -86,7 +86,7 @@ def test_transparent_colour_acquires_no_view(host, radii, expected):
     ((1, 2), IndexError, "tuple index out of range"),
 ])
 @pytest.mark.parametrize("radii", [3, 0])
-def test_colour_is_checked_before_filling(host, color, exc, message, radii):
+def test_color_is_checked_before_filling(host, color, exc, message, radii):
     surf = surface(8, 8)
     with pytest.raises(exc, match="^" + re.escape(message) + "$"):
         round_in_place(surf, radii, color)
@@ -164,8 +164,8 @@ def test_an_alpha_row_of_one_byte(monkeypatch):
     radii = (9.5, 12.0, 8.0, 11.25)
     row_bytes = np.full(h, alpha_base, np.uint8)
     alpha = np.lib.stride_tricks.as_strided(row_bytes, (w, h), (0, 1))
-    colour = np.zeros((w, h, 3), np.uint8)
-    install(monkeypatch, lambda s: colour, lambda s: alpha)
+    color = np.zeros((w, h, 3), np.uint8)
+    install(monkeypatch, lambda s: color, lambda s: alpha)
     round_in_place(FakeSurface(w, h), radii, (1, 2, 3, alpha_base))
     # Per pixel, as on a plane of its own; then the last pixel of each row that is written wins
     # (a written alpha is below alpha_base: an untouched pixel keeps it).
@@ -186,8 +186,8 @@ def test_four_equal_corners_on_a_side_beyond_exact_floats(monkeypatch, long_side
     n, alpha_base = 2**24 + 3, 200
     w, h = (n, 4) if long_side == "width" else (4, n)
     alpha = np.full((h, w), alpha_base, np.uint8).T
-    colour = np.lib.stride_tricks.as_strided(np.zeros(3, np.uint8), (w, h, 3), (0, 0, 1), writeable=True)
-    install(monkeypatch, lambda s: colour, lambda s: alpha)
+    color = np.lib.stride_tricks.as_strided(np.zeros(3, np.uint8), (w, h, 3), (0, 0, 1), writeable=True)
+    install(monkeypatch, lambda s: color, lambda s: alpha)
     surf = FakeSurface(w, h)
     round_in_place(surf, 2, (1, 2, 3, alpha_base))
     assert surf.filled == [(1, 2, 3, alpha_base)]

@@ -57,9 +57,9 @@ def registry(pixels3d, pixels_alpha, **pygame_attrs):
     return types.SimpleNamespace(pygame=Recorder(pixels3d, pixels_alpha, record=False, **pygame_attrs))
 
 
-def returning(colour, alpha):
+def returning(color, alpha):
     """A registry whose surfarray returns these two objects whatever the surface."""
-    return registry(lambda surf: colour, lambda surf: alpha)
+    return registry(lambda surf: color, lambda surf: alpha)
 
 
 @contextlib.contextmanager

@@ -24,10 +24,10 @@ def put_pixels(surf, rgba):
     pygame.surfarray.pixels_alpha(surf)[...] = rgba[..., 3]
 
 
-def filled_surface(w, h, colour):
+def filled_surface(w, h, color):
     """A w x h surface with per-pixel alpha, filled with one colour."""
     surf = pygame.Surface((w, h), pygame.SRCALPHA)
-    surf.fill(colour)
+    surf.fill(color)
     return surf
 
 

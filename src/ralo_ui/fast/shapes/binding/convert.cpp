@@ -135,7 +135,7 @@ bool size_item(PyObject* seq, Py_ssize_t index, int32_t& out) noexcept {
     return to_int32(value.get(), out);
 }
 
-bool colour_alpha(PyObject* color, int32_t& alpha) noexcept {
+bool color_alpha(PyObject* color, int32_t& alpha) noexcept {
     if (PyTuple_CheckExact(color)) {
         PyObject* a = tuple_item(color, 3);
         if (a == nullptr) alpha = 255;
@@ -151,7 +151,7 @@ bool colour_alpha(PyObject* color, int32_t& alpha) noexcept {
     return a && to_int32(a.get(), alpha);
 }
 
-bool colour_rgb(PyObject* color, uint8_t rgb[3]) noexcept {
+bool color_rgb(PyObject* color, uint8_t rgb[3]) noexcept {
     for (Py_ssize_t i = 0; i < 3; ++i) {
         if (PyObject* it = tuple_item(color, i)) {
             if (!to_uint8(it, rgb[i])) return false;

@@ -3,7 +3,7 @@
 
 #include <Python.h>
 
-#include "raster/corner_kernel.hpp"
+#include "raster/corners.hpp"
 #include "raster/numeric.hpp"
 
 #include <cstdint>
@@ -34,10 +34,10 @@ PyObject* item(PyObject* seq, Py_ssize_t index) noexcept;
 
 // The alpha of a colour: int32 of color[3] when len(color) > 3, else 255.
 // len() errors (None: "object of type 'NoneType' has no len()") propagate.
-bool colour_alpha(PyObject* color, int32_t& alpha) noexcept;
+bool color_alpha(PyObject* color, int32_t& alpha) noexcept;
 
 // color[0], color[1], color[2] as unsigned 8-bit values, in that order.
-bool colour_rgb(PyObject* color, uint8_t rgb[3]) noexcept;
+bool color_rgb(PyObject* color, uint8_t rgb[3]) noexcept;
 
 // The four corner radii as read from `radii_input`: one number for all four, a
 // length-4 sequence of numbers, anything else with a length for four zeros.  No

@@ -4,7 +4,7 @@
 #include "host.hpp"
 #include "pixel_view.hpp"
 #include "published.hpp"
-#include "raster/corner_kernel.hpp"
+#include "raster/corners.hpp"
 
 namespace fs {
 namespace {
@@ -22,7 +22,7 @@ PyObject* filled_surface(PyObject* size, PyObject* radii_input, PyObject* color)
     ref surf = new_surface(size, width, height);
     if (!surf) return nullptr;
     int32_t alpha_base = 0;
-    if (!colour_alpha(color, alpha_base)) return nullptr;
+    if (!color_alpha(color, alpha_base)) return nullptr;
     if (alpha_base == 0) {
         // Fully transparent whatever the colour: transparent black, no pixel work.
         if (!fill(surf.get(), st.transparent)) return nullptr;

@@ -17,12 +17,12 @@
 //  - A radius of 2^30 or more: 2 x radius is formed in 64 bits, so the clamp to half the
 //    surface holds for every radius.
 // Integer geometry is done in 64 bits throughout, so none of these can overflow.
+#include "raster/outlined.hpp"
 #include "convert.hpp"
 #include "detach.hpp"
 #include "host.hpp"
 #include "pixel_view.hpp"
 #include "published.hpp"
-#include "raster/outline_bands.hpp"
 
 namespace fs {
 namespace {
@@ -40,10 +40,10 @@ PyObject* outlined_surface(PyObject* size, int32_t radius, float width, PyObject
     if (!views.acquire(surf.get()) || !views.fits(w, h)) return nullptr;
 
     int32_t alpha_base = 255;
-    if (!colour_alpha(color, alpha_base)) return nullptr;
+    if (!color_alpha(color, alpha_base)) return nullptr;
     if (alpha_base == 0) return surf.release();  // fully transparent: rgb is never read
     uint8_t rgb[3];
-    if (!colour_rgb(color, rgb)) return nullptr;
+    if (!color_rgb(color, rgb)) return nullptr;
 
     outlined::params p = outlined::derive(w, h, radius, width, alpha_base, rgb);
     const outlined::target t = outlined::bind(views.as_planes(w, h), p);

@@ -1,17 +1,17 @@
 // transform_into_outlined_rounded_rect: draws an anti-aliased outline over a caller's surface in place.
+#include "raster/outlined_in_place.hpp"
 #include "convert.hpp"
 #include "detach.hpp"
 #include "host.hpp"
 #include "pixel_view.hpp"
 #include "published.hpp"
-#include "raster/outline_draw.hpp"
 
 namespace fs {
 namespace {
 
 // bg[0], bg[1], bg[2] by indexing, then bg[3] if len(bg) > 3 (else 255), all as unsigned bytes.
 bool read_background(PyObject* bg, uint8_t out[4]) noexcept {
-    if (!colour_rgb(bg, out)) return false;
+    if (!color_rgb(bg, out)) return false;
     const Py_ssize_t n = PyObject_Length(bg);
     if (n < 0) return false;
     if (n <= 3) {
@@ -42,7 +42,7 @@ PyObject* outline_in_place(PyObject* surf, PyObject* radii_input, float stroke_w
 
     int32_t alpha_base;
     uint8_t rgb[3];
-    if (!colour_alpha(color, alpha_base) || !colour_rgb(color, rgb)) return nullptr;
+    if (!color_alpha(color, alpha_base) || !color_rgb(color, rgb)) return nullptr;
 
     const bool has_bg = background_color != nullptr && background_color != Py_None;
     uint8_t background[4] = {0, 0, 0, 0};
@@ -53,11 +53,12 @@ PyObject* outline_in_place(PyObject* surf, PyObject* radii_input, float stroke_w
     }
     if (w <= 0 || h <= 0) Py_RETURN_NONE;  // no pixel to visit, however many empty rows there are
 
-    const outline::params p = outline::derive(w, h, radii, stroke_width, alpha_base, rgb, background);
+    const outlined_in_place::params p =
+        outlined_in_place::derive(w, h, radii, stroke_width, alpha_base, rgb, background);
     const planes pl = views.as_planes(w, h);
     {
         detached nogil;
-        outline::draw(p, has_bg, pl);
+        outlined_in_place::draw(p, has_bg, pl);
     }
     Py_RETURN_NONE;
 }

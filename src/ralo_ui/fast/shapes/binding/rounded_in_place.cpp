@@ -4,7 +4,7 @@
 #include "host.hpp"
 #include "pixel_view.hpp"
 #include "published.hpp"
-#include "raster/corner_kernel.hpp"
+#include "raster/corners.hpp"
 
 namespace fs {
 namespace {
@@ -17,7 +17,7 @@ enum class after_fill { cut, done, failed };
 // alpha of 0 when corners are cut (nothing is left to cut then).
 after_fill fill_first(PyObject* surf, PyObject* color, bool cuts, int32_t& alpha_base) noexcept {
     uint8_t rgb[3];
-    if (!colour_alpha(color, alpha_base) || !colour_rgb(color, rgb)) return after_fill::failed;
+    if (!color_alpha(color, alpha_base) || !color_rgb(color, rgb)) return after_fill::failed;
     if (!cuts) return fill(surf, color) ? after_fill::done : after_fill::failed;
     if (alpha_base == 0) return fill(surf, st.transparent) ? after_fill::done : after_fill::failed;
     return fill(surf, color) ? after_fill::cut : after_fill::failed;

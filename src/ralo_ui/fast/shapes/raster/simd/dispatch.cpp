@@ -10,7 +10,7 @@ const kernels baseline_kernels = {
     .name = "baseline",
     .corners_scaled = baseline::corners_scaled,
     .corners_kept = baseline::corners_kept,
-    .outline_corner = baseline::outline_corner,
+    .outlined_corner = baseline::outlined_corner,
     .fill_words = baseline::fill_words,
 };
 
@@ -19,7 +19,7 @@ const kernels avx2_fma_kernels = {
     .name = "avx2+fma",
     .corners_scaled = avx2::corners_scaled,
     .corners_kept = avx2::corners_kept,
-    .outline_corner = avx2::outline_corner,
+    .outlined_corner = avx2::outlined_corner,
     .fill_words = avx2::fill_words,
 };
 const char* const accepted_kernels = "auto, baseline, avx2+fma";

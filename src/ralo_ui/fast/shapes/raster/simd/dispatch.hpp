@@ -29,12 +29,12 @@ namespace fs::simd {
 // Every entry gives the same bytes in every table; the tables differ in speed only.
 struct kernels {
     const char* name;
-    // The corner kernel, one entry per edge rule (corner_kernel.hpp).
+    // The corner kernel, one entry per edge rule (corners.hpp).
     void (*corners_scaled)(const planes&, const corner_geometry&, float alpha) noexcept;
     void (*corners_kept)(const planes&, const corner_geometry&, float alpha) noexcept;
-    // One corner square of a new surface's outline (outline_bands.hpp).
-    void (*outline_corner)(const outlined::target&, const outlined::stroke&, const outlined::paint&, int64_t x0,
-                           int64_t y0, int64_t n) noexcept;
+    // One corner square of a new surface's outline (outlined.hpp).
+    void (*outlined_corner)(const outlined::target&, const outlined::stroke&, const outlined::paint&, int64_t x0,
+                            int64_t y0, int64_t n) noexcept;
     // `count` copies of a 4-byte word (fill_words.hpp).
     void (*fill_words)(uint8_t* dst, std::size_t count, uint32_t word) noexcept;
 };
@@ -71,16 +71,16 @@ extern const char* const accepted_kernels;
 namespace baseline {
 void corners_scaled(const planes&, const corner_geometry&, float) noexcept;
 void corners_kept(const planes&, const corner_geometry&, float) noexcept;
-void outline_corner(const outlined::target&, const outlined::stroke&, const outlined::paint&, int64_t, int64_t,
-                    int64_t) noexcept;
+void outlined_corner(const outlined::target&, const outlined::stroke&, const outlined::paint&, int64_t, int64_t,
+                     int64_t) noexcept;
 void fill_words(uint8_t*, std::size_t, uint32_t) noexcept;
 }  // namespace baseline
 #if FS_HAVE_AVX2_FMA_PATH
 namespace avx2 {
 void corners_scaled(const planes&, const corner_geometry&, float) noexcept;
 void corners_kept(const planes&, const corner_geometry&, float) noexcept;
-void outline_corner(const outlined::target&, const outlined::stroke&, const outlined::paint&, int64_t, int64_t,
-                    int64_t) noexcept;
+void outlined_corner(const outlined::target&, const outlined::stroke&, const outlined::paint&, int64_t, int64_t,
+                     int64_t) noexcept;
 void fill_words(uint8_t*, std::size_t, uint32_t) noexcept;
 }  // namespace avx2
 #endif

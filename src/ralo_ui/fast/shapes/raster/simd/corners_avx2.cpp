@@ -2,7 +2,7 @@
 #include "dispatch.hpp"
 #include "lanes8.hpp"
 
-#include "../corner_rows.hpp"
+#include "../corners_rows.hpp"
 #include "../portable.hpp"
 
 #if FS_X86_64

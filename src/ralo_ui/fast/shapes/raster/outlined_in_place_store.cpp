@@ -1,9 +1,9 @@
 // Run stores for the in-place outline's packed surfaces.
-#include "outline_store.hpp"
+#include "outlined_in_place_store.hpp"
 
 #include "fill_words.hpp"
 
-namespace fs::outline {
+namespace fs::outlined_in_place {
 bool packed_surface::bind(const planes& pl) noexcept {
     if (!px_.bind(pl)) return false;
     const int32_t w = pl.width, h = pl.height;
@@ -47,4 +47,4 @@ void packed_surface::run(const params& p, const outcome& o, int32_t x0, int32_t 
     }
 }
 
-}  // namespace fs::outline
+}  // namespace fs::outlined_in_place

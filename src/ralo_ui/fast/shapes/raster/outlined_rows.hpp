@@ -2,7 +2,7 @@
 #pragma once
 
 #include "numeric.hpp"
-#include "outline_bands.hpp"
+#include "outlined.hpp"
 #include "portable.hpp"
 
 #include <cmath>
@@ -10,8 +10,8 @@
 #include <cstring>
 
 namespace fs::outlined {
-// Internal linkage on purpose: the baseline unit (outline_bands.cpp) and the AVX2 unit
-// (simd/outline_corner_avx2.cpp, compiled for AVX2) each get their own copy of everything
+// Internal linkage on purpose: the baseline unit (outlined.cpp) and the AVX2 unit
+// (simd/outlined_avx2.cpp, compiled for AVX2) each get their own copy of everything
 // here, compiled with their own flags; inline functions with external linkage could be
 // merged by the linker into the AVX2 copy and run on processors without AVX2.
 namespace {

@@ -2,7 +2,7 @@
 #include "dispatch.hpp"
 #include "lanes8.hpp"
 
-#include "../outline_rows.hpp"
+#include "../outlined_rows.hpp"
 #include "../portable.hpp"
 
 #if FS_X86_64
@@ -90,7 +90,7 @@ void corner(const target& t, const stroke& s, const paint& c, int64_t x0, int64_
 
 }  // namespace
 
-void outline_corner(const target& t, const stroke& s, const paint& c, int64_t x0, int64_t y0, int64_t n) noexcept {
+void outlined_corner(const target& t, const stroke& s, const paint& c, int64_t x0, int64_t y0, int64_t n) noexcept {
     corner(t, s, c, x0, y0, n);
 }
 

@@ -1,13 +1,13 @@
 // The in-place outline: its parameters from the call's values, and the drawing over a surface.
 #pragma once
 
-#include "corner_kernel.hpp"
-#include "outline_pixel.hpp"
+#include "corners.hpp"
+#include "outlined_in_place_pixel.hpp"
 #include "planes.hpp"
 
 #include <cstdint>
 
-namespace fs::outline {
+namespace fs::outlined_in_place {
 
 // The parameters for a w x h surface: corner radii, stroke width, the colour's red, green,
 // blue and unclamped alpha, and the background's four bytes (three-item backgrounds have
@@ -25,4 +25,4 @@ namespace detail {
 void draw_every_pixel(const params& p, bool with_background, const planes& pl) noexcept;
 }  // namespace detail
 
-}  // namespace fs::outline
+}  // namespace fs::outlined_in_place

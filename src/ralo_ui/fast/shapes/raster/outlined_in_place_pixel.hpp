@@ -19,7 +19,7 @@
 // NaN, and every float-to-byte store goes through trunc_to_int32 (saturating,
 // NaN -> 0) and keeps the low eight bits.
 
-namespace fs::outline {
+namespace fs::outlined_in_place {
 
 // max(a, b) is b when b > a, else a: a NaN first operand stays NaN.
 inline float max_of(float a, float b) noexcept { return b > a ? b : a; }
@@ -33,7 +33,7 @@ inline uint8_t low8(int32_t v) noexcept { return static_cast<uint8_t>(v); }
 
 // A blended colour formed in double: rounded to single (narrow: a blend whose
 // divisor underflowed may leave the float range), then truncated toward zero.
-inline uint8_t colour_byte(double blended) noexcept {
+inline uint8_t color_byte(double blended) noexcept {
     return low8(trunc_to_int32(static_cast<double>(narrow(blended))));
 }
 
@@ -133,7 +133,7 @@ inline outcome over_background(const params& p, const distance& d) noexcept {
     const auto blend = [&](uint8_t stroke, uint8_t bg) noexcept {
         const float s = static_cast<float>(stroke) * sa;
         const float u = static_cast<float>(bg) * ba_eff;
-        return colour_byte((static_cast<double>(s) + static_cast<double>(u) * keep) * inv_total_a);
+        return color_byte((static_cast<double>(s) + static_cast<double>(u) * keep) * inv_total_a);
     };
     return painted(blend(p.r, p.bg_r), blend(p.g, p.bg_g), blend(p.b, p.bg_b), alpha_byte(total_a));
 }
@@ -163,7 +163,7 @@ inline void blend_over_content(float sa, const params& p, const pixel& px) noexc
     const auto blend = [&](uint8_t stroke, uint8_t old) noexcept {
         const float s = static_cast<float>(stroke) * sa;
         const float o = static_cast<float>(old) * orig_a;
-        return colour_byte((static_cast<double>(s) + static_cast<double>(o) * keep) * inv_total_a);
+        return color_byte((static_cast<double>(s) + static_cast<double>(o) * keep) * inv_total_a);
     };
     px.set_rgb(blend(p.r, px.rgb[0]), blend(p.g, px.rgb[px.channel]), blend(p.b, px.rgb[2 * px.channel]));
     *px.alpha = alpha_byte(total_a);
@@ -186,4 +186,4 @@ inline void apply(const params& p, const outcome& o, const pixel& px) noexcept {
     }
 }
 
-}  // namespace fs::outline
+}  // namespace fs::outlined_in_place

@@ -68,7 +68,7 @@
 // images in the bottom half, which are then not walked again (a second stream,
 // as long as a corner).  Rows outside the corners are decided by the column
 // profile alone: their stores are worked out once and repeated row by row.
-#include "outline_runs.hpp"
+#include "outlined_in_place_runs.hpp"
 
 #include "checks.hpp"
 
@@ -76,7 +76,7 @@
 #include <initializer_list>
 #include <limits>
 
-namespace fs::outline {
+namespace fs::outlined_in_place {
 namespace {
 
 // Most runs of equal outcomes a column profile keeps.  signed_dist changes by
@@ -490,7 +490,7 @@ bool runs_apply(const params& p, int32_t w, int32_t h) noexcept {
            moderate(p.box_half_h) && moderate(p.r_tl) && moderate(p.r_tr) && moderate(p.r_br) && moderate(p.r_bl);
 }
 
-void outline_runs(const params& p, bool with_background, const packed_surface& surface, int32_t w, int32_t h) noexcept {
+void draw_runs(const params& p, bool with_background, const packed_surface& surface, int32_t w, int32_t h) noexcept {
     FS_CHECK(runs_apply(p, w, h));         // (P1) and (P2)
     const int32_t top_rows = (h + 1) / 2;  // (P1): py <= 0 exactly there
     const bool rows_mirror = p.r_tl == p.r_bl && p.r_tr == p.r_br;
@@ -508,4 +508,4 @@ void outline_runs(const params& p, bool with_background, const packed_surface& s
     surface.finish();
 }
 
-}  // namespace fs::outline
+}  // namespace fs::outlined_in_place

@@ -2,7 +2,7 @@
 // direction, the full loop elsewhere) against the full per-pixel loop on the same bytes, over
 // a background or over varied content, with any radii (often equal, whose bottom rows replay
 // the top ones), widths and alphas.
-#include "outline_draw.hpp"
+#include "outlined_in_place.hpp"
 
 #include "common.hpp"
 
@@ -37,7 +37,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         for (uint8_t& v : background) v = in.ConsumeIntegral<uint8_t>();
         if (in.ConsumeBool()) background[3] = 255;  // a three-item background
     }
-    const fs::outline::params p = fs::outline::derive(w, h, radii, stroke_width, alpha_base, rgb, background);
+    const fs::outlined_in_place::params p =
+        fs::outlined_in_place::derive(w, h, radii, stroke_width, alpha_base, rgb, background);
 
     // Mostly 4-byte pixels in any byte order with red, green and blue in a row either way,
     // rows up or down; sometimes any strides at all (the full loop's own layouts).
@@ -71,9 +72,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     };
 
     fuzz::arena want = start;
-    fs::outline::detail::draw_every_pixel(p, has_bg, planes_of(want));
+    fs::outlined_in_place::detail::draw_every_pixel(p, has_bg, planes_of(want));
     fuzz::arena got = start;
-    fs::outline::draw(p, has_bg, planes_of(got));
+    fs::outlined_in_place::draw(p, has_bg, planes_of(got));
     fuzz::require_same(got.bytes, want.bytes, has_bg ? "outline over a background" : "outline over the content");
     return 0;
 }

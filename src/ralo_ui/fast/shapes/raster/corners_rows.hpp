@@ -2,7 +2,7 @@
 #pragma once
 
 #include "checks.hpp"
-#include "corner_kernel.hpp"
+#include "corners.hpp"
 #include "numeric.hpp"
 #include "portable.hpp"
 
@@ -10,8 +10,8 @@
 #include <cstdint>
 
 namespace fs {
-// Internal linkage on purpose: the baseline unit (corner_kernel.cpp) and the AVX2 unit
-// (simd/corner_avx2.cpp, compiled for AVX2) each get their own copy of everything here,
+// Internal linkage on purpose: the baseline unit (corners.cpp) and the AVX2 unit
+// (simd/corners_avx2.cpp, compiled for AVX2) each get their own copy of everything here,
 // compiled with their own flags.  Inline functions with external linkage would be merged by
 // the linker into one copy, possibly the AVX2 one, which the baseline kernels would then run
 // on processors without AVX2.

@@ -1,7 +1,7 @@
 // The rounded-corner alpha loop: the baseline kernels, the corner geometry, and the call through the table.
-#include "corner_kernel.hpp"
+#include "corners.hpp"
 
-#include "corner_rows.hpp"
+#include "corners_rows.hpp"
 #include "numeric.hpp"
 #include "portable.hpp"
 #include "simd/dispatch.hpp"

@@ -31,7 +31,7 @@ struct params {
     int64_t band;    // band thickness: ceil(width), saturated; 0 for NaN
     int64_t box;     // side of the corner squares, at most half of each side
     stroke s;
-    paint colour;
+    paint color;
 };
 
 // The parameters for a w x h surface, a corner radius, a stroke width and a
@@ -45,7 +45,7 @@ struct target {
     bool is_packed;
     bool apart;  // band runs written plane by plane end as drawing pixel by pixel would
 };
-// Binds the drawing to a w x h surface: completes `p.colour` for packed pixels.
+// Binds the drawing to a w x h surface: completes `p.color` for packed pixels.
 target bind(const planes& pl, params& p) noexcept;
 
 // Paints the four bands (top, bottom, left, right), clipped to the surface.

@@ -1,14 +1,14 @@
 // Stores the in-place outline's outcomes into a surface whose pixels are packed 4-byte words.
 #pragma once
 
-#include "outline_pixel.hpp"
+#include "outlined_in_place_pixel.hpp"
 #include "planes.hpp"
 
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 
-namespace fs::outline {
+namespace fs::outlined_in_place {
 
 // The last composite a run of blended pixels formed: the same old word under
 // the same stroke alpha gives the same new word.
@@ -85,4 +85,4 @@ private:
     bool stream_ = false;  // painted runs go through stream_words
 };
 
-}  // namespace fs::outline
+}  // namespace fs::outlined_in_place

@@ -4,7 +4,7 @@
 // Radii with every mantissa bit in use and alphas large enough that the last bit of a pixel's
 // coverage shows in its byte make a rounding step done differently (an unfused multiply-add,
 // say) differ on whole surfaces within a few thousand runs, not one in thousands of surfaces.
-#include "corner_kernel.hpp"
+#include "corners.hpp"
 
 #include "common.hpp"
 

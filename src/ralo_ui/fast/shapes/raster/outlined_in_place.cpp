@@ -1,15 +1,15 @@
 // The in-place outline's parameters and its choice between the run walker and the full loop.
-#include "outline_draw.hpp"
+#include "outlined_in_place.hpp"
 
 #include "checks.hpp"
-#include "outline_runs.hpp"
-#include "outline_store.hpp"
+#include "outlined_in_place_runs.hpp"
+#include "outlined_in_place_store.hpp"
 
-namespace fs::outline {
+namespace fs::outlined_in_place {
 namespace {
 
 // Every pixel of the surface, rows top to bottom, columns left to right: the
-// reference that outline_runs reproduces, and the way for surfaces and values
+// reference that draw_runs reproduces, and the way for surfaces and values
 // outside its preconditions.
 template <bool WithBackground>
 void outline_all(const params& p, const planes pl) noexcept {
@@ -79,7 +79,7 @@ void draw(const params& p, bool with_background, const planes& pl) noexcept {
     packed_surface packed;
     if (runs_apply(p, pl.width, pl.height) && packed.bind(pl)) {
         // What the run walker requires: runs_apply and a packed surface, both just checked.
-        outline_runs(p, with_background, packed, pl.width, pl.height);
+        draw_runs(p, with_background, packed, pl.width, pl.height);
     } else {
         detail::draw_every_pixel(p, with_background, pl);
     }
@@ -92,4 +92,4 @@ void detail::draw_every_pixel(const params& p, bool with_background, const plane
         outline_all<false>(p, pl);
 }
 
-}  // namespace fs::outline
+}  // namespace fs::outlined_in_place

@@ -1,11 +1,11 @@
 // The outline of a rounded rectangle on a transparent surface: solid edge bands plus
 // anti-aliased corner squares from the signed distance to the stroke's centre line.
-#include "outline_bands.hpp"
+#include "outlined.hpp"
 
 #include "checks.hpp"
 #include "fill_words.hpp"
 #include "numeric.hpp"
-#include "outline_rows.hpp"
+#include "outlined_rows.hpp"
 #include "portable.hpp"
 #include "simd/dispatch.hpp"
 
@@ -208,7 +208,7 @@ params derive(int32_t w, int32_t h, int32_t radius, float width, int32_t alpha_b
     if (h < 2 * r) r = h / 2;
     p.radius = r;
 
-    paint& c = p.colour;
+    paint& c = p.color;
     c.rgb[0] = rgb[0];
     c.rgb[1] = rgb[1];
     c.rgb[2] = rgb[2];
@@ -242,7 +242,7 @@ target bind(const planes& pl, params& p) noexcept {
     t.is_packed = t.packed.bind(pl);
     t.apart = t.is_packed || planes_apart(pl, p.w, p.h);
     if (t.is_packed) {
-        paint& c = p.colour;
+        paint& c = p.color;
         c.word = t.packed.word_of(c.rgb[0], c.rgb[1], c.rgb[2], c.alpha);
         c.alpha_at = t.packed.alpha_offset();
     }
@@ -251,7 +251,7 @@ target bind(const planes& pl, params& p) noexcept {
 
 void draw_bands(const target& t, const params& p) noexcept {
     const int64_t W = p.w, H = p.h, r = p.radius, sw = p.band;
-    const paint& c = p.colour;
+    const paint& c = p.color;
     band(t, r, W - r, 0, sw, W, H, c);      // top
     band(t, r, W - r, H - sw, H, W, H, c);  // bottom
     band(t, 0, sw, r, H - r, W, H, c);      // left
@@ -268,8 +268,8 @@ void draw_corners(const target& t, const params& p) noexcept {
         prefetch_rows(t, x0, x0 + box, H - box, H);
     }
     const stroke& s = p.s;
-    const paint& c = p.colour;
-    const auto corner = simd::chosen.outline_corner;
+    const paint& c = p.color;
+    const auto corner = simd::chosen.outlined_corner;
     if (t.is_packed && W <= mirror_side_limit && H <= mirror_side_limit && squares_mirrored(t.packed, W, H, box)) {
         corner(t, s, c, 0, 0, box);  // the other three squares are its mirror images
         mirror_top_left(t.packed, W, H, box);
@@ -285,8 +285,8 @@ void draw_corners(const target& t, const params& p) noexcept {
 
 namespace fs::simd {
 
-void baseline::outline_corner(const outlined::target& t, const outlined::stroke& s, const outlined::paint& c,
-                              int64_t x0, int64_t y0, int64_t n) noexcept {
+void baseline::outlined_corner(const outlined::target& t, const outlined::stroke& s, const outlined::paint& c,
+                               int64_t x0, int64_t y0, int64_t n) noexcept {
     outlined::corner_generic(t, s, c, x0, y0, n);
 }
 
