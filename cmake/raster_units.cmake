@@ -8,6 +8,7 @@
 # definition first.
 set(RASTER_SOURCES
     raster/corners.cpp
+    raster/geometry.cpp
     raster/simd/dispatch.cpp
     raster/fill_words.cpp
     raster/outlined.cpp

@@ -5,6 +5,7 @@
 // coverage shows in its byte make a rounding step done differently (an unfused multiply-add,
 // say) differ on whole surfaces within a few thousand runs, not one in thousands of surfaces.
 #include "corners.hpp"
+#include "geometry.hpp"
 
 #include "common.hpp"
 
@@ -104,10 +105,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const auto tell = [&] {
         std::fprintf(stderr,
                      "%d x %d alpha plane, strides x %td y %td, %s rule, alpha %a\n"
-                     "radii tl %a tr %a bl %a br %a, centre %a %a, half extents %a %a\n",
+                     "radii tl %a tr %a br %a bl %a, centre %a %a, half extents %a %a\n",
                      w, h, sx, sy, scaled ? "scaled" : "kept", static_cast<double>(alpha),
                      static_cast<double>(g.top_left), static_cast<double>(g.top_right),
-                     static_cast<double>(g.bottom_left), static_cast<double>(g.bottom_right),
+                     static_cast<double>(g.bottom_right), static_cast<double>(g.bottom_left),
                      static_cast<double>(g.center_x), static_cast<double>(g.center_y), static_cast<double>(g.half_w),
                      static_cast<double>(g.half_h));
     };

@@ -3,7 +3,7 @@
 
 #include <Python.h>
 
-#include "raster/corners.hpp"
+#include "raster/geometry.hpp"
 #include "raster/numeric.hpp"
 
 #include <cstdint>

@@ -5,6 +5,7 @@
 #include "pixel_view.hpp"
 #include "published.hpp"
 #include "raster/corners.hpp"
+#include "raster/geometry.hpp"
 
 namespace fs {
 namespace {

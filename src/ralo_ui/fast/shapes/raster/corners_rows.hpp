@@ -27,7 +27,8 @@ struct corner_frame {
     float k_a;  // coverage = k_a - d = 0.5 - signed distance
 };
 
-// False when the corner is left square.
+// Corner `corner` in the order the kernels visit them: 0 top-left, 1 top-right, 2 bottom-left,
+// 3 bottom-right (the top squares' rows before the bottom ones').  False when it is left square.
 inline bool frame_corner(const planes& plane, const corner_geometry& g, int corner, corner_frame& f) noexcept {
     const float radii[4] = {g.top_left, g.top_right, g.bottom_left, g.bottom_right};
     const float r = radii[corner];

@@ -1,7 +1,7 @@
 // The in-place outline: its parameters from the call's values, and the drawing over a surface.
 #pragma once
 
-#include "corners.hpp"
+#include "geometry.hpp"
 #include "outlined_in_place_pixel.hpp"
 #include "planes.hpp"
 
