@@ -52,7 +52,7 @@ struct params {
     double edge_limit;             // half_width + 0.5 in double: the clearing and deep-inside tests
     float r_tl, r_tr, r_br, r_bl;  // radii less half_width, at least 0
     float stroke_alpha_mult;       // alpha_base / 255 in double, rounded once
-    float bg_alpha_mult;           // bg_a / 255 in double (1 for three items, 0 without)
+    float bg_alpha_mult;           // the background's alpha / 255 in double (1 for three items, 0 without)
     uint8_t r, g, b;
     uint8_t bg_r, bg_g, bg_b;
     uint8_t alpha_low;  // low eight bits of alpha_base, stored where the stroke is opaque

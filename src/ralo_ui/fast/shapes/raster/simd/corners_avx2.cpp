@@ -28,7 +28,7 @@ namespace {
 //  - truncation by lanes8::trunc_low8, trunc_to_int32's low eight bits.
 // A step reads its eight pixels (kept rule) before writing any, then writes in
 // ascending x: the scalar order's result as long as no two pixels of a row share a
-// byte, that is x_stride != 0, which the caller checks.
+// byte, that is sx (the plane's alpha_x) != 0, which the caller checks.
 template <edge_rule Rule>
 FS_ALWAYS_INLINE void vector_row(uint8_t* row, std::intptr_t sx, corner_geometry g, corner_frame f, row_frame rf,
                                  float alpha) noexcept {
