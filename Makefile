@@ -5,7 +5,7 @@ BASELINE ?= OFF
 BUILD ?= $(if $(filter ON,$(BASELINE)),build/baseline,build/ref)
 SHAPES := src/ralo_ui/fast/shapes
 
-.PHONY: demo test test-baseline bench bench-instructions build sanitize wheels in-build in-test in-test-baseline in-demo in-bench in-bench-instructions in-sanitize coverage fuzz
+.PHONY: demo test test-baseline test-arm64 bench bench-instructions build sanitize wheels in-build in-test in-test-baseline in-demo in-bench in-bench-instructions in-sanitize coverage fuzz
 
 demo:
 	tools/refenv $(MAKE) --no-print-directory in-demo
@@ -14,6 +14,9 @@ test:
 # The suite again on the baseline kernels (what runs on processors without AVX2).
 test-baseline:
 	tools/refenv $(MAKE) --no-print-directory in-test-baseline
+# The suite on aarch64 under qemu-user, the extension cross-compiled here (tools/test-arm64).
+test-arm64:
+	tools/test-arm64
 bench:
 	tools/refenv $(MAKE) --no-print-directory in-bench
 # Instructions per call of small calls under callgrind: builds compare without timing noise.
