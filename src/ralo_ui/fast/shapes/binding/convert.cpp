@@ -95,6 +95,9 @@ bool to_float32(PyObject* obj, float& out) noexcept {
     double d;
     if (PyFloat_CheckExact(obj)) {
         d = PyFloat_AS_DOUBLE(obj);
+    } else if (PyLong_CheckExact(obj) && PyUnstable_Long_IsCompact(reinterpret_cast<PyLongObject*>(obj))) {
+        // One digit: exact in a double, as float() of it is.
+        d = static_cast<double>(PyUnstable_Long_CompactValue(reinterpret_cast<PyLongObject*>(obj)));
     } else if (PyLong_CheckExact(obj)) {
         // What float() of an int gives, without the intermediate float object.
         d = PyLong_AsDouble(obj);
