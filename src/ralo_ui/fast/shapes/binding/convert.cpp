@@ -167,18 +167,19 @@ bool color_rgb(PyObject* color, uint8_t rgb[3]) noexcept {
 }
 
 bool read_radii(PyObject* radii_input, corner_radii& out) noexcept {
-    if (PyLong_Check(radii_input) || PyFloat_Check(radii_input)) {
-        float r;
-        if (!to_float32(radii_input, r)) return false;
-        out = {r, r, r, r};
-        return true;
-    }
+    // An exact tuple is neither an int nor a float: taking it first skips their subtype tests.
     if (PyTuple_CheckExact(radii_input) && PyTuple_GET_SIZE(radii_input) == 4) {
         // The tuple holds its items for as long as the call holds the tuple.
         float r[4];
         for (Py_ssize_t i = 0; i < 4; ++i)
             if (!to_float32(PyTuple_GET_ITEM(radii_input, i), r[i])) return false;
         out = {r[0], r[1], r[2], r[3]};
+        return true;
+    }
+    if (PyLong_Check(radii_input) || PyFloat_Check(radii_input)) {
+        float r;
+        if (!to_float32(radii_input, r)) return false;
+        out = {r, r, r, r};
         return true;
     }
     Py_ssize_t n = PyObject_Length(radii_input);

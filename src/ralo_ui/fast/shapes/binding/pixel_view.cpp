@@ -149,7 +149,7 @@ bool pixel_view::acquire_array(PyObject* array, int rank) noexcept {
         shape[d] = a->dimensions[d];
         strides[d] = a->strides[d];
     }
-    for (int d = rank; d < 3; ++d) shape[d] = strides[d] = 0;
+    if (rank == 2) shape[2] = strides[2] = 0;  // rank is 2 or 3
     array_ = Py_NewRef(array);
     held_ = true;
     return true;
@@ -176,7 +176,7 @@ bool pixel_view::acquire_from(PyObject* array, int rank) noexcept {
         strides[d] = b.strides != nullptr ? b.strides[d] : next;
         next = strides[d] * shape[d];
     }
-    for (int d = rank; d < 3; ++d) shape[d] = strides[d] = 0;
+    if (rank == 2) shape[2] = strides[2] = 0;  // rank is 2 or 3
     buffer_ = b;
     g.b = nullptr;
     held_ = true;

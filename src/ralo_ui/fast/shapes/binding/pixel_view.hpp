@@ -39,7 +39,7 @@ private:
     // from its fields, as its buffer export would give it, and held by reference.
     bool acquire_array(PyObject* array, int rank) noexcept;
 
-    Py_buffer buffer_{};
+    Py_buffer buffer_;           // read only while held_ and array_ is nullptr
     PyObject* array_ = nullptr;  // strong, when the view was read from the array directly
     bool held_ = false;
 };
