@@ -50,12 +50,7 @@ PyObject* as_int(PyObject* obj) noexcept {
 
 }  // namespace
 
-bool to_int32(PyObject* obj, int32_t& out) noexcept {
-    if (PyLong_CheckExact(obj) && PyUnstable_Long_IsCompact(reinterpret_cast<PyLongObject*>(obj))) {
-        // One digit: well inside int32 whatever the digit size.
-        out = static_cast<int32_t>(PyUnstable_Long_CompactValue(reinterpret_cast<PyLongObject*>(obj)));
-        return true;
-    }
+bool to_int32_any(PyObject* obj, int32_t& out) noexcept {
     ref value = ref::steal(as_int(obj));
     if (!value) return false;
     int overflowed = 0;
@@ -71,14 +66,7 @@ bool to_int32(PyObject* obj, int32_t& out) noexcept {
     return true;
 }
 
-bool to_uint8(PyObject* obj, uint8_t& out) noexcept {
-    if (PyLong_CheckExact(obj) && PyUnstable_Long_IsCompact(reinterpret_cast<PyLongObject*>(obj))) {
-        const Py_ssize_t v = PyUnstable_Long_CompactValue(reinterpret_cast<PyLongObject*>(obj));
-        if (v < 0) return negative("npy_uint8");
-        if (v > 255) return overflow("npy_uint8");
-        out = static_cast<uint8_t>(v);
-        return true;
-    }
+bool to_uint8_any(PyObject* obj, uint8_t& out) noexcept {
     ref value = ref::steal(as_int(obj));
     if (!value) return false;
     int sign = 0;

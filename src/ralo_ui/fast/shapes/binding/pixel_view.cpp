@@ -145,11 +145,13 @@ bool pixel_view::acquire_array(PyObject* array, int rank) noexcept {
         (a->flags & npy_warn_on_write) != 0)
         return false;
     data = reinterpret_cast<uint8_t*>(a->data);
-    for (int d = 0; d < rank; ++d) {
-        shape[d] = a->dimensions[d];
-        strides[d] = a->strides[d];
-    }
-    if (rank == 2) shape[2] = strides[2] = 0;  // rank is 2 or 3
+    // Rank 2 or 3, spelled out: a loop over the rank is widened behind overlap tests.
+    const npy_intp* const dims = a->dimensions;
+    const npy_intp* const steps = a->strides;
+    const bool third = rank == 3;
+    shape[0] = dims[0], strides[0] = steps[0];
+    shape[1] = dims[1], strides[1] = steps[1];
+    shape[2] = third ? dims[2] : 0, strides[2] = third ? steps[2] : 0;
     array_ = Py_NewRef(array);
     held_ = true;
     return true;
@@ -183,8 +185,7 @@ bool pixel_view::acquire_from(PyObject* array, int rank) noexcept {
     return true;
 }
 
-void pixel_view::release() noexcept {
-    if (!held_) return;
+void pixel_view::let_go() noexcept {
     FS_CHECK(PyGILState_Check());  // an export is let go only while attached
     held_ = false;
     data = nullptr;
