@@ -50,12 +50,7 @@ PyObject* as_int(PyObject* obj) noexcept {
 
 }  // namespace
 
-bool to_int32(PyObject* obj, int32_t& out) noexcept {
-    if (PyLong_CheckExact(obj) && PyUnstable_Long_IsCompact(reinterpret_cast<PyLongObject*>(obj))) {
-        // One digit: well inside int32 whatever the digit size.
-        out = static_cast<int32_t>(PyUnstable_Long_CompactValue(reinterpret_cast<PyLongObject*>(obj)));
-        return true;
-    }
+bool to_int32_any(PyObject* obj, int32_t& out) noexcept {
     ref value = ref::steal(as_int(obj));
     if (!value) return false;
     int overflowed = 0;
@@ -71,14 +66,7 @@ bool to_int32(PyObject* obj, int32_t& out) noexcept {
     return true;
 }
 
-bool to_uint8(PyObject* obj, uint8_t& out) noexcept {
-    if (PyLong_CheckExact(obj) && PyUnstable_Long_IsCompact(reinterpret_cast<PyLongObject*>(obj))) {
-        const Py_ssize_t v = PyUnstable_Long_CompactValue(reinterpret_cast<PyLongObject*>(obj));
-        if (v < 0) return negative("npy_uint8");
-        if (v > 255) return overflow("npy_uint8");
-        out = static_cast<uint8_t>(v);
-        return true;
-    }
+bool to_uint8_any(PyObject* obj, uint8_t& out) noexcept {
     ref value = ref::steal(as_int(obj));
     if (!value) return false;
     int sign = 0;
@@ -95,6 +83,9 @@ bool to_float32(PyObject* obj, float& out) noexcept {
     double d;
     if (PyFloat_CheckExact(obj)) {
         d = PyFloat_AS_DOUBLE(obj);
+    } else if (PyLong_CheckExact(obj) && PyUnstable_Long_IsCompact(reinterpret_cast<PyLongObject*>(obj))) {
+        // One digit: exact in a double, as float() of it is.
+        d = static_cast<double>(PyUnstable_Long_CompactValue(reinterpret_cast<PyLongObject*>(obj)));
     } else if (PyLong_CheckExact(obj)) {
         // What float() of an int gives, without the intermediate float object.
         d = PyLong_AsDouble(obj);
@@ -164,18 +155,19 @@ bool color_rgb(PyObject* color, uint8_t rgb[3]) noexcept {
 }
 
 bool read_radii(PyObject* radii_input, corner_radii& out) noexcept {
-    if (PyLong_Check(radii_input) || PyFloat_Check(radii_input)) {
-        float r;
-        if (!to_float32(radii_input, r)) return false;
-        out = {r, r, r, r};
-        return true;
-    }
+    // An exact tuple is neither an int nor a float: taking it first skips their subtype tests.
     if (PyTuple_CheckExact(radii_input) && PyTuple_GET_SIZE(radii_input) == 4) {
         // The tuple holds its items for as long as the call holds the tuple.
         float r[4];
         for (Py_ssize_t i = 0; i < 4; ++i)
             if (!to_float32(PyTuple_GET_ITEM(radii_input, i), r[i])) return false;
         out = {r[0], r[1], r[2], r[3]};
+        return true;
+    }
+    if (PyLong_Check(radii_input) || PyFloat_Check(radii_input)) {
+        float r;
+        if (!to_float32(radii_input, r)) return false;
+        out = {r, r, r, r};
         return true;
     }
     Py_ssize_t n = PyObject_Length(radii_input);

@@ -12,14 +12,35 @@ namespace fs {
 
 // Each converter returns false with a Python exception set, true with `out` filled.
 
+// The two integer conversions below whole, out of line; callers use the inline
+// entries, which take a one-digit int in range without a call.
+bool to_int32_any(PyObject* obj, int32_t& out) noexcept;
+bool to_uint8_any(PyObject* obj, uint8_t& out) noexcept;
+
 // Integer conversion to a signed 32-bit value: an int as it is, anything else
 // through its type's __int__ (never __index__).  Out of range: OverflowError
 // "value too large to convert to int".
-bool to_int32(PyObject* obj, int32_t& out) noexcept;
+inline bool to_int32(PyObject* obj, int32_t& out) noexcept {
+    if (PyLong_CheckExact(obj) && PyUnstable_Long_IsCompact(reinterpret_cast<PyLongObject*>(obj))) {
+        // One digit: well inside int32 whatever the digit size.
+        out = static_cast<int32_t>(PyUnstable_Long_CompactValue(reinterpret_cast<PyLongObject*>(obj)));
+        return true;
+    }
+    return to_int32_any(obj, out);
+}
 
 // Unsigned 8-bit conversion (colour components), same route; negative values
 // and values above 255 raise OverflowError naming npy_uint8.
-bool to_uint8(PyObject* obj, uint8_t& out) noexcept;
+inline bool to_uint8(PyObject* obj, uint8_t& out) noexcept {
+    if (PyLong_CheckExact(obj) && PyUnstable_Long_IsCompact(reinterpret_cast<PyLongObject*>(obj))) {
+        const Py_ssize_t v = PyUnstable_Long_CompactValue(reinterpret_cast<PyLongObject*>(obj));
+        if (v >= 0 && v <= 255) {
+            out = static_cast<uint8_t>(v);
+            return true;
+        }
+    }
+    return to_uint8_any(obj, out);
+}
 
 // Float conversion to single precision: an exact float is read directly,
 // anything else goes through the interpreter's float conversion.

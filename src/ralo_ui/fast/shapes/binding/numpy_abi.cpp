@@ -3,9 +3,12 @@
 #include "numpy_abi.hpp"
 
 #include "ref.hpp"
+#include "state.hpp"
 
 #include <numpy/ndarraytypes.h>
 #include <numpy/ufuncobject.h>
+
+#include <cstring>
 
 namespace fs {
 namespace {
@@ -103,6 +106,8 @@ bool check_numpy_types() noexcept {
                              "C header, got %zd from PyObject",
                              "numpy", e.name, declared, basic) < 0)
             return false;
+        if (std::strcmp(e.name, "ndarray") == 0 && st.ndarray_type == nullptr)
+            st.ndarray_type = reinterpret_cast<PyTypeObject*>(type.release());  // kept for the process
     }
     return true;
 }

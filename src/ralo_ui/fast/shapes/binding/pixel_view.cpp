@@ -1,8 +1,12 @@
 // pixel_view: acquisition of surfarray buffers, their checks and messages, and release.
+#define NPY_NO_DEPRECATED_API NPY_2_0_API_VERSION
 #include "pixel_view.hpp"
 
 #include "host.hpp"
 #include "ref.hpp"
+#include "state.hpp"
+
+#include <numpy/ndarraytypes.h>
 
 #include <cstring>
 
@@ -128,8 +132,34 @@ bool pixel_view::acquire(PyObject* surf, PyObject* method, int rank) noexcept {
     return acquire_from(array.get(), rank);  // the export keeps the array alive; our reference goes
 }
 
+// numpy's flag for arrays that warn on their first write (not in its public headers): their
+// export takes the warning path.
+constexpr int npy_warn_on_write = static_cast<int>(1u << 31);
+
+bool pixel_view::acquire_array(PyObject* array, int rank) noexcept {
+    if (st.ndarray_type == nullptr || Py_TYPE(array) != st.ndarray_type) return false;
+    auto* a = reinterpret_cast<PyArrayObject_fields*>(array);
+    // type_num sits at one offset in the descriptors of every numpy ABI; an unsigned byte
+    // is one byte wide whatever the rest of the layout.
+    if (a->nd != rank || a->descr->type_num != NPY_UBYTE || (a->flags & NPY_ARRAY_WRITEABLE) == 0 ||
+        (a->flags & npy_warn_on_write) != 0)
+        return false;
+    data = reinterpret_cast<uint8_t*>(a->data);
+    // Rank 2 or 3, spelled out: a loop over the rank is widened behind overlap tests.
+    const npy_intp* const dims = a->dimensions;
+    const npy_intp* const steps = a->strides;
+    const bool third = rank == 3;
+    shape[0] = dims[0], strides[0] = steps[0];
+    shape[1] = dims[1], strides[1] = steps[1];
+    shape[2] = third ? dims[2] : 0, strides[2] = third ? steps[2] : 0;
+    array_ = Py_NewRef(array);
+    held_ = true;
+    return true;
+}
+
 bool pixel_view::acquire_from(PyObject* array, int rank) noexcept {
     release();
+    if (acquire_array(array, rank)) return true;  // anything else goes through the buffer export
     Py_buffer b;
     if (PyObject_GetBuffer(array, &b, buffer_flags) < 0) return false;
     // From here on `b` is released unless it is handed to the view.
@@ -148,19 +178,21 @@ bool pixel_view::acquire_from(PyObject* array, int rank) noexcept {
         strides[d] = b.strides != nullptr ? b.strides[d] : next;
         next = strides[d] * shape[d];
     }
-    for (int d = rank; d < 3; ++d) shape[d] = strides[d] = 0;
+    if (rank == 2) shape[2] = strides[2] = 0;  // rank is 2 or 3
     buffer_ = b;
     g.b = nullptr;
     held_ = true;
     return true;
 }
 
-void pixel_view::release() noexcept {
-    if (!held_) return;
+void pixel_view::let_go() noexcept {
     FS_CHECK(PyGILState_Check());  // an export is let go only while attached
     held_ = false;
     data = nullptr;
-    PyBuffer_Release(&buffer_);
+    if (array_ != nullptr)
+        Py_CLEAR(array_);
+    else
+        PyBuffer_Release(&buffer_);
 }
 
 bool surface_views::acquire(PyObject* surf) noexcept {

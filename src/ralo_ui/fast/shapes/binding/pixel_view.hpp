@@ -10,9 +10,10 @@
 
 namespace fs {
 
-// A view holds a buffer export of the array that pygame's surfarray returned;
-// the export keeps the array, and so pygame's lock on the surface, alive until
-// release().  Pixels are addressed through surface_views::as_planes(), a bare
+// A view holds a buffer export of the array that pygame's surfarray returned,
+// or, for a writable uint8 numpy array, a reference to the array itself, read
+// directly; either keeps the array, and so pygame's lock on the surface, alive
+// until release().  Pixels are addressed through surface_views::as_planes(), a bare
 // address computation: callers check the extents of the views once with fits()
 // or alpha_fits() and then index within them.
 class pixel_view {
@@ -26,15 +27,25 @@ public:
     bool acquire(PyObject* surf, PyObject* method, int rank) noexcept;
     // Converts an exporting object to a view of `rank` dimensions (2 or 3).
     bool acquire_from(PyObject* array, int rank) noexcept;
-    // Releases the export; does nothing on an empty view.
-    void release() noexcept;
+    // Releases the export; does nothing on an empty view (without a call: the views'
+    // destructors release each view twice).
+    void release() noexcept {
+        if (held_) let_go();
+    }
 
     uint8_t* data = nullptr;
     Py_ssize_t shape[3] = {0, 0, 0};
     Py_ssize_t strides[3] = {0, 0, 0};
 
 private:
-    Py_buffer buffer_{};
+    // An exact, writable numpy array of unsigned bytes and `rank` dimensions: read
+    // from its fields, as its buffer export would give it, and held by reference.
+    bool acquire_array(PyObject* array, int rank) noexcept;
+    // release() of a held view.
+    void let_go() noexcept;
+
+    Py_buffer buffer_;           // read only while held_ and array_ is nullptr
+    PyObject* array_ = nullptr;  // strong, when the view was read from the array directly
     bool held_ = false;
 };
 

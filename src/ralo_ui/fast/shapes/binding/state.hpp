@@ -43,6 +43,8 @@ struct state {
     PyObject* builtins = nullptr;     // the builtins module's namespace
 
     PyTypeObject* function_type = nullptr;
+    // numpy's ndarray, kept from the type check at exec: the pixel views read its arrays directly.
+    PyTypeObject* ndarray_type = nullptr;
     // One code object per function for its traceback entries, made at its first failure
     // and kept: failures are ordinary in callers' code and should not rebuild it.
     traceback_code traceback_codes[traceback_slots] = {};

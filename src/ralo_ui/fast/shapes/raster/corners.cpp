@@ -37,14 +37,6 @@ void prefetch_corners(const planes& plane, const corner_geometry& g) noexcept {
     }
 }
 
-// True when the alpha plane spans so few bytes that the fill just before left it in the
-// nearest caches: asking for its lines again would cost more than it saves.
-bool cache_resident(const planes& plane) noexcept {
-    constexpr int64_t resident_bytes = 64 * 1024;
-    const int64_t y = plane.alpha_y < 0 ? -static_cast<int64_t>(plane.alpha_y) : int64_t{plane.alpha_y};
-    return y * plane.height <= resident_bytes;
-}
-
 }  // namespace
 
 void simd::baseline::corners_scaled(const planes& plane, const corner_geometry& g, float alpha) noexcept {

@@ -74,8 +74,9 @@ void store_run(uint8_t* p, std::ptrdiff_t step, int64_t n, uint8_t v) noexcept {
 // Asks for the cache lines at both ends of rows [y0, y1) of columns [x0, x1), in both
 // planes (the same lines for packed pixels).  A freshly filled surface is mostly out of
 // the caches; asking for all rows at once overlaps their fetches.  A hint only: nothing is
-// read or written.
+// read or written; none for a surface small enough to be in the caches still.
 void prefetch_rows(const target& t, int64_t x0, int64_t x1, int64_t y0, int64_t y1) noexcept {
+    if (cache_resident(t.pl)) return;
     for (int64_t y = y0; y < y1; ++y) {
         for (int64_t x : {x0, x1 - 1}) {
             portable::prefetch(t.pl.color_at(x, y));

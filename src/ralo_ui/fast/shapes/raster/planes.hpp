@@ -37,6 +37,15 @@ struct planes {
     pixel at(std::ptrdiff_t x, std::ptrdiff_t y) const noexcept { return {color_at(x, y), channel, alpha_at(x, y)}; }
 };
 
+// True when the alpha plane spans so few bytes that the fill just before left it (and,
+// on pygame's surfaces, the colour samples beside it) in the nearest caches: asking for
+// its lines again would cost more than it saves.  For prefetch hints only.
+inline bool cache_resident(const planes& plane) noexcept {
+    constexpr int64_t resident_bytes = 64 * 1024;
+    const int64_t y = plane.alpha_y < 0 ? -static_cast<int64_t>(plane.alpha_y) : int64_t{plane.alpha_y};
+    return y * plane.height <= resident_bytes;
+}
+
 // The same surface seen as rows of 4-byte pixels, where that is what it is.
 // Only a layout in which every pixel owns four distinct bytes (red, green,
 // blue, alpha in some order) and no two pixels share one is accepted; pygame's
