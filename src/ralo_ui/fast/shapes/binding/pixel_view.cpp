@@ -144,6 +144,10 @@ bool pixel_view::acquire_array(PyObject* array, int rank) noexcept {
     if (a->nd != rank || a->descr->type_num != NPY_UBYTE || (a->flags & NPY_ARRAY_WRITEABLE) == 0 ||
         (a->flags & npy_warn_on_write) != 0)
         return false;
+    // An empty array's data pointer need point at nothing (an empty surface's pixels3d is
+    // NULL + 2): such an array keeps the export's path, and the pointer the export gives.
+    for (int d = 0; d < rank; ++d)
+        if (a->dimensions[d] == 0) return false;
     data = reinterpret_cast<uint8_t*>(a->data);
     // Rank 2 or 3, spelled out: a loop over the rank is widened behind overlap tests.
     const npy_intp* const dims = a->dimensions;
