@@ -55,6 +55,10 @@ params derive(int32_t w, int32_t h, const corner_radii& radii, float stroke_widt
     p.bg_b = background[2];
     // 255 (three items) gives exactly 1, 0 (no background) exactly 0.
     p.bg_alpha_mult = alpha_mult(background[3]);
+    for (int i = 0; i < 3; ++i) {
+        p.stroke_f[i] = static_cast<float>(rgb[i]);
+        p.bg_f[i] = static_cast<float>(background[i]);
+    }
 
     p.half_width = 0.5f * stroke_width;
     // Two limits from half_width: the coverage ramp's base in single, and the

@@ -34,13 +34,18 @@ inline uint8_t low8(int32_t v) noexcept { return static_cast<uint8_t>(v); }
 // A blended colour formed in double: rounded to single (narrow: a blend whose
 // divisor underflowed may leave the float range), then truncated toward zero.
 inline uint8_t color_byte(double blended) noexcept {
+    // A blend of bytes lies in 0..256, where the float truncates straight to int32.
+    if (blended >= 0.0 && blended < 256.0) return low8(static_cast<int32_t>(static_cast<float>(blended)));
     return low8(trunc_to_int32(static_cast<double>(narrow(blended))));
 }
 
 // A blended alpha: 255 once the total reaches 1, else trunc(total * 255) with
 // the product in double.
 inline uint8_t alpha_byte(float total_a) noexcept {
-    return total_a >= 1.0f ? 255 : low8(trunc_to_int32(static_cast<double>(total_a) * 255.0));
+    if (total_a >= 1.0f) return 255;
+    const double scaled = static_cast<double>(total_a) * 255.0;
+    // Above -1 the product lies in -255..255, where it truncates straight to int32.
+    return low8(total_a > -1.0f ? static_cast<int32_t>(scaled) : trunc_to_int32(scaled));
 }
 
 // Everything the loop needs, prepared once per call.
@@ -55,7 +60,8 @@ struct params {
     float bg_alpha_mult;           // the background's alpha / 255 in double (1 for three items, 0 without)
     uint8_t r, g, b;
     uint8_t bg_r, bg_g, bg_b;
-    uint8_t alpha_low;  // low eight bits of alpha_base, stored where the stroke is opaque
+    float stroke_f[3], bg_f[3];  // r, g, b and bg_r, bg_g, bg_b as floats (exact): converted once
+    uint8_t alpha_low;           // low eight bits of alpha_base, stored where the stroke is opaque
 };
 
 // Values shared by a whole row.
@@ -130,12 +136,12 @@ inline outcome over_background(const params& p, const distance& d) noexcept {
     if (total_a <= 0.0f) return of_kind(outcome::clear);
     const double inv_total_a = static_cast<double>(1.0f / total_a);  // the reciprocal in single
     // Products colour x weight in single, the rest in double.
-    const auto blend = [&](uint8_t stroke, uint8_t bg) noexcept {
-        const float s = static_cast<float>(stroke) * sa;
-        const float u = static_cast<float>(bg) * ba_eff;
+    const auto blend = [&](int i) noexcept {
+        const float s = p.stroke_f[i] * sa;
+        const float u = p.bg_f[i] * ba_eff;
         return color_byte((static_cast<double>(s) + static_cast<double>(u) * keep) * inv_total_a);
     };
-    return painted(blend(p.r, p.bg_r), blend(p.g, p.bg_g), blend(p.b, p.bg_b), alpha_byte(total_a));
+    return painted(blend(0), blend(1), blend(2), alpha_byte(total_a));
 }
 
 // Stroke over the pixel's existing content: replaced in the stroke's outer
