@@ -5,6 +5,7 @@
 #include "checks.hpp"
 #include "fill_words.hpp"
 #include "numeric.hpp"
+#include "outlined_mirror.hpp"
 #include "outlined_rows.hpp"
 #include "portable.hpp"
 #include "simd/dispatch.hpp"
@@ -142,59 +143,6 @@ void corner_generic(const target& t, const stroke& s, const paint& c, int64_t x0
 // they hold mirrored bytes after, and drawing one square and copying it gives every
 // square's bytes.  Packed pixels only, where a pixel is one word of its own.
 constexpr int64_t mirror_side_limit = int64_t{1} << 23;
-
-// The top-left square's rows and their mirror rows, as words: row y of the square and
-// the same row of the top-right one, then the bottom rows H - 1 - y likewise, each right
-// square's row read from its right end.  Locals, so that no store can alias them.
-struct square_rows {
-    uint8_t* top_left;
-    uint8_t* top_right_end;
-    uint8_t* bottom_left;
-    uint8_t* bottom_right_end;
-
-    square_rows(const packed_pixels& px, int64_t W, int64_t H, int64_t y) noexcept
-        : top_left(px.word_at(0, y)),
-          top_right_end(px.word_at(W - 1, y)),
-          bottom_left(px.word_at(0, H - 1 - y)),
-          bottom_right_end(px.word_at(W - 1, H - 1 - y)) {}
-};
-
-uint32_t load_word(const uint8_t* p) noexcept {
-    uint32_t word;
-    std::memcpy(&word, p, 4);
-    return word;
-}
-
-// True when the three other squares hold the mirror images of the top-left one's words.
-bool squares_mirrored(const packed_pixels& px, int64_t W, int64_t H, int64_t box) noexcept {
-    for (int64_t y = 0; y < box; ++y) {
-        const square_rows r(px, W, H, y);
-        uint32_t differ = 0;  // no early exit within a row: the loop is free to take several words at once
-        for (int64_t x = 0; x < box; ++x) {
-            const uint32_t word = load_word(r.top_left + 4 * x);
-            differ |= (load_word(r.top_right_end - 4 * x) ^ word) | (load_word(r.bottom_left + 4 * x) ^ word) |
-                      (load_word(r.bottom_right_end - 4 * x) ^ word);
-        }
-        if (differ != 0) return false;
-    }
-    return true;
-}
-
-// Copies the top-left square's words to their mirror images.
-void mirror_top_left(const packed_pixels& px, int64_t W, int64_t H, int64_t box) noexcept {
-    for (int64_t y = 0; y < box; ++y) {
-        const square_rows r(px, W, H, y);
-        for (int64_t x = 0; x < box; ++x) {
-            const uint32_t word = load_word(r.top_left + 4 * x);
-            std::memcpy(r.top_right_end - 4 * x, &word, 4);
-        }
-        // The bottom rows run the same way as the top ones (the squares are apart).
-        const auto bytes = static_cast<std::size_t>(4 * box);
-        std::memcpy(r.bottom_left, r.top_left, bytes);
-        std::memcpy(r.bottom_right_end - 4 * (box - 1), r.top_right_end - 4 * (box - 1), bytes);
-    }
-}
-
 }  // namespace
 
 params derive(int32_t w, int32_t h, int32_t radius, float width, int32_t alpha_base, const uint8_t rgb[3]) noexcept {
@@ -259,7 +207,7 @@ void draw_bands(const target& t, const params& p) noexcept {
     band(t, W - sw, W, r, H - r, W, H, c);  // right
 }
 
-void draw_corners(const target& t, const params& p) noexcept {
+void draw_corners(const target& t, const params& p, const simd::kernels& k) noexcept {
     const int64_t W = p.w, H = p.h, box = p.box;
     if (box <= 0) return;
     // The four squares stay inside the surface and apart.
@@ -270,10 +218,10 @@ void draw_corners(const target& t, const params& p) noexcept {
     }
     const stroke& s = p.s;
     const paint& c = p.color;
-    const auto corner = simd::chosen.outlined_corner;
-    if (t.is_packed && W <= mirror_side_limit && H <= mirror_side_limit && squares_mirrored(t.packed, W, H, box)) {
+    const auto corner = k.outlined_corner;
+    if (t.is_packed && W <= mirror_side_limit && H <= mirror_side_limit && k.squares_mirrored(t.packed, W, H, box)) {
         corner(t, s, c, 0, 0, box);  // the other three squares are its mirror images
-        mirror_top_left(t.packed, W, H, box);
+        k.mirror_top_left(t.packed, W, H, box);
         return;
     }
     corner(t, s, c, 0, 0, box);              // top-left
@@ -282,6 +230,8 @@ void draw_corners(const target& t, const params& p) noexcept {
     corner(t, s, c, W - box, H - box, box);  // bottom-right
 }
 
+void draw_corners(const target& t, const params& p) noexcept { draw_corners(t, p, simd::chosen); }
+
 }  // namespace fs::outlined
 
 namespace fs::simd {
@@ -289,6 +239,14 @@ namespace fs::simd {
 void baseline::outlined_corner(const outlined::target& t, const outlined::stroke& s, const outlined::paint& c,
                                int64_t x0, int64_t y0, int64_t n) noexcept {
     outlined::corner_generic(t, s, c, x0, y0, n);
+}
+
+bool baseline::squares_mirrored(const packed_pixels& px, int64_t W, int64_t H, int64_t box) noexcept {
+    return outlined::squares_mirrored_by_pairs(px, W, H, box);
+}
+
+void baseline::mirror_top_left(const packed_pixels& px, int64_t W, int64_t H, int64_t box) noexcept {
+    outlined::mirror_top_left_by_pairs(px, W, H, box);
 }
 
 }  // namespace fs::simd

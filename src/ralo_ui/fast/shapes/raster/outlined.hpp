@@ -5,6 +5,10 @@
 
 #include <cstdint>
 
+namespace fs::simd {
+struct kernels;
+}
+
 namespace fs::outlined {
 
 // What a stroke pixel receives at full coverage.
@@ -51,8 +55,10 @@ target bind(const planes& pl, params& p) noexcept;
 // Paints the four bands (top, bottom, left, right), clipped to the surface.
 void draw_bands(const target& t, const params& p) noexcept;
 // Draws the four corner squares (top-left, top-right, bottom-left, bottom-right) over
-// the bands; nothing when p.box <= 0.  Each runs eight pixels at a time where the
-// processor has AVX2 and FMA, with the same bytes.
+// the bands with table k's kernels (any table gives the same bytes); nothing when
+// p.box <= 0.
+void draw_corners(const target& t, const params& p, const simd::kernels& k) noexcept;
+// The same with the table this process draws with.
 void draw_corners(const target& t, const params& p) noexcept;
 
 }  // namespace fs::outlined

@@ -11,6 +11,8 @@ const kernels baseline_kernels = {
     .corners_scaled = baseline::corners_scaled,
     .corners_kept = baseline::corners_kept,
     .outlined_corner = baseline::outlined_corner,
+    .squares_mirrored = baseline::squares_mirrored,
+    .mirror_top_left = baseline::mirror_top_left,
     .fill_words = baseline::fill_words,
 };
 
@@ -20,6 +22,8 @@ const kernels avx2_fma_kernels = {
     .corners_scaled = avx2::corners_scaled,
     .corners_kept = avx2::corners_kept,
     .outlined_corner = avx2::outlined_corner,
+    .squares_mirrored = avx2::squares_mirrored,
+    .mirror_top_left = avx2::mirror_top_left,
     .fill_words = avx2::fill_words,
 };
 const char* const accepted_kernels = "auto, baseline, avx2+fma";

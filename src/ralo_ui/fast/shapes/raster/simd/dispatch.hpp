@@ -16,6 +16,7 @@
 
 namespace fs {
 struct planes;
+class packed_pixels;
 struct corner_geometry;
 namespace outlined {
 struct target;
@@ -35,6 +36,10 @@ struct kernels {
     // One corner square of a new surface's outline (outlined.hpp).
     void (*outlined_corner)(const outlined::target&, const outlined::stroke&, const outlined::paint&, int64_t x0,
                             int64_t y0, int64_t n) noexcept;
+    // Whether the other three corner squares of a new surface's outline mirror the top-left
+    // one, and the copy that makes them so (outlined.cpp).
+    bool (*squares_mirrored)(const packed_pixels&, int64_t W, int64_t H, int64_t box) noexcept;
+    void (*mirror_top_left)(const packed_pixels&, int64_t W, int64_t H, int64_t box) noexcept;
     // `count` copies of a 4-byte word (fill_words.hpp).
     void (*fill_words)(uint8_t* dst, std::size_t count, uint32_t word) noexcept;
 };
@@ -73,6 +78,8 @@ void corners_scaled(const planes&, const corner_geometry&, float) noexcept;
 void corners_kept(const planes&, const corner_geometry&, float) noexcept;
 void outlined_corner(const outlined::target&, const outlined::stroke&, const outlined::paint&, int64_t, int64_t,
                      int64_t) noexcept;
+bool squares_mirrored(const packed_pixels&, int64_t, int64_t, int64_t) noexcept;
+void mirror_top_left(const packed_pixels&, int64_t, int64_t, int64_t) noexcept;
 void fill_words(uint8_t*, std::size_t, uint32_t) noexcept;
 }  // namespace baseline
 #if FS_HAVE_AVX2_FMA_PATH
@@ -81,6 +88,8 @@ void corners_scaled(const planes&, const corner_geometry&, float) noexcept;
 void corners_kept(const planes&, const corner_geometry&, float) noexcept;
 void outlined_corner(const outlined::target&, const outlined::stroke&, const outlined::paint&, int64_t, int64_t,
                      int64_t) noexcept;
+bool squares_mirrored(const packed_pixels&, int64_t, int64_t, int64_t) noexcept;
+void mirror_top_left(const packed_pixels&, int64_t, int64_t, int64_t) noexcept;
 void fill_words(uint8_t*, std::size_t, uint32_t) noexcept;
 }  // namespace avx2
 #endif
