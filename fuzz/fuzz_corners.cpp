@@ -1,6 +1,7 @@
 // The rounded-corner alpha loop: every kernel table against the baseline one (the scalar rows),
 // on alpha planes of any strides: rows apart, rows that overlap, alias (y stride 0) or run
-// backwards, with any radii (often all four equal, the mirrored path's case), geometry and alpha.
+// backwards, or packed 4-byte pixels, with any radii (often all four equal, the mirrored
+// path's case), geometry and alpha.
 // Radii with every mantissa bit in use and alphas large enough that the last bit of a pixel's
 // coverage shows in its byte make a rounding step done differently (an unfused multiply-add,
 // say) differ on whole surfaces within a few thousand runs, not one in thousands of surfaces.
@@ -94,12 +95,26 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             }
     }
 
+    // With four bytes a pixel, pygame's own layout: the colour samples in the same word as
+    // alpha, which lies at either end of it, the channels running either way (told by the
+    // sides' parity, so that no input decodes differently).  Packed rows are written a word
+    // at a time, colour bytes stored back unchanged.  Otherwise only the alpha plane is read
+    // or written, and the colour plane lies on the same bytes.
+    const bool words = sx == 4 && (sy < 0 ? -sy : sy) >= 4 * w;
+    const std::ptrdiff_t channel = w % 2 != 0 ? 1 : -1;
+    const std::ptrdiff_t red_at = !words ? 0 : h % 2 != 0 ? -3 * channel : channel;  // from alpha
     fuzz::extent e;
     const std::ptrdiff_t count[2] = {w, h}, stride[2] = {sx, sy};
     e.cover(0, count, stride, 2);
+    if (words) {
+        const std::ptrdiff_t color_count[3] = {w, h, 3}, color_stride[3] = {sx, sy, channel};
+        e.cover(red_at, color_count, color_stride, 3);
+    }
     const fuzz::arena start(e, in);
-    // Only the alpha plane is read or written; the colour plane lies on the same bytes.
-    const auto plane = [&](fuzz::arena& a) { return fs::planes{a.at(0), 0, 0, 0, a.at(0), sx, sy, w, h}; };
+    const auto plane = [&](fuzz::arena& a) {
+        return words ? fs::planes{a.at(red_at), sx, sy, channel, a.at(0), sx, sy, w, h}
+                     : fs::planes{a.at(0), 0, 0, 0, a.at(0), sx, sy, w, h};
+    };
     const bool scaled = rule == fs::edge_rule::scaled;
 
     const auto tell = [&] {

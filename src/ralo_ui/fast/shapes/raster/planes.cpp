@@ -1,6 +1,8 @@
 // The layout check behind packed_pixels.
 #include "planes.hpp"
 
+#include <algorithm>
+
 namespace fs {
 namespace {
 
@@ -14,24 +16,20 @@ bool rows_of_words(const planes& pl) noexcept {
 }
 
 // Where red, green, blue and alpha lie above the lowest of their four bytes, which must be
-// four different places 0..3; `low` is the lowest's offset from red.
+// four different places 0..3; `low` is the lowest's offset from red.  The colour channels
+// are adjacent (rows_of_words), so alpha must take the fourth place, at either end of them.
 bool byte_offsets(const planes& pl, int off[4], std::ptrdiff_t& low) noexcept {
     // The alpha byte's place relative to red, by address (the two planes may
     // come from different exports of the same pixels).
     const auto red = reinterpret_cast<std::uintptr_t>(pl.color);
     const auto alpha = reinterpret_cast<std::uintptr_t>(pl.alpha);
     if (alpha > red + 3 || red > alpha + 3) return false;
-    const std::ptrdiff_t channel = pl.channel;
-    const std::ptrdiff_t offs[4] = {0, channel, 2 * channel, static_cast<std::ptrdiff_t>(alpha - red)};
-    low = 0;
-    for (const std::ptrdiff_t o : offs) low = o < low ? o : low;
-    bool seen[4] = {false, false, false, false};
-    for (int i = 0; i < 4; ++i) {
-        const std::ptrdiff_t o = offs[i] - low;
-        if (o < 0 || o > 3 || seen[o]) return false;
-        seen[o] = true;
-        off[i] = static_cast<int>(o);
-    }
+    const auto a = static_cast<std::ptrdiff_t>(alpha - red);  // -3..3
+    const std::ptrdiff_t channel = pl.channel;                // -1 or 1
+    if (a != 3 * channel && a != -channel) return false;
+    const std::ptrdiff_t offs[4] = {0, channel, 2 * channel, a};
+    low = std::min({std::ptrdiff_t{0}, 2 * channel, a});
+    for (int i = 0; i < 4; ++i) off[i] = static_cast<int>(offs[i] - low);
     return true;
 }
 

@@ -107,16 +107,55 @@ FS_ALWAYS_INLINE void put_mirrored(uint8_t* p, uint8_t* p_mirror, uint8_t* q, ui
     }
 }
 
+// Eight 4-byte words from p, and back.
+FS_ALWAYS_INLINE __m256i load_words(const uint8_t* p) noexcept {
+    return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+}
+FS_ALWAYS_INLINE void store_words(uint8_t* p, __m256i v) noexcept {
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v);
+}
+// Lane i to lane 7 - i.
+FS_ALWAYS_INLINE __m256i reversed(__m256i v) noexcept {
+    return _mm256_permutevar8x32_epi32(v, _mm256_setr_epi32(7, 6, 5, 4, 3, 2, 1, 0));
+}
+
+// All ones in the lanes whose bit is set in `bits`.
+FS_ALWAYS_INLINE __m256i lanes_of(unsigned bits) noexcept {
+    const __m256i lane_bits = _mm256_setr_epi32(1, 2, 4, 8, 16, 32, 64, 128);
+    return _mm256_cmpeq_epi32(_mm256_and_si256(_mm256_set1_epi32(static_cast<int>(bits)), lane_bits), lane_bits);
+}
+
+// put_mirrored for packed pixels, a word a pixel: in the lanes set in `lanes`, the low
+// byte of `stored` becomes the alpha byte of the eight words from p and from q and, in
+// mirror order, of the eight words that end at p_mirror and at q_mirror (those pointing at
+// the first byte of their last word).  The words' other bytes, and the alpha bytes of the
+// other lanes, are stored back as they were read: only alpha changes, as byte by byte.
+FS_ALWAYS_INLINE void put_mirrored_words(uint8_t* p, uint8_t* p_mirror, uint8_t* q, uint8_t* q_mirror, __m256i lanes,
+                                         __m256i stored, int alpha_at) noexcept {
+    const __m128i shift = _mm_cvtsi32_si128(8 * alpha_at);
+    const __m256i mask = _mm256_and_si256(lanes, _mm256_sll_epi32(_mm256_set1_epi32(0xff), shift));
+    // The low byte to the alpha byte's place; the mask leaves the rest of the lane out.
+    const __m256i value = _mm256_sll_epi32(stored, shift);
+    store_words(p, _mm256_blendv_epi8(load_words(p), value, mask));
+    store_words(q, _mm256_blendv_epi8(load_words(q), value, mask));
+    const __m256i mirror_value = reversed(value), mirror_mask = reversed(mask);
+    p_mirror -= 28, q_mirror -= 28;
+    store_words(p_mirror, _mm256_blendv_epi8(load_words(p_mirror), mirror_value, mirror_mask));
+    store_words(q_mirror, _mm256_blendv_epi8(load_words(q_mirror), mirror_value, mirror_mask));
+}
+
 // The scaled rule's row of the top-left corner square, stored as well at its
 // mirror images: the same row of the top-right square read from the right
 // (x -> width - 1 - x) and, at `bottom` (row height - 1 - y), of the bottom
 // squares.  Valid when the four corners have one radius and both sides are
 // at most 2^24: then |x - center_x| and |y - center_y| are exact and equal at
 // mirrored pixels, so every value formed from them is.  `Side`, when not 0,
-// is f.n known in advance: the column values then stay put across rows.
+// is f.n known in advance: the column values then stay put across rows.  With
+// alpha_at >= 0 the pixels are packed words (sx == 4) whose alpha byte lies
+// alpha_at bytes into the word, and `top` and `bottom` point at the rows' first words.
 template <int32_t Side>
 FS_ALWAYS_INLINE void mirrored_row(uint8_t* top, uint8_t* bottom, std::intptr_t sx, int32_t width, corner_geometry g,
-                                   corner_frame f, row_frame rf, float alpha) noexcept {
+                                   corner_frame f, row_frame rf, float alpha, int alpha_at) noexcept {
     const __m256 zero = _mm256_setzero_ps();
     const __m256 center_x = _mm256_set1_ps(g.center_x);
     const __m256 k_w = _mm256_set1_ps(f.k_w);
@@ -133,13 +172,19 @@ FS_ALWAYS_INLINE void mirrored_row(uint8_t* top, uint8_t* bottom, std::intptr_t 
         const __m256 signed_dist = _mm256_sub_ps(d, _mm256_set1_ps(f.r));
         const __m256 outside = _mm256_cmp_ps(signed_dist, _mm256_set1_ps(0.5f), _CMP_GE_OQ);
         const __m256 on_ramp = _mm256_cmp_ps(signed_dist, _mm256_set1_ps(-0.5f), _CMP_GT_OQ);
-        const unsigned write = static_cast<unsigned>(_mm256_movemask_ps(_mm256_or_ps(outside, on_ramp))) & fresh;
+        const __m256 touched = _mm256_or_ps(outside, on_ramp);
+        const unsigned write = static_cast<unsigned>(_mm256_movemask_ps(touched)) & fresh;
         if (write == 0) continue;
         const __m256 value = _mm256_mul_ps(_mm256_sub_ps(_mm256_set1_ps(f.k_a), d), _mm256_set1_ps(alpha));
         const __m256i stored = _mm256_andnot_si256(_mm256_castps_si256(outside), lanes8::trunc_low8(value));
-        const uint64_t bytes = lanes8::low_bytes(stored);
         const std::intptr_t at = static_cast<std::intptr_t>(first) * sx;
-        put_mirrored(top + at, top + last - at, bottom + at, bottom + last - at, sx, write, bytes);
+        if (alpha_at >= 0) {
+            __m256i lanes = _mm256_castps_si256(touched);
+            if (fresh != 0xffu) lanes = _mm256_and_si256(lanes, lanes_of(fresh));
+            put_mirrored_words(top + at, top + last - at, bottom + at, bottom + last - at, lanes, stored, alpha_at);
+            continue;
+        }
+        put_mirrored(top + at, top + last - at, bottom + at, bottom + last - at, sx, write, lanes8::low_bytes(stored));
     }
 }
 
@@ -147,9 +192,9 @@ FS_ALWAYS_INLINE void mirrored_row(uint8_t* top, uint8_t* bottom, std::intptr_t 
 // `bottom` are the plane's first and last rows.
 template <int32_t Side>
 void mirrored_rows(uint8_t* top, uint8_t* bottom, std::intptr_t sx, std::intptr_t sy, int32_t width,
-                   const corner_geometry& g, const corner_frame& f, float alpha) noexcept {
+                   const corner_geometry& g, const corner_frame& f, float alpha, int alpha_at) noexcept {
     for (int32_t y = 0; y < f.n; ++y, top += sy, bottom -= sy)
-        mirrored_row<Side>(top, bottom, sx, width, g, f, frame_row(g, f, y), alpha);
+        mirrored_row<Side>(top, bottom, sx, width, g, f, frame_row(g, f, y), alpha, alpha_at);
 }
 
 // The four corners from the top-left one's values when they are mirror
@@ -167,12 +212,18 @@ bool mirrored_corners(const planes& plane, const corner_geometry& g, float alpha
     corner_frame f;
     if (!frame_corner(plane, g, 0, f)) return true;  // every corner stays square
     if (f.n < 8) return false;
-    // Passed as values: the byte stores could alias the plane's fields otherwise.
-    uint8_t* const bottom = plane.alpha + static_cast<std::intptr_t>(plane.height - 1) * plane.alpha_y;
+    // Packed pixels are written a word at a time, from the rows' first words; else byte by
+    // byte, from their first alpha bytes.  Passed as values: the stores could alias the
+    // plane's fields otherwise.
+    packed_pixels px;
+    const bool words = px.bind(plane);
+    const int alpha_at = words ? px.alpha_offset() : -1;
+    uint8_t* const top = words ? px.word_at(0, 0) : plane.alpha;
+    uint8_t* const bottom = top + static_cast<std::intptr_t>(plane.height - 1) * plane.alpha_y;
     if (f.n == 8) {  // small corners: one step of columns
-        mirrored_rows<8>(plane.alpha, bottom, plane.alpha_x, plane.alpha_y, plane.width, g, f, alpha);
+        mirrored_rows<8>(top, bottom, plane.alpha_x, plane.alpha_y, plane.width, g, f, alpha, alpha_at);
     } else {
-        mirrored_rows<0>(plane.alpha, bottom, plane.alpha_x, plane.alpha_y, plane.width, g, f, alpha);
+        mirrored_rows<0>(top, bottom, plane.alpha_x, plane.alpha_y, plane.width, g, f, alpha, alpha_at);
     }
     return true;
 }
