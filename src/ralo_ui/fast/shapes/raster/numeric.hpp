@@ -18,7 +18,8 @@ inline float narrow(double value) noexcept {
 }
 
 // Converts a float toward zero to int32, saturating at the int32 limits; NaN gives 0.
-// The one defined way to turn single or double results into integers in this module.
+// The defined way to turn single or double results into integers in this module; a plain
+// cast appears only where the value was just checked to lie well inside int32.
 inline int32_t trunc_to_int32(double value) noexcept {
     if (std::isnan(value)) return 0;
     if (value >= 2147483647.0) return std::numeric_limits<int32_t>::max();
