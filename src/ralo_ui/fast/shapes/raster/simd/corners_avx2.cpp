@@ -107,18 +107,6 @@ FS_ALWAYS_INLINE void put_mirrored(uint8_t* p, uint8_t* p_mirror, uint8_t* q, ui
     }
 }
 
-// Eight 4-byte words from p, and back.
-FS_ALWAYS_INLINE __m256i load_words(const uint8_t* p) noexcept {
-    return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
-}
-FS_ALWAYS_INLINE void store_words(uint8_t* p, __m256i v) noexcept {
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v);
-}
-// Lane i to lane 7 - i.
-FS_ALWAYS_INLINE __m256i reversed(__m256i v) noexcept {
-    return _mm256_permutevar8x32_epi32(v, _mm256_setr_epi32(7, 6, 5, 4, 3, 2, 1, 0));
-}
-
 // All ones in the lanes whose bit is set in `bits`.
 FS_ALWAYS_INLINE __m256i lanes_of(unsigned bits) noexcept {
     const __m256i lane_bits = _mm256_setr_epi32(1, 2, 4, 8, 16, 32, 64, 128);
@@ -136,12 +124,12 @@ FS_ALWAYS_INLINE void put_mirrored_words(uint8_t* p, uint8_t* p_mirror, uint8_t*
     const __m256i mask = _mm256_and_si256(lanes, _mm256_sll_epi32(_mm256_set1_epi32(0xff), shift));
     // The low byte to the alpha byte's place; the mask leaves the rest of the lane out.
     const __m256i value = _mm256_sll_epi32(stored, shift);
-    store_words(p, _mm256_blendv_epi8(load_words(p), value, mask));
-    store_words(q, _mm256_blendv_epi8(load_words(q), value, mask));
-    const __m256i mirror_value = reversed(value), mirror_mask = reversed(mask);
+    lanes8::store_words(p, _mm256_blendv_epi8(lanes8::load_words(p), value, mask));
+    lanes8::store_words(q, _mm256_blendv_epi8(lanes8::load_words(q), value, mask));
+    const __m256i mirror_value = lanes8::reversed(value), mirror_mask = lanes8::reversed(mask);
     p_mirror -= 28, q_mirror -= 28;
-    store_words(p_mirror, _mm256_blendv_epi8(load_words(p_mirror), mirror_value, mirror_mask));
-    store_words(q_mirror, _mm256_blendv_epi8(load_words(q_mirror), mirror_value, mirror_mask));
+    lanes8::store_words(p_mirror, _mm256_blendv_epi8(lanes8::load_words(p_mirror), mirror_value, mirror_mask));
+    lanes8::store_words(q_mirror, _mm256_blendv_epi8(lanes8::load_words(q_mirror), mirror_value, mirror_mask));
 }
 
 // The scaled rule's row of the top-left corner square, stored as well at its

@@ -1,4 +1,4 @@
-// The AVX2 corner rows' shared lane work: eight-pixel steps, column coordinates, |x| and truncation to bytes.
+// The AVX2 units' shared lane work: steps, columns, |x|, truncation to bytes, words and their mirror order.
 #pragma once
 
 // Only the AVX2 units (simd/*_avx2.cpp, compiled for AVX2 and FMA) include this header, and
@@ -53,6 +53,19 @@ FS_ALWAYS_INLINE __m256 abs(__m256 v) noexcept {
 FS_ALWAYS_INLINE __m256i trunc_low8(__m256 v) noexcept {
     const __m256 too_large = _mm256_cmp_ps(v, _mm256_set1_ps(2147483648.0f), _CMP_GE_OQ);
     return _mm256_blendv_epi8(_mm256_cvttps_epi32(v), _mm256_set1_epi32(0x7fffffff), _mm256_castps_si256(too_large));
+}
+
+// Eight 4-byte words from p (any alignment), and back.
+FS_ALWAYS_INLINE __m256i load_words(const uint8_t* p) noexcept {
+    return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+}
+FS_ALWAYS_INLINE void store_words(uint8_t* p, __m256i v) noexcept {
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v);
+}
+
+// Lane i to lane 7 - i: eight pixels' words in the order their mirror images lie in memory.
+FS_ALWAYS_INLINE __m256i reversed(__m256i v) noexcept {
+    return _mm256_permutevar8x32_epi32(v, _mm256_setr_epi32(7, 6, 5, 4, 3, 2, 1, 0));
 }
 
 // The low byte of lane i as byte i of the result, kept in a register.

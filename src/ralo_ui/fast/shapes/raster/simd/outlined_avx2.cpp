@@ -89,17 +89,6 @@ void corner(const target& t, const stroke& s, const paint& c, int64_t x0, int64_
     }
 }
 
-// Eight words from p, and back.
-FS_ALWAYS_INLINE __m256i load8(const uint8_t* p) noexcept {
-    return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
-}
-FS_ALWAYS_INLINE void store8(uint8_t* p, __m256i v) noexcept { _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v); }
-// The eight words in reverse order: words x .. x + 7 of the top-left square in the order
-// that their mirror images, words W - 8 - x .. W - 1 - x, lie in memory.
-FS_ALWAYS_INLINE __m256i reversed(__m256i v) noexcept {
-    return _mm256_permutevar8x32_epi32(v, _mm256_setr_epi32(7, 6, 5, 4, 3, 2, 1, 0));
-}
-
 // A square row's eight-word steps: the last one ends at the row's end, overlapping the one
 // before it, which reads or copies the same words again.  Rows of at least eight words.
 FS_ALWAYS_INLINE int64_t step_start(int64_t start, int64_t box) noexcept { return start + 8 > box ? box - 8 : start; }
@@ -113,11 +102,11 @@ bool squares_mirrored(const packed_pixels& px, int64_t W, int64_t H, int64_t box
         __m256i differ = _mm256_setzero_si256();
         for (int64_t start = 0; start < box; start += 8) {
             const int64_t x = step_start(start, box);
-            const __m256i words = load8(r.top_left + 4 * x);
-            const __m256i mirrored = reversed(words);
-            const __m256i top_right = load8(r.top_right_end - 4 * (x + 7));
-            const __m256i bottom_left = load8(r.bottom_left + 4 * x);
-            const __m256i bottom_right = load8(r.bottom_right_end - 4 * (x + 7));
+            const __m256i words = lanes8::load_words(r.top_left + 4 * x);
+            const __m256i mirrored = lanes8::reversed(words);
+            const __m256i top_right = lanes8::load_words(r.top_right_end - 4 * (x + 7));
+            const __m256i bottom_left = lanes8::load_words(r.bottom_left + 4 * x);
+            const __m256i bottom_right = lanes8::load_words(r.bottom_right_end - 4 * (x + 7));
             differ = _mm256_or_si256(differ, _mm256_or_si256(_mm256_xor_si256(top_right, mirrored),
                                                              _mm256_xor_si256(bottom_right, mirrored)));
             differ = _mm256_or_si256(differ, _mm256_xor_si256(bottom_left, words));
@@ -133,10 +122,10 @@ void mirror_top_left(const packed_pixels& px, int64_t W, int64_t H, int64_t box)
         const outlined::square_rows r(px, W, H, y);
         for (int64_t start = 0; start < box; start += 8) {
             const int64_t x = step_start(start, box);
-            const __m256i words = load8(r.top_left + 4 * x);
-            store8(r.bottom_left + 4 * x, words);
-            store8(r.top_right_end - 4 * (x + 7), reversed(words));
-            store8(r.bottom_right_end - 4 * (x + 7), reversed(words));
+            const __m256i words = lanes8::load_words(r.top_left + 4 * x);
+            lanes8::store_words(r.bottom_left + 4 * x, words);
+            lanes8::store_words(r.top_right_end - 4 * (x + 7), lanes8::reversed(words));
+            lanes8::store_words(r.bottom_right_end - 4 * (x + 7), lanes8::reversed(words));
         }
     }
 }
