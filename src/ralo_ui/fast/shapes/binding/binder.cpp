@@ -4,6 +4,8 @@
 #include "convert.hpp"
 #include "raster/portable.hpp"
 
+#include <bit>
+
 namespace fs {
 namespace {
 
@@ -68,7 +70,8 @@ PyObject* keyword_value(const signature* f, PyObject* kwnames, PyObject* const* 
     return nullptr;
 }
 
-// Fills the parameters after the positional ones from the keywords, None for missing optional ones.
+// Fills the parameters after the positional ones from the keywords; left-out optional ones as
+// `left_out` says.
 bool bind_keywords(const signature* f, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames,
                    PyObject** out) noexcept {
     const function_spec& s = *f->spec;
@@ -81,7 +84,7 @@ bool bind_keywords(const signature* f, PyObject* const* args, Py_ssize_t nargs, 
             wrong_count(s, i);  // the parameters before the first unfilled one count as given
             return false;
         } else {
-            out[i] = Py_None;
+            out[i] = left_out(s.params[i]);
         }
     }
     if (unused > 0) {
@@ -104,7 +107,7 @@ bool bind(const signature* f, PyObject* const* args, Py_ssize_t nargs, PyObject*
         wrong_count(s, nargs);
         return false;
     }
-    for (Py_ssize_t i = nargs; i < s.param_count; ++i) out[i] = Py_None;
+    for (Py_ssize_t i = nargs; i < s.param_count; ++i) out[i] = left_out(s.params[i]);
     return true;
 }
 
@@ -114,16 +117,28 @@ FS_COLD FS_NOINLINE bool not_a_tuple(const char* name, PyObject* value) noexcept
     return false;
 }
 
-// Conversions in parameter order, then the tuple checks in parameter order.
+// A left-out number (nullptr) takes its fallback.
+template <class T, bool (*convert)(PyObject*, T&) noexcept>
+bool number(const param& p, PyObject* v, T& out) noexcept {
+    if (v != nullptr) return convert(v, out);
+    out = static_cast<T>(p.fallback);
+    return true;
+}
+
+// Conversions in parameter order, then the tuple checks in parameter order; a function with
+// neither (a front end) skips both.
 bool convert(const function_spec& s, call_args& a) noexcept {
-    for (int i = 0; i < s.param_count; ++i) {
-        if (s.params[i].kind == param_kind::int32 && !to_int32(a.obj[i], a.i32[i])) return false;
-        if (s.params[i].kind == param_kind::float32 && !to_float32(a.obj[i], a.f32[i])) return false;
+    for (uint32_t left = s.numbers; left != 0; left &= left - 1) {
+        const int i = std::countr_zero(left);
+        const param& p = s.params[i];
+        if (p.kind == param_kind::int32 && !number<int32_t, to_int32>(p, a.obj[i], a.i32[i])) return false;
+        if (p.kind == param_kind::float32 && !number<float, to_float32>(p, a.obj[i], a.f32[i])) return false;
+        if (p.kind == param_kind::float64 && !number<double, to_float64>(p, a.obj[i], a.f64[i])) return false;
     }
-    for (int i = 0; i < s.param_count; ++i) {
+    for (uint32_t left = s.tuples; left != 0; left &= left - 1) {
+        const int i = std::countr_zero(left);
         PyObject* v = a.obj[i];
-        if (s.params[i].kind == param_kind::tuple_or_none && v != Py_None && !PyTuple_CheckExact(v))
-            return not_a_tuple(s.params[i].name, v);
+        if (v != Py_None && !PyTuple_CheckExact(v)) return not_a_tuple(s.params[i].name, v);
     }
     return true;
 }

@@ -79,8 +79,10 @@ bool to_uint8_any(PyObject* obj, uint8_t& out) noexcept {
     return true;
 }
 
-bool to_float32(PyObject* obj, float& out) noexcept {
-    double d;
+namespace {
+
+// What float() of `obj` gives, without the intermediate float object where it can be avoided.
+FS_ALWAYS_INLINE bool as_double(PyObject* obj, double& d) noexcept {
     if (PyFloat_CheckExact(obj)) {
         d = PyFloat_AS_DOUBLE(obj);
     } else if (PyLong_CheckExact(obj) && PyUnstable_Long_IsCompact(reinterpret_cast<PyLongObject*>(obj))) {
@@ -94,9 +96,19 @@ bool to_float32(PyObject* obj, float& out) noexcept {
         d = PyFloat_AsDouble(obj);
         if (d == -1.0 && PyErr_Occurred()) return false;
     }
+    return true;
+}
+
+}  // namespace
+
+bool to_float32(PyObject* obj, float& out) noexcept {
+    double d;
+    if (!as_double(obj, d)) return false;
     out = narrow(d);
     return true;
 }
+
+bool to_float64(PyObject* obj, double& out) noexcept { return as_double(obj, out); }
 
 PyObject* item(PyObject* seq, Py_ssize_t index) noexcept {
     if (PyTuple_CheckExact(seq) && index < PyTuple_GET_SIZE(seq)) return Py_NewRef(PyTuple_GET_ITEM(seq, index));
@@ -126,11 +138,15 @@ bool size_item(PyObject* seq, Py_ssize_t index, int32_t& out) noexcept {
     return to_int32(value.get(), out);
 }
 
-bool color_alpha(PyObject* color, int32_t& alpha) noexcept {
+namespace {
+
+// color[3] converted by `convert` when len(color) > 3, else 255.
+template <class T, bool (*convert)(PyObject*, T&) noexcept>
+bool alpha_item(PyObject* color, T& alpha) noexcept {
     if (PyTuple_CheckExact(color)) {
         PyObject* a = tuple_item(color, 3);
         if (a == nullptr) alpha = 255;
-        return a == nullptr || to_int32(a, alpha);
+        return a == nullptr || convert(a, alpha);
     }
     Py_ssize_t n = PyObject_Length(color);
     if (n < 0) return false;
@@ -139,8 +155,14 @@ bool color_alpha(PyObject* color, int32_t& alpha) noexcept {
         return true;
     }
     ref a = ref::steal(item(color, 3));
-    return a && to_int32(a.get(), alpha);
+    return a && convert(a.get(), alpha);
 }
+
+}  // namespace
+
+bool color_alpha(PyObject* color, int32_t& alpha) noexcept { return alpha_item<int32_t, to_int32>(color, alpha); }
+
+bool color_alpha_byte(PyObject* color, uint8_t& alpha) noexcept { return alpha_item<uint8_t, to_uint8>(color, alpha); }
 
 bool color_rgb(PyObject* color, uint8_t rgb[3]) noexcept {
     for (Py_ssize_t i = 0; i < 3; ++i) {

@@ -45,6 +45,8 @@ inline bool to_uint8(PyObject* obj, uint8_t& out) noexcept {
 // Float conversion to single precision: an exact float is read directly,
 // anything else goes through the interpreter's float conversion.
 bool to_float32(PyObject* obj, float& out) noexcept;
+// The same conversion, kept in double precision.
+bool to_float64(PyObject* obj, double& out) noexcept;
 
 // int(seq[index]) as a signed 32-bit value: an exact int item is taken as it
 // is, any other item goes through int() (floats truncate, numeric strings parse).
@@ -56,6 +58,9 @@ PyObject* item(PyObject* seq, Py_ssize_t index) noexcept;
 // The alpha of a colour: int32 of color[3] when len(color) > 3, else 255.
 // len() errors (None: "object of type 'NoneType' has no len()") propagate.
 bool color_alpha(PyObject* color, int32_t& alpha) noexcept;
+
+// The same alpha range-checked like the colour bytes: to_uint8 of color[3], else 255.
+bool color_alpha_byte(PyObject* color, uint8_t& alpha) noexcept;
 
 // color[0], color[1], color[2] as unsigned 8-bit values, in that order.
 bool color_rgb(PyObject* color, uint8_t rgb[3]) noexcept;

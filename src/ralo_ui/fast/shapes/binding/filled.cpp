@@ -3,7 +3,7 @@
 #include "detach.hpp"
 #include "host.hpp"
 #include "pixel_view.hpp"
-#include "published.hpp"
+#include "fast_shapes_functions.hpp"
 #include "raster/corners.hpp"
 #include "raster/geometry.hpp"
 
@@ -49,68 +49,78 @@ PyObject* filled_surface(PyObject* size, PyObject* radii_input, PyObject* color)
 
 }  // namespace
 
-// ---- its published functions: each spec beside its body ------------------------------------
+// ---- its published functions: each spec above its body ------------------------------------
 
 namespace functions {
 namespace {
 
 using enum param_kind;
 
-template <const function_spec& S>
+// The parameters of all three, by position.
+enum class filled_arg { size, radii_input, color, count };
+
+PyObject* filled_body(const call_args& a) noexcept;
+PyObject* cached_filled_body(const call_args& a) noexcept;
+PyObject* create_filled_body(const call_args& a) noexcept;
+
+}  // namespace
+
+// _create_rounded_rect_surface_optimized(size, radii_input, color): the rasteriser.
+constexpr function_spec create_rounded_rect_surface_optimized = described({
+    .name = "_create_rounded_rect_surface_optimized",
+    .params = {{"size", tuple_or_none}, {"radii_input", any}, {"color", tuple_or_none}},
+    .body = filled_body,
+});
+
+// _get_cached_rounded_rect_surface(size, radii, color): the memoising function, under lru_cache.
+constexpr function_spec get_cached_rounded_rect_surface = described({
+    .name = "_get_cached_rounded_rect_surface",
+    .params = {{"size", tuple_or_none}, {"radii", tuple_or_none}, {"color", tuple_or_none}},
+    .body = cached_filled_body,
+});
+
+// create_rounded_rect_surface(size, radii_input, color): the front end.
+constexpr function_spec create_rounded_rect_surface = described({
+    .name = "create_rounded_rect_surface",
+    .params = {{"size", any}, {"radii_input", any}, {"color", any}},
+    .body = create_filled_body,
+});
+
+namespace {
+
+using enum filled_arg;
+static_assert(names_all<create_rounded_rect_surface_optimized, filled_arg>() &&
+              names_all<get_cached_rounded_rect_surface, filled_arg>() &&
+              names_all<create_rounded_rect_surface, filled_arg>());
+
 PyObject* filled_body(const call_args& a) noexcept {
-    return filled_surface(obj<S, 0>(a), obj<S, 1>(a), obj<S, 2>(a));
+    constexpr const function_spec& S = create_rounded_rect_surface_optimized;
+    return filled_surface(obj<S, size>(a), obj<S, radii_input>(a), obj<S, color>(a));
 }
 
-// The memoising function reaches the rasteriser directly, not through the namespace.
-template <const function_spec& S>
+// The memoising function reaches the rasteriser directly, not through the namespace; a failure
+// there names the rasteriser too.
 PyObject* cached_filled_body(const call_args& a) noexcept {
-    PyObject* surf = filled_surface(obj<S, 0>(a), obj<S, 1>(a), obj<S, 2>(a));
+    constexpr const function_spec& S = get_cached_rounded_rect_surface;
+    PyObject* surf = filled_surface(obj<S, size>(a), obj<S, radii_input>(a), obj<S, color>(a));
     if (surf == nullptr) add_traceback(create_rounded_rect_surface_optimized);
     return surf;
 }
 
 // The front end looks the memoising function up afresh and calls it by position.
-template <const function_spec& S>
 PyObject* create_filled_body(const call_args& a) noexcept {
-    PyObject* radii = obj<S, 1>(a);
+    constexpr const function_spec& S = create_rounded_rect_surface;
+    PyObject* radii = obj<S, radii_input>(a);
     ref as_tuple;
     if (PyList_Check(radii)) {  // a list could be neither hashed nor accepted as radii
         as_tuple = ref::steal(PyList_AsTuple(radii));
         if (!as_tuple) return nullptr;
         radii = as_tuple.get();
     }
-    PyObject* args[] = {obj<S, 0>(a), radii, obj<S, 2>(a)};
+    PyObject* args[] = {obj<S, size>(a), radii, obj<S, color>(a)};
     return call_global(st.cached_filled, args, 3);
 }
 
 }  // namespace
-
-constexpr function_spec create_rounded_rect_surface_optimized = {
-    .name = "_create_rounded_rect_surface_optimized",
-    .params = {{"size", tuple_or_none}, {"radii_input", any}, {"color", tuple_or_none}},
-    .param_count = 3,
-    .required = 3,
-    .body = filled_body<create_rounded_rect_surface_optimized>,
-    .line = 2,
-};
-constexpr function_spec get_cached_rounded_rect_surface = {
-    .name = "_get_cached_rounded_rect_surface",
-    .params = {{"size", tuple_or_none}, {"radii", tuple_or_none}, {"color", tuple_or_none}},
-    .param_count = 3,
-    .required = 3,
-    .body = cached_filled_body<get_cached_rounded_rect_surface>,
-    .line = 5,
-};
-constexpr function_spec create_rounded_rect_surface = {
-    .name = "create_rounded_rect_surface",
-    .params = {{"size", any}, {"radii_input", any}, {"color", any}},
-    .param_count = 3,
-    .required = 3,
-    .body = create_filled_body<create_rounded_rect_surface>,
-    .line = 6,
-};
-static_assert(well_formed(create_rounded_rect_surface_optimized) && well_formed(get_cached_rounded_rect_surface) &&
-              well_formed(create_rounded_rect_surface));
-
 }  // namespace functions
 }  // namespace fs

@@ -1,7 +1,7 @@
 // The module's function type: its objects, attributes, vectorcall and lifecycle.
 #include "function_type.hpp"
 
-#include "identity.hpp"
+#include "module.hpp"
 #include "raster/simd/dispatch.hpp"
 #include "ref.hpp"
 #include "state.hpp"
@@ -21,11 +21,12 @@ struct function_object {
     PyObject* module;
     PyObject* globals;
     PyObject* code;
-    PyObject* defaults;     // informational: calls always default to None
+    PyObject* defaults;     // informational: calls always take the spec's defaults
     PyObject* annotations;  // made on first access
     PyObject* dict;
     PyObject* weakrefs;
     PyObject* param_names[max_params];
+    int line;  // its traceback line
 };
 
 function_object* as_function(PyObject* self) noexcept { return reinterpret_cast<function_object*>(self); }
@@ -42,7 +43,11 @@ PyObject* function_call(PyObject* self, PyObject* const* args, size_t nargsf, Py
 
 // ---- attributes ---------------------------------------------------------------------------
 
-PyObject* get_doc(PyObject*, void*) noexcept { Py_RETURN_NONE; }
+PyObject* get_doc(PyObject* self, void*) noexcept {
+    const char* doc = as_function(self)->spec->doc;
+    if (doc == nullptr) Py_RETURN_NONE;
+    return PyUnicode_FromString(doc);
+}
 PyObject* get_none(PyObject*, void*) noexcept { Py_RETURN_NONE; }
 
 PyObject* get_name(PyObject* self, void*) noexcept { return Py_NewRef(as_function(self)->name); }
@@ -161,8 +166,8 @@ PyObject* function_get(PyObject* self, PyObject* obj, PyObject*) noexcept {
 
 // The code object of a function: its parameters, all positional-or-keyword,
 // in the module's source file.
-PyObject* make_code(const function_spec& s, PyObject* const* names) noexcept {
-    ref code = ref::steal(reinterpret_cast<PyObject*>(PyCode_NewEmpty(source_file, s.name, s.line)));
+PyObject* make_code(const function_spec& s, PyObject* const* names, int line) noexcept {
+    ref code = ref::steal(reinterpret_cast<PyObject*>(PyCode_NewEmpty(this_module.source_file, s.name, line)));
     if (!code) return nullptr;
     ref varnames = ref::steal(PyTuple_New(s.param_count));
     if (!varnames) return nullptr;
@@ -175,6 +180,19 @@ PyObject* make_code(const function_spec& s, PyObject* const* names) noexcept {
     ref empty = ref::steal(PyTuple_New(0));
     if (!empty) return nullptr;
     return PyObject_Call(replace.get(), empty.get(), kwargs.get());
+}
+
+// The defaults its signature shows: None for an object parameter, the fallback for a number.
+PyObject* defaults_of(const function_spec& s) noexcept {
+    ref defaults = ref::steal(PyTuple_New(s.param_count - s.required));
+    if (!defaults) return nullptr;
+    for (int i = s.required; i < s.param_count; ++i) {
+        const param& p = s.params[i];
+        PyObject* value = p.fallback == no_fallback ? Py_NewRef(Py_None) : PyLong_FromLong(p.fallback);
+        if (value == nullptr) return nullptr;
+        PyTuple_SET_ITEM(defaults.get(), i - s.required, value);
+    }
+    return defaults.release();
 }
 
 }  // namespace
@@ -201,7 +219,7 @@ PyTypeObject* make_function_type() noexcept {
         {0, nullptr},
     };
     static PyType_Spec spec = {
-        .name = "ralo_ui.fast.shapes.fast_shapes.function",
+        .name = this_module.function_type_name,
         .basicsize = sizeof(function_object),
         .itemsize = 0,
         .flags = Py_TPFLAGS_DEFAULT | Py_TPFLAGS_HAVE_GC | Py_TPFLAGS_HAVE_VECTORCALL | Py_TPFLAGS_METHOD_DESCRIPTOR |
@@ -211,22 +229,23 @@ PyTypeObject* make_function_type() noexcept {
     return reinterpret_cast<PyTypeObject*>(PyType_FromSpec(&spec));
 }
 
-PyObject* make_function(const function_spec& spec, PyObject* globals, PyObject* defaults) noexcept {
+PyObject* make_function(const function_spec& spec, PyObject* globals, int line) noexcept {
     ref self = ref::steal(reinterpret_cast<PyObject*>(PyObject_GC_New(function_object, st.function_type)));
     if (!self) return nullptr;
     function_object* f = as_function(self.get());
     std::memset(reinterpret_cast<char*>(f) + sizeof(PyObject), 0, sizeof(function_object) - sizeof(PyObject));
     f->vectorcall = function_call;
     f->spec = &spec;
+    f->line = line;
     for (int i = 0; i < spec.param_count; ++i)
         if ((f->param_names[i] = PyUnicode_InternFromString(spec.params[i].name)) == nullptr) return nullptr;
     f->name = PyUnicode_InternFromString(spec.name);
     f->qualname = Py_XNewRef(f->name);
-    f->module = PyUnicode_InternFromString(module_name);
+    f->module = PyUnicode_InternFromString(this_module.name);
     f->globals = Py_NewRef(globals);
-    f->defaults = Py_XNewRef(defaults);
     if (f->name == nullptr || f->module == nullptr) return nullptr;
-    if ((f->code = make_code(spec, f->param_names)) == nullptr) return nullptr;
+    if (spec.required < spec.param_count && (f->defaults = defaults_of(spec)) == nullptr) return nullptr;
+    if ((f->code = make_code(spec, f->param_names, line)) == nullptr) return nullptr;
     PyObject_GC_Track(self.get());
     return self.release();
 }

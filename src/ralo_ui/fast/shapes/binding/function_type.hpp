@@ -11,8 +11,8 @@ namespace fs {
 // A new function type (the state keeps the one the module uses).
 PyTypeObject* make_function_type() noexcept;
 
-// A new function object for `spec`, with the module namespace as its globals
-// and `defaults` (may be nullptr) as its defaults tuple.
-PyObject* make_function(const function_spec& spec, PyObject* globals, PyObject* defaults) noexcept;
+// A new function object for `spec`, with the module namespace as its globals, the spec's
+// defaults and `line` as its code object's (and traceback entries') line.
+PyObject* make_function(const function_spec& spec, PyObject* globals, int line) noexcept;
 
 }  // namespace fs

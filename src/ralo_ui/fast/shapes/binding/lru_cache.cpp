@@ -47,7 +47,7 @@ ref import_lru_cache(PyObject* dict) noexcept {
     return ref::steal(found);
 }
 
-ref cached_function(const function_spec& spec, PyObject* dict) noexcept {
+ref cached_function(const function_spec& spec, PyObject* dict, int line) noexcept {
     ref lru_cache_name = ref::steal(PyUnicode_InternFromString("lru_cache"));
     if (!lru_cache_name) return {};
     ref lru_cache = get_global(lru_cache_name.get());
@@ -58,7 +58,7 @@ ref cached_function(const function_spec& spec, PyObject* dict) noexcept {
     PyObject* args[] = {maxsize.get()};
     ref decorator = ref::steal(PyObject_Vectorcall(lru_cache.get(), args, 0, kwnames.get()));
     if (!decorator) return {};
-    ref function = ref::steal(make_function(spec, dict, nullptr));
+    ref function = ref::steal(make_function(spec, dict, line));
     if (!function) return {};
     return ref::steal(PyObject_CallOneArg(decorator.get(), function.get()));
 }

@@ -11,8 +11,8 @@ namespace fs {
 // lru_cache` itself, whose ImportError is the interpreter's own.
 ref import_lru_cache(PyObject* dict) noexcept;
 
-// lru_cache(maxsize=256) applied to a new function of `spec`, with lru_cache looked up in the
-// namespace afresh.
-ref cached_function(const function_spec& spec, PyObject* dict) noexcept;
+// lru_cache(maxsize=256) applied to a new function of `spec` (traceback line `line`), with
+// lru_cache looked up in the namespace afresh.
+ref cached_function(const function_spec& spec, PyObject* dict, int line) noexcept;
 
 }  // namespace fs

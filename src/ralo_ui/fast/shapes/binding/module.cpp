@@ -1,15 +1,16 @@
-// Module initialisation: the definition, the create and exec steps, and the namespace in its order.
+// Module initialisation, for either module: the definition, the create and exec steps, and the
+// namespace bound from the module's table (this_module.bindings) in its order.
+#include "module.hpp"
+
 #include "function_type.hpp"
 #include "host.hpp"
-#include "identity.hpp"
 #include "lru_cache.hpp"
 #include "numpy_abi.hpp"
-#include "published.hpp"
 #include "raster/simd/dispatch.hpp"
-#include "ref.hpp"
 #include "state.hpp"
 
 #include <cstdint>
+#include <cstdio>
 
 namespace fs {
 namespace {
@@ -61,7 +62,7 @@ bool warn_on_other_python() noexcept {
     if (major == built_major && minor == built_minor) return true;
     return PyErr_WarnFormat(PyExc_RuntimeWarning, 1,
                             "compile time Python version %d.%d of module '%.100s' %s runtime version %d.%d",
-                            built_major, built_minor, module_name, "does not match", major, minor) == 0;
+                            built_major, built_minor, this_module.name, "does not match", major, minor) == 0;
 }
 
 bool bind(PyObject* dict, const char* name, ref value) noexcept {
@@ -87,65 +88,44 @@ ref import_registry(PyObject* dict) noexcept {
     return ref::steal(found);
 }
 
-// What the namespace bindings are made from: the namespace and the one defaults tuple (None,).
-struct namespace_context {
-    PyObject* dict;
-    PyObject* defaults;
-};
+}  // namespace
 
-ref registry_value(const namespace_context& c, const function_spec*) noexcept { return import_registry(c.dict); }
-ref numpy_value(const namespace_context& c, const function_spec*) noexcept {
+ref registry_value(const namespace_context& c, const function_spec*, int) noexcept { return import_registry(c.dict); }
+ref numpy_value(const namespace_context& c, const function_spec*, int) noexcept {
     return ref::steal(PyImport_ImportModuleLevel("numpy", c.dict, nullptr, nullptr, 0));
 }
-ref lru_cache_value(const namespace_context& c, const function_spec*) noexcept { return import_lru_cache(c.dict); }
-ref function_value(const namespace_context& c, const function_spec* spec) noexcept {
-    return ref::steal(make_function(*spec, c.dict, nullptr));
+ref lru_cache_value(const namespace_context& c, const function_spec*, int) noexcept {
+    return import_lru_cache(c.dict);
 }
-ref defaulted_function_value(const namespace_context& c, const function_spec* spec) noexcept {
-    return ref::steal(make_function(*spec, c.dict, c.defaults));
+ref function_value(const namespace_context& c, const function_spec* spec, int line) noexcept {
+    return ref::steal(make_function(*spec, c.dict, line));
 }
-ref cached_value(const namespace_context& c, const function_spec* spec) noexcept {
-    return cached_function(*spec, c.dict);
+ref cached_value(const namespace_context& c, const function_spec* spec, int line) noexcept {
+    return cached_function(*spec, c.dict, line);
 }
-ref dict_value(const namespace_context&, const function_spec*) noexcept { return ref::steal(PyDict_New()); }
+ref dict_value(const namespace_context&, const function_spec*, int) noexcept { return ref::steal(PyDict_New()); }
 
-// One statement of the module's body: a name and how its value is made.
-struct binding {
-    const char* name;  // nullptr: the function's own name
-    ref (*make)(const namespace_context&, const function_spec*) noexcept;
-    const function_spec* spec;
-};
-
-// The module's namespace, bound in this order.
-constexpr binding bindings[] = {
-    {"md", registry_value, nullptr},
-    {"np", numpy_value, nullptr},
-    {"lru_cache", lru_cache_value, nullptr},
-    {nullptr, function_value, &functions::create_outlined_rounded_rect_sdf_raster},
-    {nullptr, function_value, &functions::create_rounded_rect_surface_optimized},
-    {nullptr, defaulted_function_value, &functions::transform_into_outlined_rounded_rect},
-    {nullptr, defaulted_function_value, &functions::transform_into_rounded_rect},
-    {nullptr, cached_value, &functions::get_cached_rounded_rect_surface},
-    {nullptr, function_value, &functions::create_rounded_rect_surface},
-    {nullptr, cached_value, &functions::get_cached_outlined_rounded_rect_sdf},
-    {nullptr, function_value, &functions::create_outlined_rounded_rect_sdf},
-    {"__test__", dict_value, nullptr},
-};
-
-constexpr int function_count() noexcept {
-    int n = 0;
-    for (const binding& b : bindings) n += b.spec != nullptr;
-    return n;
+int line_of(const function_spec& spec) noexcept {
+    int line = 0;
+    for (std::size_t i = 0; i < this_module.binding_count; ++i) {
+        const function_spec* s = this_module.bindings[i].spec;
+        if (s == nullptr) continue;
+        ++line;
+        if (s == &spec) return line;
+    }
+    return 0;
 }
-static_assert(function_count() <= traceback_slots, "a function would get no traceback code object");
+
+namespace {
 
 bool bind_namespace(PyObject* dict) noexcept {
-    ref defaults = ref::steal(PyTuple_Pack(1, Py_None));
-    if (!defaults) return false;
-    const namespace_context context{dict, defaults.get()};
-    for (const binding& b : bindings) {
+    const namespace_context context{dict};
+    int line = 0;
+    for (std::size_t i = 0; i < this_module.binding_count; ++i) {
+        const binding& b = this_module.bindings[i];
         const char* name = b.name != nullptr ? b.name : b.spec->name;
-        if (!bind(dict, name, b.make(context, b.spec))) return false;
+        if (b.spec != nullptr) ++line;
+        if (!bind(dict, name, b.make(context, b.spec, line))) return false;
     }
     return true;
 }
@@ -153,12 +133,12 @@ bool bind_namespace(PyObject* dict) noexcept {
 // The module in sys.modules under its full name, unless something is there already.
 bool register_module(PyObject* module) noexcept {
     PyObject* present = nullptr;
-    if (PyDict_GetItemStringRef(PyImport_GetModuleDict(), module_name, &present) < 0) return false;
+    if (PyDict_GetItemStringRef(PyImport_GetModuleDict(), this_module.name, &present) < 0) return false;
     if (present != nullptr) {
         Py_DECREF(present);
         return true;
     }
-    return PyDict_SetItemString(PyImport_GetModuleDict(), module_name, module) == 0;
+    return PyDict_SetItemString(PyImport_GetModuleDict(), this_module.name, module) == 0;
 }
 
 // Says so when RALO_UI_KERNELS, read as the library loaded, asked for what the module does not
@@ -205,16 +185,19 @@ bool run_body(PyObject* module, PyObject* dict) noexcept {
 // Undoes a failed exec and reports it; `traced`: the failure came from the module's body.
 int failed(bool traced) noexcept {
     clear_state();
-    if (!PyErr_Occurred()) PyErr_SetString(PyExc_ImportError, "init ralo_ui.fast.shapes.fast_shapes");
-    if (traced) add_traceback("init ralo_ui.fast.shapes.fast_shapes", 1);
+    char what[160];
+    std::snprintf(what, sizeof what, "init %s", this_module.name);
+    if (!PyErr_Occurred()) PyErr_SetString(PyExc_ImportError, what);
+    if (traced) add_traceback(what, 1);
     return -1;
 }
 
 int exec(PyObject* module) noexcept {
     if (st.module != nullptr) {
         if (st.module == module) return 0;
-        PyErr_SetString(PyExc_RuntimeError,
-                        "Module 'fast_shapes' has already been imported. Re-initialisation is not supported.");
+        PyErr_Format(PyExc_RuntimeError,
+                     "Module '%s' has already been imported. Re-initialisation is not supported.",
+                     this_module.short_name);
         return -1;
     }
     st.module = Py_NewRef(module);
@@ -237,14 +220,13 @@ PyModuleDef_Slot slots[] = {
     {0, nullptr},
 };
 
-PyMethodDef no_methods[] = {{nullptr, nullptr, 0, nullptr}};
-
+// The name and docstring come from this_module when the library is initialised.
 PyModuleDef definition = {
     .m_base = PyModuleDef_HEAD_INIT,
-    .m_name = "fast_shapes",
+    .m_name = nullptr,
     .m_doc = nullptr,
     .m_size = 0,
-    .m_methods = no_methods,
+    .m_methods = nullptr,  // the method table is this_module.bindings[]: exec binds the functions from it
     .m_slots = slots,
     .m_traverse = nullptr,
     .m_clear = nullptr,
@@ -252,6 +234,11 @@ PyModuleDef definition = {
 };
 
 }  // namespace
-}  // namespace fs
 
-PyMODINIT_FUNC PyInit_fast_shapes() { return PyModuleDef_Init(&fs::definition); }
+PyObject* init_module() noexcept {
+    definition.m_name = this_module.short_name;
+    definition.m_doc = this_module.doc;
+    return PyModuleDef_Init(&definition);
+}
+
+}  // namespace fs

@@ -22,7 +22,7 @@
 #include "detach.hpp"
 #include "host.hpp"
 #include "pixel_view.hpp"
-#include "published.hpp"
+#include "fast_shapes_functions.hpp"
 
 namespace fs {
 namespace {
@@ -61,61 +61,71 @@ PyObject* outlined_surface(PyObject* size, int32_t radius, float width, PyObject
 
 }  // namespace
 
-// ---- its published functions: each spec beside its body ------------------------------------
+// ---- its published functions: each spec above its body ------------------------------------
 
 namespace functions {
 namespace {
 
 using enum param_kind;
 
-template <const function_spec& S>
+// The parameters of all three, by position.
+enum class outlined_arg { size, radius, width, color, count };
+
+PyObject* outlined_body(const call_args& a) noexcept;
+PyObject* cached_outlined_body(const call_args& a) noexcept;
+PyObject* create_outlined_body(const call_args& a) noexcept;
+
+}  // namespace
+
+// _create_outlined_rounded_rect_sdf(size, radius, width, color): the rasteriser.
+constexpr function_spec create_outlined_rounded_rect_sdf_raster = described({
+    .name = "_create_outlined_rounded_rect_sdf",
+    .params = {{"size", tuple_or_none}, {"radius", int32}, {"width", float32}, {"color", tuple_or_none}},
+    .body = outlined_body,
+});
+
+// _get_cached_outlined_rounded_rect_sdf(size, radius, width, color): the memoising function,
+// under lru_cache.
+constexpr function_spec get_cached_outlined_rounded_rect_sdf = described({
+    .name = "_get_cached_outlined_rounded_rect_sdf",
+    .params = {{"size", tuple_or_none}, {"radius", int32}, {"width", float32}, {"color", tuple_or_none}},
+    .body = cached_outlined_body,
+});
+
+// create_outlined_rounded_rect_sdf(size, radius, width, color): the front end.
+constexpr function_spec create_outlined_rounded_rect_sdf = described({
+    .name = "create_outlined_rounded_rect_sdf",
+    .params = {{"size", any}, {"radius", any}, {"width", any}, {"color", any}},
+    .body = create_outlined_body,
+});
+
+namespace {
+
+using enum outlined_arg;
+static_assert(names_all<create_outlined_rounded_rect_sdf_raster, outlined_arg>() &&
+              names_all<get_cached_outlined_rounded_rect_sdf, outlined_arg>() &&
+              names_all<create_outlined_rounded_rect_sdf, outlined_arg>());
+
 PyObject* outlined_body(const call_args& a) noexcept {
-    return outlined_surface(obj<S, 0>(a), i32<S, 1>(a), f32<S, 2>(a), obj<S, 3>(a));
+    constexpr const function_spec& S = create_outlined_rounded_rect_sdf_raster;
+    return outlined_surface(obj<S, size>(a), i32<S, radius>(a), f32<S, width>(a), obj<S, color>(a));
 }
 
-// The memoising function reaches the rasteriser directly, not through the namespace.
-template <const function_spec& S>
+// The memoising function reaches the rasteriser directly, not through the namespace; a failure
+// there names the rasteriser too.
 PyObject* cached_outlined_body(const call_args& a) noexcept {
-    PyObject* surf = outlined_surface(obj<S, 0>(a), i32<S, 1>(a), f32<S, 2>(a), obj<S, 3>(a));
+    constexpr const function_spec& S = get_cached_outlined_rounded_rect_sdf;
+    PyObject* surf = outlined_surface(obj<S, size>(a), i32<S, radius>(a), f32<S, width>(a), obj<S, color>(a));
     if (surf == nullptr) add_traceback(create_outlined_rounded_rect_sdf_raster);
     return surf;
 }
 
-// The front end looks the memoising function up afresh and calls it by position.
-template <const function_spec& S>
+// The front end looks the memoising function up afresh and calls it by position, with all four
+// arguments as they came.
 PyObject* create_outlined_body(const call_args& a) noexcept {
-    static_assert(S.param_count == 4, "all four passed on");
-    return call_global(st.cached_outlined, a.obj, 4);
+    return call_global(st.cached_outlined, a.obj, static_cast<size_t>(outlined_arg::count));
 }
 
 }  // namespace
-
-constexpr function_spec create_outlined_rounded_rect_sdf_raster = {
-    .name = "_create_outlined_rounded_rect_sdf",
-    .params = {{"size", tuple_or_none}, {"radius", int32}, {"width", float32}, {"color", tuple_or_none}},
-    .param_count = 4,
-    .required = 4,
-    .body = outlined_body<create_outlined_rounded_rect_sdf_raster>,
-    .line = 1,
-};
-constexpr function_spec get_cached_outlined_rounded_rect_sdf = {
-    .name = "_get_cached_outlined_rounded_rect_sdf",
-    .params = {{"size", tuple_or_none}, {"radius", int32}, {"width", float32}, {"color", tuple_or_none}},
-    .param_count = 4,
-    .required = 4,
-    .body = cached_outlined_body<get_cached_outlined_rounded_rect_sdf>,
-    .line = 7,
-};
-constexpr function_spec create_outlined_rounded_rect_sdf = {
-    .name = "create_outlined_rounded_rect_sdf",
-    .params = {{"size", any}, {"radius", any}, {"width", any}, {"color", any}},
-    .param_count = 4,
-    .required = 4,
-    .body = create_outlined_body<create_outlined_rounded_rect_sdf>,
-    .line = 8,
-};
-static_assert(well_formed(create_outlined_rounded_rect_sdf_raster) &&
-              well_formed(get_cached_outlined_rounded_rect_sdf) && well_formed(create_outlined_rounded_rect_sdf));
-
 }  // namespace functions
 }  // namespace fs

@@ -4,7 +4,7 @@
 #include "detach.hpp"
 #include "host.hpp"
 #include "pixel_view.hpp"
-#include "published.hpp"
+#include "fast_shapes_functions.hpp"
 
 namespace fs {
 namespace {
@@ -65,33 +65,41 @@ PyObject* outline_in_place(PyObject* surf, PyObject* radii_input, float stroke_w
 
 }  // namespace
 
-// ---- its published functions: each spec beside its body ------------------------------------
+// ---- its published function: the spec above its body --------------------------------------
 
 namespace functions {
 namespace {
 
 using enum param_kind;
 
-template <const function_spec& S>
-PyObject* outline_in_place_body(const call_args& a) noexcept {
-    return outline_in_place(obj<S, 0>(a), obj<S, 1>(a), f32<S, 2>(a), obj<S, 3>(a), obj<S, 4>(a));
-}
+enum class outline_arg { surf, radii_input, stroke_width, color, background_color, count };
+
+PyObject* outline_in_place_body(const call_args& a) noexcept;
 
 }  // namespace
 
-constexpr function_spec transform_into_outlined_rounded_rect = {
+// transform_into_outlined_rounded_rect(surf, radii_input, stroke_width, color, background_color=None)
+constexpr function_spec transform_into_outlined_rounded_rect = described({
     .name = "transform_into_outlined_rounded_rect",
     .params = {{"surf", any},
                {"radii_input", any},
                {"stroke_width", float32},
                {"color", tuple_or_none},
-               {"background_color", any}},
-    .param_count = 5,
-    .required = 4,
-    .body = outline_in_place_body<transform_into_outlined_rounded_rect>,
-    .line = 3,
-};
-static_assert(well_formed(transform_into_outlined_rounded_rect));
+               {"background_color", any, true}},
+    .body = outline_in_place_body,
+});
 
+namespace {
+
+using enum outline_arg;
+static_assert(names_all<transform_into_outlined_rounded_rect, outline_arg>());
+
+PyObject* outline_in_place_body(const call_args& a) noexcept {
+    constexpr const function_spec& S = transform_into_outlined_rounded_rect;
+    return outline_in_place(obj<S, surf>(a), obj<S, radii_input>(a), f32<S, stroke_width>(a), obj<S, color>(a),
+                            obj<S, background_color>(a));
+}
+
+}  // namespace
 }  // namespace functions
 }  // namespace fs

@@ -3,7 +3,7 @@
 #include "detach.hpp"
 #include "host.hpp"
 #include "pixel_view.hpp"
-#include "published.hpp"
+#include "fast_shapes_functions.hpp"
 #include "raster/corners.hpp"
 #include "raster/geometry.hpp"
 
@@ -68,29 +68,36 @@ PyObject* round_in_place(PyObject* surf, PyObject* radii_input, PyObject* color)
 
 }  // namespace
 
-// ---- its published functions: each spec beside its body ------------------------------------
+// ---- its published function: the spec above its body --------------------------------------
 
 namespace functions {
 namespace {
 
 using enum param_kind;
 
-template <const function_spec& S>
-PyObject* round_in_place_body(const call_args& a) noexcept {
-    return round_in_place(obj<S, 0>(a), obj<S, 1>(a), obj<S, 2>(a));
-}
+enum class round_arg { surf, radii_input, color, count };
+
+PyObject* round_in_place_body(const call_args& a) noexcept;
 
 }  // namespace
 
-constexpr function_spec transform_into_rounded_rect = {
+// transform_into_rounded_rect(surf, radii_input, color=None)
+constexpr function_spec transform_into_rounded_rect = described({
     .name = "transform_into_rounded_rect",
-    .params = {{"surf", any}, {"radii_input", any}, {"color", any}},
-    .param_count = 3,
-    .required = 2,
-    .body = round_in_place_body<transform_into_rounded_rect>,
-    .line = 4,
-};
-static_assert(well_formed(transform_into_rounded_rect));
+    .params = {{"surf", any}, {"radii_input", any}, {"color", any, true}},
+    .body = round_in_place_body,
+});
 
+namespace {
+
+using enum round_arg;
+static_assert(names_all<transform_into_rounded_rect, round_arg>());
+
+PyObject* round_in_place_body(const call_args& a) noexcept {
+    constexpr const function_spec& S = transform_into_rounded_rect;
+    return round_in_place(obj<S, surf>(a), obj<S, radii_input>(a), obj<S, color>(a));
+}
+
+}  // namespace
 }  // namespace functions
 }  // namespace fs

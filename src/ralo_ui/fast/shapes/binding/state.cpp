@@ -2,7 +2,6 @@
 #include "state.hpp"
 
 #include "function_type.hpp"
-#include "published.hpp"
 #include "ref.hpp"
 
 namespace fs {
@@ -27,8 +26,10 @@ const interned names[] = {
     {&state::fill, "fill"},
     {&state::get_width, "get_width"},
     {&state::get_height, "get_height"},
-    {&state::cached_filled, functions::get_cached_rounded_rect_surface.name},
-    {&state::cached_outlined, functions::get_cached_outlined_rounded_rect_sdf.name},
+    // The memoising functions' names, as their specs give them; either module interns all three.
+    {&state::cached_filled, "_get_cached_rounded_rect_surface"},
+    {&state::cached_outlined, "_get_cached_outlined_rounded_rect_sdf"},
+    {&state::cached_shadow, "_get_cached_shadow_surface"},
 };
 
 // One constant, made unless an earlier initialisation made it.

@@ -38,6 +38,7 @@ struct state {
     // Interned names of the caching wrappers, which the front ends look up afresh.
     PyObject* cached_filled = nullptr;    // "_get_cached_rounded_rect_surface"
     PyObject* cached_outlined = nullptr;  // "_get_cached_outlined_rounded_rect_sdf"
+    PyObject* cached_shadow = nullptr;    // "_get_cached_shadow_surface" (the draw module's)
     // Constants.
     PyObject* transparent = nullptr;  // the tuple (0, 0, 0, 0)
     PyObject* builtins = nullptr;     // the builtins module's namespace

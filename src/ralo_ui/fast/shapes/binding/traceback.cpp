@@ -1,7 +1,7 @@
 // Traceback entries: an empty code object naming the function, a frame for it, PyTraceBack_Here.
 #include "traceback.hpp"
 
-#include "identity.hpp"
+#include "module.hpp"
 #include "ref.hpp"
 #include "state.hpp"
 
@@ -31,7 +31,7 @@ void add_traceback_entry(PyObject* raised, PyObject* code) noexcept {
 }
 
 PyObject* new_code(const char* dotted_name, int line) noexcept {
-    return reinterpret_cast<PyObject*>(PyCode_NewEmpty(source_file, dotted_name, line));
+    return reinterpret_cast<PyObject*>(PyCode_NewEmpty(this_module.source_file, dotted_name, line));
 }
 
 // The code object of `spec`'s function, kept under the spec from its first failure on; nullptr
@@ -41,8 +41,8 @@ PyObject* kept_code(const function_spec& spec) noexcept {
         if (slot.spec == &spec) return slot.code;
         if (slot.spec != nullptr) continue;
         char dotted[160];
-        std::snprintf(dotted, sizeof dotted, "%s.%s", module_name, spec.name);
-        PyObject* code = new_code(dotted, spec.line);
+        std::snprintf(dotted, sizeof dotted, "%s.%s", this_module.name, spec.name);
+        PyObject* code = new_code(dotted, line_of(spec));
         if (code == nullptr) {
             PyErr_Clear();
             return nullptr;

@@ -1,7 +1,7 @@
-// The eight functions the module publishes, as specs for the function type.  Each spec stands
-// beside its body and the entry the body calls: filled.cpp, outlined.cpp, rounded_in_place.cpp
-// and outlined_in_place.cpp.  An entry returns a new reference, or nullptr with a Python
-// exception set; none adds a traceback entry itself.
+// The eight functions fast_shapes publishes, as specs for the function type.  Each spec stands
+// above its body, in the file of the entry the body calls: filled.cpp, outlined.cpp,
+// rounded_in_place.cpp and outlined_in_place.cpp.  An entry returns a new reference, or nullptr
+// with a Python exception set; none adds a traceback entry itself.
 #pragma once
 
 #include "binder.hpp"
