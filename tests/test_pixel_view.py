@@ -256,6 +256,9 @@ def test_views_come_from_md_at_each_call():
     ("N", "'size_t'"), ("e", "'half float'"), ("d", "'double'"), ("g", "'long double'"),
     ("Zf", "a complex number"), ("O", "Python object"), ("T{B}", "a struct"), ("s", "a string"),
     ("p", "a string"), ("x", "a pad byte"), ("Bx", "a pad byte"), ("BB", "'unsigned char'"),
+    # Repeat counts, groups and field names are format syntax, but no item.
+    ("2B", "unparseable format string"), ("(2)B", "unparseable format string"),
+    ("B:r:", "unparseable format string"),
 ])
 def test_dtype_mismatch_names_the_offered_item(fmt, offered):
     with host_registry(returning(described(COLOR, fmt), ALPHA)):
