@@ -5,8 +5,8 @@ import numpy as np
 import pygame
 import pytest
 
-from models.corners import fma32
 from models.fake_host import install
+from models.numeric import fma32
 from models.outlined import assert_outlined, model
 from models.surfaces import planes
 from ralo_ui.fast.shapes import fast_shapes as fs

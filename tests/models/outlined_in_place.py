@@ -3,17 +3,11 @@ rule, written apart from the native code; and the helpers that hold a call to it
 import numpy as np
 
 from models.corners import read_radii
+from models.numeric import store_byte
 from models.surfaces import pixels
 from ralo_ui.fast.shapes import fast_shapes as fs
 
 f32, f64 = np.float32, np.float64
-
-
-def store(values):
-    """Toward zero to int32 (saturating, NaN -> 0), low eight bits."""
-    t = np.trunc(np.asarray(values, f64))
-    t = np.clip(np.where(np.isnan(t), 0.0, t), -(2.0**31), 2.0**31 - 1)
-    return (t.astype(np.int64) & 0xFF).astype(np.uint8)
 
 
 def clamp01(v):
@@ -72,10 +66,10 @@ def reference(before, radii, stroke_width, color, bg):
         bg_rgb = np.array(bg[:3], dtype=f32)
         blend = ((stroke * sa[..., None]).astype(f64)
                  + (bg_rgb * ba[..., None]).astype(f64) * keep[..., None]) * inv[..., None]
-        new_a = np.where(total >= 1, 255, store(total.astype(f64) * 255.0))
+        new_a = np.where(total >= 1, 255, store_byte(total.astype(f64) * 255.0))
         drawn = ~clear & (total > 0)
         zero = clear | (total <= 0)
-        out[..., :3][drawn] = store(blend.astype(f32))[drawn]
+        out[..., :3][drawn] = store_byte(blend.astype(f32))[drawn]
         out[..., 3][drawn] = new_a[drawn]
         out[..., 3][zero] = 0
         return out
@@ -88,12 +82,12 @@ def reference(before, radii, stroke_width, color, bg):
     live = ~clear & ~(sd.astype(f64) < -limit) & ~(sa <= 0)
     solid = live & ((sd > 0) | (sa >= 1))
     mixed = live & ~solid
-    solid_a = np.where(sa >= 1, alpha_base & 0xFF, store(sa.astype(f64) * 255.0))
+    solid_a = np.where(sa >= 1, alpha_base & 0xFF, store_byte(sa.astype(f64) * 255.0))
     out[..., 3][clear] = 0
     out[..., :3][solid] = np.array(color[:3], dtype=np.uint8)
     out[..., 3][solid] = solid_a[solid]
-    out[..., :3][mixed] = store(blend.astype(f32))[mixed]
-    out[..., 3][mixed] = np.where(total >= 1, 255, store(total.astype(f64) * 255.0))[mixed]
+    out[..., :3][mixed] = store_byte(blend.astype(f32))[mixed]
+    out[..., 3][mixed] = np.where(total >= 1, 255, store_byte(total.astype(f64) * 255.0))[mixed]
     return out
 
 
