@@ -198,7 +198,7 @@ def test_layouts_the_packed_path_refuses(monkeypatch, name, corner):
     color[...] = rng.integers(0, 256, color.shape)
     alpha[...] = rng.integers(0, 256, alpha.shape)
     before = np.concatenate([color, alpha[..., None]], axis=-1)
-    radii, bg = (corner, corner + 1, corner + 1, corner), (200, 100, 0, 99)  # rows mirror each other
+    radii, bg = (corner, corner + 1, corner + 1, corner), (200, 100, 0, 99)  # top and bottom radii equal: paired rows
     fs.transform_into_outlined_rounded_rect(FakeSurface(w, h), radii, 2.5, (11, 22, 33, 222), bg)
     with np.errstate(all="ignore"):
         want = reference(before, radii, 2.5, (11, 22, 33, 222), bg)
