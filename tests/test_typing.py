@@ -16,7 +16,8 @@ from models.published import BINDINGS, PUBLISHED
 from ralo_ui.fast.shapes import fast_shapes as fs
 
 SHAPES = Path(fs.__file__).parent
-STUB = ast.parse((SHAPES / "fast_shapes.pyi").read_text(), "fast_shapes.pyi")
+STUB_FILE = SHAPES / "fast_shapes.pyi"
+STUB = ast.parse(STUB_FILE.read_text(), STUB_FILE.name)
 STUB_FUNCTIONS = {node.name: node for node in STUB.body if isinstance(node, ast.FunctionDef)}
 CALLS = Path(__file__).with_name("typed_calls.py")
 PACKAGE_ROOT = SHAPES.parents[2]  # where ralo_ui lies: src/ in the checkout, or site-packages
@@ -89,18 +90,20 @@ def test_help_renders(name, capsys):
 
 
 def run_checker(command, **env):
-    run = subprocess.run(command, capture_output=True, text=True, timeout=300, env=dict(os.environ, **env))
+    run = subprocess.run(command, capture_output=True, text=True, timeout=300, env=dict(os.environ, **env),
+                         cwd=CALLS.parent)
     assert run.returncode == 0, run.stdout + run.stderr
     return run.stdout
 
 
 def test_ordinary_calls_pass_mypy_strict(tmp_path):
     """Lists, tuples made by repetition, a colour declared once, the kernel table and the
-    caches pass; the calls typed_calls.py marks are refused (a needless ignore fails)."""
+    caches pass; the calls typed_calls.py marks are refused (a needless ignore fails).  The stub
+    itself is checked too; the modules it imports are read, not judged."""
     if importlib.util.find_spec("mypy") is None:
         pytest.skip("mypy is not installed here")
     out = run_checker([sys.executable, "-m", "mypy", "--strict", "--follow-imports=silent", "--cache-dir",
-                       str(tmp_path), str(CALLS)], PYTHONPATH=str(PACKAGE_ROOT))
+                       str(tmp_path), "-m", CALLS.stem, "-m", fs.__name__], PYTHONPATH=str(PACKAGE_ROOT))
     assert out.startswith("Success:")
 
 
@@ -123,6 +126,6 @@ def test_ordinary_calls_pass_pyright_strict(tmp_path):
     config.write_text(json.dumps({"typeCheckingMode": "strict", "reportPrivateUsage": False,
                                   "reportUnnecessaryTypeIgnoreComment": "error",
                                   "extraPaths": [str(PACKAGE_ROOT)]}))
-    out = run_checker([*command, "--pythonpath", sys.executable, "-p", str(config), str(CALLS)],
+    out = run_checker([*command, "--pythonpath", sys.executable, "-p", str(config), str(CALLS), str(STUB_FILE)],
                       PYRIGHT_PYTHON_IGNORE_WARNINGS="1")  # no look-up of a newer version
     assert "0 errors" in out
