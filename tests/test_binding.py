@@ -9,6 +9,7 @@ import pytest
 from hypothesis import HealthCheck, given, settings
 from hypothesis import strategies as st
 
+from models.arguments import IntSubclass
 from models.published import FILE, PUBLISHED, counts
 from ralo_ui.fast.shapes import fast_shapes as fs
 
@@ -255,10 +256,6 @@ class Exploding:
         raise Boom
 
 
-class MyInt(int):
-    pass
-
-
 @pytest.mark.parametrize("value, error, message", [
     (2**31, OverflowError, "^value too large to convert to int$"),
     (-2**31 - 1, OverflowError, "^value too large to convert to int$"),
@@ -276,7 +273,7 @@ def test_int32_conversion_failures(value, error, message):
         raw("_create_outlined_rounded_rect_sdf")((), value, 1.0, [])
 
 
-@pytest.mark.parametrize("value", [7.9, -7.9, True, MyInt(5), IntLike(-2**31), 2**31 - 1, MyInt(-1), IntLike(-1)])
+@pytest.mark.parametrize("value", [7.9, -7.9, True, IntSubclass(5), IntLike(-2**31), 2**31 - 1, IntSubclass(-1), IntLike(-1)])
 def test_int32_conversion_successes_reach_the_tuple_check(value):
     with pytest.raises(TypeError, match="Argument 'color'"):
         raw("_create_outlined_rounded_rect_sdf")((), value, 1.0, [])
@@ -285,14 +282,14 @@ def test_int32_conversion_successes_reach_the_tuple_check(value):
 def test_int_subclass_from_int_warns():
     f = raw("_create_outlined_rounded_rect_sdf")
     with pytest.warns(DeprecationWarning, match=re.escape(
-            "__int__ returned non-int (type MyInt).  The ability to return an instance of a strict subclass of int "
+            "__int__ returned non-int (type IntSubclass).  The ability to return an instance of a strict subclass of int "
             "is deprecated, and may be removed in a future version of Python.")):
         with pytest.raises(TypeError, match="Argument 'color'"):
-            f((), IntLike(MyInt(3)), 1.0, [])
+            f((), IntLike(IntSubclass(3)), 1.0, [])
     with warnings.catch_warnings():
         warnings.simplefilter("error", DeprecationWarning)
         with pytest.raises(DeprecationWarning):
-            f((), IntLike(MyInt(3)), 1.0, [])
+            f((), IntLike(IntSubclass(3)), 1.0, [])
 
 
 class FloatLike:
@@ -402,11 +399,11 @@ def test_integer_radius_beyond_the_float_range():
 def test_color_components_out_of_range_on_either_side_of_one_digit(component, message):
     surf = pygame.Surface((6, 6), pygame.SRCALPHA)
     surf.fill((9, 9, 9, 9))
-    for color in [(0, 0, component), [component, 0, 0], (0, MyInt(component), 0)]:
+    for color in [(0, 0, component), [component, 0, 0], (0, IntSubclass(component), 0)]:
         with pytest.raises(OverflowError, match=message):
             fs.transform_into_rounded_rect(surf, 2, color)
     assert surf.get_at((0, 0)) == (9, 9, 9, 9)  # checked whole before anything is filled
-    fs.transform_into_rounded_rect(surf, 0, (255, 0, MyInt(128), 255))
+    fs.transform_into_rounded_rect(surf, 0, (255, 0, IntSubclass(128), 255))
     assert surf.get_at((0, 0)) == (255, 0, 128, 255)
 
 
@@ -423,9 +420,9 @@ def test_rounding_color_of_any_sequence_and_int_type():
         fs.transform_into_rounded_rect(surf, 2, color)
         return pygame.image.tobytes(surf, "RGBA")
 
-    for plain, others in [((10, 20, 30, 128), [[10, 20, 30, 128], Quad((10, 20, 30, MyInt(128))),
-                                               (MyInt(10), 20, 30, 128)]),
-                          ((10, 20, 30), [[10, 20, 30], Quad((10, MyInt(20), 30))])]:
+    for plain, others in [((10, 20, 30, 128), [[10, 20, 30, 128], Quad((10, 20, 30, IntSubclass(128))),
+                                               (IntSubclass(10), 20, 30, 128)]),
+                          ((10, 20, 30), [[10, 20, 30], Quad((10, IntSubclass(20), 30))])]:
         assert all(rounded(c) == rounded(plain) for c in others)
     for short, message in [((1, 2), "tuple index out of range"), (Quad((1, 2)), "tuple index out of range"),
                            ([1, 2], "list index out of range")]:

@@ -14,6 +14,7 @@ import pytest
 
 import models.corners as cm
 from models.fake_host import FakeSurface, install
+from models.layouts import plane, views
 from models.outlined import assert_outlined
 from models.outlined import model as outline_model
 from models.outlined_in_place import reference
@@ -86,24 +87,14 @@ def test_random_corners_over_random_content(seed):
                                       err_msg=f"{(w, h)} {radii}")
 
 
-def foreign_alpha(layout, w, h, rng):
-    """An alpha plane indexed [x, y] whose column stride is not pygame's."""
-    if layout == "planar":
-        plane = np.zeros((h, w), np.uint8).T  # x stride 1
-    elif layout == "reversed":
-        plane = np.zeros((w, h), np.uint8)[::-1]  # negative x stride
-    else:
-        plane = np.zeros((3 * w, h), np.uint8)[::3]  # x stride 3 * h
-    plane[...] = rng.integers(0, 256, (w, h))
-    return plane
-
-
-@pytest.mark.parametrize("layout", ["planar", "reversed", "spread"])
+# Alpha planes whose column stride is not pygame's.
+@pytest.mark.parametrize("layout", ["planar", "columns reversed", "columns apart"])
 @pytest.mark.parametrize("alpha_base", [None, 200])
 def test_in_place_on_other_strides(monkeypatch, layout, alpha_base):
     rng = np.random.default_rng(7)
     w, h = 45, 38
-    alpha = foreign_alpha(layout, w, h, rng)
+    alpha = plane(layout, (w, h))
+    alpha[...] = rng.integers(0, 256, (w, h))
     color = np.zeros((w, h, 3), np.uint8)
     before = alpha.copy()
     install(monkeypatch, lambda s: color, lambda s: alpha)
@@ -125,19 +116,12 @@ def test_outline_corner_sides(size, radius, width, alpha_base):
     assert_outlined(size, radius, width, color, fs._create_outlined_rounded_rect_sdf(size, radius, width, color))
 
 
-@pytest.mark.parametrize("layout", ["rgba_words", "planar", "rows_apart"])
+@pytest.mark.parametrize("layout", ["rgba", "planar", "rgba rows apart"])
 def test_outline_on_other_layouts(monkeypatch, layout):
     """Packed pixels in another byte order take the word path; planes, and 4-byte pixels whose
     alpha rows lie further apart than their colour rows, the per-plane runs."""
     w, h = 57, 41
-    if layout == "rgba_words":
-        pixels = np.zeros((h, w, 4), np.uint8).transpose(1, 0, 2)  # x stride 4, red first
-        color, alpha = pixels[:, :, :3], pixels[:, :, 3]
-    elif layout == "rows_apart":
-        pixels = np.zeros((2 * h, w, 4), np.uint8).transpose(1, 0, 2)
-        color, alpha = pixels[:, :h, :3], pixels[:, ::2, 3]
-    else:
-        color, alpha = np.zeros((3, h, w), np.uint8).transpose(2, 1, 0), np.zeros((h, w), np.uint8).T
+    color, alpha = views(layout, w, h)
     install(monkeypatch, lambda s: color, lambda s: alpha)
     args = ((w, h), 13, 2.75, (11, 22, 33, 222))
     fs._create_outlined_rounded_rect_sdf(*args)
@@ -214,7 +198,7 @@ def test_layouts_the_packed_path_refuses(monkeypatch, name, corner):
     color[...] = rng.integers(0, 256, color.shape)
     alpha[...] = rng.integers(0, 256, alpha.shape)
     before = np.concatenate([color, alpha[..., None]], axis=-1)
-    radii, bg = (corner, corner + 1, corner + 1, corner), (200, 100, 0, 99)  # rows mirror each other
+    radii, bg = (corner, corner + 1, corner + 1, corner), (200, 100, 0, 99)  # top and bottom radii equal: paired rows
     fs.transform_into_outlined_rounded_rect(FakeSurface(w, h), radii, 2.5, (11, 22, 33, 222), bg)
     with np.errstate(all="ignore"):
         want = reference(before, radii, 2.5, (11, 22, 33, 222), bg)

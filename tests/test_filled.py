@@ -8,8 +8,10 @@ import pygame
 import pytest
 
 import models.corners as cm
+from models.arguments import IntSubclass
 from models.corners import mirrored, random_radii
 from models.fake_host import install
+from models.numeric import fma32
 from models.surfaces import planes
 from ralo_ui.fast.shapes import fast_shapes as fs
 
@@ -78,14 +80,10 @@ def test_transparent_color_gives_transparent_black(size):
     assert surf.get_size() == size and not rgb.any() and not alpha.any()
 
 
-class Int(int):
-    pass
-
-
 @pytest.mark.parametrize("size, expected", [((10.9, 4.2), (10, 4)), (("12", "8"), (12, 8)),
                                             ((0, 0), (0, 0)), ((1, 64), (1, 64)), ((5, 3, 99), (5, 3)),
                                             # int subclasses: a new pair of exact ints
-                                            ((Int(7), 5), (7, 5)), ((7, True), (7, 1))])
+                                            ((IntSubclass(7), 5), (7, 5)), ((7, True), (7, 1))])
 def test_size_conversion(size, expected):
     surf = make(size, 2, (1, 2, 3))
     assert surf.get_size() == expected and surf.get_flags() & pygame.SRCALPHA
@@ -146,7 +144,7 @@ def test_model_sum_is_rounded_once():
     b = np.float32(2**-12 * (1 - 2**-23))
     c = np.float32(1 + 2**-23)
     assert np.float32(float(a) * float(b) + float(c)) != c
-    assert cm.fma32(a, b, c) == c
+    assert fma32(a, b, c) == c
 
 
 @pytest.mark.parametrize("seed", range(10))

@@ -11,6 +11,7 @@ import numpy as np
 import pygame
 import pytest
 
+from models.arguments import IntSubclass
 from models.fake_host import FakeSurface, host_registry, refcounts, registry
 from models.published import FILE
 from ralo_ui.fast.shapes import fast_shapes as fs
@@ -34,10 +35,6 @@ TOTALS_ORDER = [FILLED, OUTLINED, ROUND, OUTLINE, CACHED_FILLED, FRONT_FILLED, C
 Color = collections.namedtuple("Colour", "r g b")
 SIZE = (12, 10)
 RED = (255, 0, 0)
-
-
-class IntSubclass(int):
-    pass
 
 
 class TupleSubclass(tuple):

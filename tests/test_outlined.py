@@ -5,8 +5,9 @@ import numpy as np
 import pygame
 import pytest
 
-from models.corners import fma32
 from models.fake_host import install
+from models.layouts import views
+from models.numeric import fma32
 from models.outlined import assert_outlined, model
 from models.surfaces import planes
 from ralo_ui.fast.shapes import fast_shapes as fs
@@ -126,16 +127,11 @@ def test_radicand_is_rounded_once():
     assert_outlined((13, 10), 8, 3.8462939262390137, (116, 46, 109, 72267150))
 
 
-@pytest.mark.parametrize("layout", ["planar", "reversed_x", "c_order"])
+@pytest.mark.parametrize("layout", ["planar", "planar columns reversed", "channels reversed"])
 def test_band_runs_for_other_strides(monkeypatch, layout):
     """Views whose column stride is 1 or -1 take the run-copy path; the bytes must agree."""
     w, h = 23, 17
-    color = np.zeros((3, h, w), np.uint8).transpose(2, 1, 0)  # x stride 1
-    alpha = np.zeros((h, w), np.uint8).T
-    if layout == "reversed_x":
-        color, alpha = color[::-1], alpha[::-1]
-    elif layout == "c_order":
-        color, alpha = np.zeros((w, h, 3), np.uint8)[:, :, ::-1], np.zeros((w, h), np.uint8)
+    color, alpha = views(layout, w, h)
     install(monkeypatch, lambda s: color, lambda s: alpha)
     make((w, h), 5, 3.5, (7, 8, 9, 99))
     want_rgb, want_alpha = model(w, h, 5, 3.5, (7, 8, 9, 99))

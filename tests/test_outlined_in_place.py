@@ -1,18 +1,18 @@
-"""transform_into_outlined_rounded_rect: outlining a caller's surface in place."""
+"""transform_into_outlined_rounded_rect: outlining a caller's surface in place; known pictures,
+the failures, and random cases against the numpy model.  How the call gets there: by runs
+(test_outlined_in_place_runs.py) and in row order (test_outlined_in_place_rows.py)."""
 
-import math
 import random
 
 import numpy as np
 import pygame
 import pytest
 
-from models.outlined_in_place import assert_same
+from models.outlined_in_place import assert_same, draw, random_case, random_content
 from models.surfaces import filled_surface, pixels, put_pixels
 from ralo_ui.fast.shapes import fast_shapes as fs
 
 outline = fs.transform_into_outlined_rounded_rect
-f32 = np.float32
 
 
 # ---------------------------------------------------------------------------
@@ -179,65 +179,17 @@ def test_failures_leave_surface_untouched(width, args, exc, message):
 
 
 # ---------------------------------------------------------------------------
-# Random cases against the numpy recomputation, bit for bit.
+# Random cases against the numpy model, bit for bit.
 
 
-def random_float(rng):
-    roll = rng.random()
-    if roll < 0.03:
-        return rng.choice([math.nan, math.inf, -math.inf, 1e300, -1e300, 3e38])
-    if roll < 0.15:
-        return rng.uniform(-5, 2)
-    if roll < 0.3:
-        return float(rng.randint(0, 12))
-    if roll < 0.4:
-        return rng.randint(0, 12) + 0.5
-    return rng.uniform(0, 14)
-
-
-def random_alpha(rng):
-    roll = rng.random()
-    if roll < 0.05:
-        return rng.choice([-(2**31), 2**31 - 1, -1, 256, 300, 1000])
-    if roll < 0.1:
-        return 0
-    return rng.randint(0, 255)
-
-
-def random_case(rng):
-    w, h = rng.randint(0, 24), rng.randint(0, 24)
-    roll = rng.random()
-    if roll < 0.15:
-        radii = rng.randint(0, 12)
-    elif roll < 0.45:
-        radii = random_float(rng)
-    elif roll < 0.9:
-        radii = tuple(random_float(rng) for _ in range(4))
-    else:
-        radii = rng.choice([(1, 2), [], "ab", [3, 4, 5]])
-    stroke_width = random_float(rng) if rng.random() < 0.3 else rng.choice([1, 2, 3, 4.5, 1.25])
-    if rng.random() < 0.15:
-        # Pixel (1, 0) sits at (3, 4) from the corner's centre, 5 from it: half_width + 0.5
-        # rounds up in single for many of these widths and the pixel lands exactly on it.
-        radii, stroke_width = 4.5, 2 * float(f32(rng.uniform(1.5, 2)))
-    color = tuple(rng.randint(0, 255) for _ in range(3))
-    if rng.random() < 0.6:
-        color += (random_alpha(rng),)
-    bg = None
-    if rng.random() < 0.5:
-        bg = [rng.randint(0, 255) for _ in range(rng.choice([3, 4]))]
-    return w, h, radii, stroke_width, color, bg
-
-
-@pytest.mark.parametrize("seed", range(300))
-def test_matches_numpy_recomputation(seed):
-    rng = random.Random(seed)
-    w, h, radii, stroke_width, color, bg = random_case(rng)
-    before = np.random.default_rng(seed).integers(0, 256, (w, h, 4), dtype=np.uint8)
+@pytest.mark.parametrize("seed", range(500))
+def test_random_cases_match_the_model(seed):
+    w, h, radii, stroke_width, color, bg = random_case(random.Random(seed))
+    before = random_content(np.random.default_rng(seed), w, h)
     surf = pygame.Surface((w, h), pygame.SRCALPHA)
     if w and h:
         put_pixels(surf, before)
-    outline(surf, radii, stroke_width, color, bg)
+    draw(surf, radii, stroke_width, color, bg)
     assert_same(surf, before, radii, stroke_width, color, bg)
 
 

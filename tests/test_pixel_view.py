@@ -8,6 +8,7 @@ import pygame
 import pytest
 
 from models.fake_host import Exporter, FakeSurface, host_registry, raw_exporter, refcounts, registry, returning
+from models.layouts import ORDERS, ROWS, STRIDES, packed, views
 from ralo_ui.fast.shapes import fast_shapes as fs
 
 W, H = 8, 6
@@ -121,22 +122,11 @@ def reference(driver):
     return np.array(pygame.surfarray.pixels3d(surf)), np.array(pygame.surfarray.pixels_alpha(surf))
 
 
-LAYOUTS = {
-    "contiguous": lambda a: a,
-    "channels-reversed": lambda a: a[..., ::-1] if a.ndim == 3 else a,
-    "columns-reversed": lambda a: a[::-1],
-    "rows-reversed": lambda a: a[:, ::-1],
-    "all-reversed": lambda a: a[::-1, ::-1, ::-1] if a.ndim == 3 else a[::-1, ::-1],
-    "transposed": lambda a: np.swapaxes(np.ascontiguousarray(np.swapaxes(a, 0, 1)), 0, 1),
-    "gaps": lambda a: np.zeros((a.shape[0] * 2, a.shape[1] * 3, *a.shape[2:]), np.uint8)[::2, ::3],
-}
-
-
 @pytest.mark.parametrize("driver", DRIVERS)
-@pytest.mark.parametrize("layout", LAYOUTS)
+@pytest.mark.parametrize("layout", STRIDES)
 def test_any_strides_address_the_same_pixels(driver, layout):
     base = new_planes()
-    color, alpha = (LAYOUTS[layout](a) for a in base)
+    color, alpha = views(layout, W, H)
     color[...], alpha[...] = base
     outside = [a.base.copy() if a.base is not None else None for a in (color, alpha)]
     with host_registry(returning(color, alpha)):
@@ -150,26 +140,11 @@ def test_any_strides_address_the_same_pixels(driver, layout):
             assert np.array_equal(view.base[untouched], before[untouched])
 
 
-# One buffer of 4-byte pixels, x fastest, holding both planes in the orders surfaces use.
-PACKED = {
-    "rgba": (slice(0, 3), 3),
-    "bgra": (slice(2, None, -1), 3),
-    "argb": (slice(1, 4), 0),
-    "abgr": (slice(3, 0, -1), 0),
-}
-
-
 @pytest.mark.parametrize("driver", DRIVERS)
-@pytest.mark.parametrize("rows", ["down", "up", "apart"])
-@pytest.mark.parametrize("order", PACKED)
+@pytest.mark.parametrize("rows", ROWS)
+@pytest.mark.parametrize("order", ORDERS)
 def test_packed_pixels_in_any_byte_order(driver, order, rows):
-    pixels = np.zeros((2 * H, W, 4), np.uint8).transpose(1, 0, 2)  # strides (4, 4 W, 1)
-    if rows == "up":
-        pixels = pixels[:, ::-1]
-    channels, alpha_at = PACKED[order]
-    color, alpha = pixels[:, :H, channels], pixels[:, :H, alpha_at]
-    if rows == "apart":  # 4-byte pixels still, but alpha rows twice as far apart as colour rows
-        alpha = pixels[:, ::2, alpha_at]
+    color, alpha = packed(order, W, H, rows)
     color[...], alpha[...] = new_planes()
     with host_registry(returning(color, alpha)):
         driver(FakeSurface())
@@ -256,6 +231,9 @@ def test_views_come_from_md_at_each_call():
     ("N", "'size_t'"), ("e", "'half float'"), ("d", "'double'"), ("g", "'long double'"),
     ("Zf", "a complex number"), ("O", "Python object"), ("T{B}", "a struct"), ("s", "a string"),
     ("p", "a string"), ("x", "a pad byte"), ("Bx", "a pad byte"), ("BB", "'unsigned char'"),
+    # Repeat counts, groups and field names are format syntax, but no item.
+    ("2B", "unparseable format string"), ("(2)B", "unparseable format string"),
+    ("B:r:", "unparseable format string"),
 ])
 def test_dtype_mismatch_names_the_offered_item(fmt, offered):
     with host_registry(returning(described(COLOR, fmt), ALPHA)):

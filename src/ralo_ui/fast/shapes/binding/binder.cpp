@@ -54,8 +54,8 @@ FS_COLD FS_NOINLINE void bad_keyword(const signature* f, PyObject* kwnames, Py_s
         }
         return;
     }
-    // Every keyword filled a parameter of its own, so none was left over: the caller's count is wrong.
-    PyErr_SetString(PyExc_SystemError, "keyword binding found no keyword to report");
+    // Not reached: called only when a keyword filled no parameter of its own, and that keyword
+    // either names no parameter or one filled already.
 }
 
 // The keyword argument for parameter i: by identity first, then by equal strings.
