@@ -4,7 +4,7 @@ PYTHON ?= python3
 BUILD ?= build/ref
 SHAPES := src/ralo_ui/fast/shapes
 
-.PHONY: demo test test-baseline test-arm64 bench bench-instructions bench-instructions-check bench-instructions-update bench-readme build sanitize wheels in-build in-test in-test-baseline in-demo in-bench in-bench-instructions in-bench-instructions-check in-bench-instructions-update in-bench-readme in-sanitize coverage fuzz
+.PHONY: demo test test-baseline test-aarch64 bench bench-instructions bench-instructions-check bench-instructions-update bench-readme build sanitize wheels in-build in-test in-test-baseline in-demo in-bench in-bench-instructions in-bench-instructions-check in-bench-instructions-update in-bench-readme in-sanitize coverage fuzz
 
 demo:
 	tools/refenv $(MAKE) --no-print-directory in-demo
@@ -14,9 +14,9 @@ test:
 # build, switched to them by RALO_UI_KERNELS.
 test-baseline:
 	tools/refenv $(MAKE) --no-print-directory in-test-baseline
-# The suite on aarch64 under qemu-user, the extension cross-compiled here (tools/test-arm64).
-test-arm64:
-	tools/test-arm64
+# The suite on aarch64 under qemu-user, the extension cross-compiled here (tools/test-aarch64).
+test-aarch64:
+	tools/test-aarch64
 bench:
 	tools/refenv $(MAKE) --no-print-directory in-bench
 # Instructions per call of small calls under callgrind: builds compare without timing noise.
