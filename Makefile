@@ -7,6 +7,9 @@
 PYTHON ?= python3
 BUILD ?= build/ref
 SHAPES := src/ralo_ui/fast/shapes
+# The variables their recipes take from the caller, given on make's command line or in the
+# environment: the reference environment starts from an empty environment.
+PASSED := $(foreach v,BUILD FUZZ_SCALE,$(if $(filter command line environment,$(origin $(v))),$(v)=$($(v))))
 REFENV_TARGETS := build test test-baseline demo bench bench-readme bench-instructions \
                   bench-instructions-check bench-instructions-update sanitize coverage fuzz format \
                   check check-format check-portable check-baseline-isa check-raster-core \
@@ -23,7 +26,7 @@ help: ## this list
 
 ifndef IN_REFENV
 $(REFENV_TARGETS):
-	tools/refenv $(MAKE) --no-print-directory IN_REFENV=1 $@
+	tools/refenv $(MAKE) --no-print-directory IN_REFENV=1 $(PASSED) $@
 else
 # --- building and trying ------------------------------------------------------------------
 
