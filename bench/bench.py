@@ -39,17 +39,12 @@ of a fixed set of calls under callgrind instead, and with --check holds them to 
 budget (instructions.py).
 """
 import argparse
-import functools
-import gc
 import json
 import os
 import platform
-import statistics
 import sys
-import threading
 import time
 from pathlib import Path
-from typing import Callable, NamedTuple
 
 import numpy as np
 from ralo_ui.core.modules import pygame  # the toolkit's own binding (quiet import)
@@ -59,202 +54,11 @@ import instructions  # noqa: E402
 import kernels  # noqa: E402
 import peers  # noqa: E402
 import sweep  # noqa: E402
+import timing  # noqa: E402
+from calls import BACKGROUND, STROKE, STROKE_COLOR, cases, content, fill  # noqa: E402
+from timing import measure_row  # noqa: E402 (sweep.run takes this module for its cases and timing)
 
 from ralo_ui.fast.shapes import fast_shapes as fs  # noqa: E402
-
-STROKE = 2.0
-COLOR = (40, 120, 220)
-STROKE_COLOR = (235, 235, 235)
-BACKGROUND = (30, 30, 30)
-CONTENT = (200, 160, 40, 255)  # what an in-place operation finds in the surface
-
-
-class Mode:
-    """How long to measure: batch length, rounds of batches and time budget per row."""
-
-    def __init__(self, quick):
-        self.quick = quick
-        # (width, height, radius); the last one is the large size some targets apply to
-        if quick:  # a smaller large size keeps the slow peers short
-            self.sizes = ((64, 32, 8), (256, 64, 12), (160, 120, 12))
-            self.four_k = (640, 360, 24)
-            self.batch_ns, self.min_rounds, self.max_rounds, self.budget_ns = 50_000, 1, 2, 2_000_000
-            self.thread_ns, self.thread_reps = 1_000_000, 1
-        else:
-            self.sizes = ((64, 32, 8), (256, 64, 12), (1024, 768, 12))
-            self.four_k = (3840, 2160, 24)
-            self.batch_ns, self.min_rounds, self.max_rounds = 8_000_000, 5, 25
-            self.budget_ns = 1_000_000_000
-            self.thread_ns, self.thread_reps = 40_000_000, 7
-        self.large = self.sizes[-1]
-
-
-# --- timing ------------------------------------------------------------------------
-
-@functools.cache
-def _loop(nargs):
-    """`loop(n, f, *args)` calling f(args...) n times, without unpacking costs in the loop."""
-    names = ", ".join(f"a{i}" for i in range(nargs))
-    namespace = {}
-    exec(f"def loop(n, f, {names}):\n    for _ in range(n):\n        f({names})\n", namespace)
-    return namespace["loop"]
-
-
-def _batch(loop, n, fn, args):
-    t0 = time.perf_counter_ns()
-    loop(n, fn, *args)
-    return time.perf_counter_ns() - t0
-
-
-def _calibrate(batch_ns, fn, args):
-    """(loop, batch size n, time of one batch) such that one batch of fn(*args) takes about batch_ns."""
-    loop = _loop(len(args))
-    loop(1, fn, *args)  # warm up; also surfaces any error before timing
-    n, t = 1, _batch(loop, 1, fn, args)
-    while t < batch_ns and n < 1 << 22:
-        n = min(1 << 22, max(n * 2, int(n * 1.25 * batch_ns / max(t, 1))))
-        t = _batch(loop, n, fn, args)
-    return loop, n, t
-
-
-def measure_row(mode, calls):
-    """Median microseconds per call of each fn(*args) in calls, or None where the call raises.
-
-    The calls take turns, one batch each per round, so that load from elsewhere on the
-    machine falls on all of them alike and their ratios stay fair.
-    """
-    gc_was_on = gc.isenabled()
-    gc.disable()
-    try:
-        timed, errors = [], [None] * len(calls)
-        for i, (fn, args) in enumerate(calls):
-            try:
-                timed.append((i, fn, args, *_calibrate(mode.batch_ns, fn, args)))
-            except Exception as exc:  # a function not built yet, or a peer failing here
-                errors[i] = exc
-        round_ns = sum(t for *_, t in timed) or 1
-        rounds = min(mode.max_rounds, max(mode.min_rounds, mode.budget_ns // round_ns))
-        samples = {i: [] for i, *_ in timed}
-        for _ in range(rounds):
-            for i, fn, args, loop, n, _t in timed:
-                samples[i].append(_batch(loop, n, fn, args) / n)
-    finally:
-        if gc_was_on:
-            gc.enable()
-    result = [None] * len(calls)
-    for i, values in samples.items():
-        result[i] = statistics.median(values) / 1000
-    return result, errors
-
-
-def thread_scaling(mode, fn, make_args):
-    """Throughput of two threads over one, each thread calling fn(*make_args()) on its own objects."""
-    args = [make_args(), make_args()]
-    loop, n, _ = _calibrate(mode.thread_ns, fn, args[0])
-
-    def two():
-        start = threading.Barrier(3)
-
-        def work(a):
-            start.wait()
-            loop(n, fn, *a)
-
-        threads = [threading.Thread(target=work, args=(a,)) for a in args]
-        for th in threads:
-            th.start()
-        start.wait()
-        t0 = time.perf_counter_ns()
-        for th in threads:
-            th.join()
-        return time.perf_counter_ns() - t0
-
-    one_ns, two_ns = [], []
-    for _ in range(mode.thread_reps):
-        one_ns.append(_batch(loop, n, fn, args[0]))
-        two_ns.append(two())
-    one = statistics.median(one_ns) / n / 1000
-    both = statistics.median(two_ns) / (2 * n) / 1000
-    return one, both
-
-
-# --- what is measured ------------------------------------------------------------------
-
-def _content(w, h):
-    surf = pygame.Surface((w, h), pygame.SRCALPHA)
-    surf.fill(CONTENT)
-    return surf
-
-
-def _surface_fill_views(size, color):
-    surf = pygame.Surface(size, pygame.SRCALPHA)
-    surf.fill(color)
-    pygame.surfarray.pixels3d(surf)
-    pygame.surfarray.pixels_alpha(surf)
-
-
-def _views(surf):
-    pygame.surfarray.pixels3d(surf)
-    pygame.surfarray.pixels_alpha(surf)
-
-
-def _fill_and_views(surf, color):
-    surf.fill(color)
-    pygame.surfarray.pixels3d(surf)
-    pygame.surfarray.pixels_alpha(surf)
-
-
-def _fill(surf, color):
-    surf.fill(color)
-
-
-# Trivial functions behind a bare lru_cache: the cost of a hit and nothing else.
-@functools.lru_cache(maxsize=256)
-def _lru3(size, radii, color):
-    return size
-
-
-@functools.lru_cache(maxsize=256)
-def _lru4(size, radius, width, color):
-    return size
-
-
-class Case(NamedTuple):
-    name: str  # the row's operation
-    key: str  # its entry in peers.PEERS and TARGETS
-    fn: Callable  # the module function
-    args: Callable  # fresh arguments for the module function and its peers
-    floor_name: str
-    floor_fn: Callable
-    floor_args: Callable
-
-
-def cases(w, h, r):
-    size, radii = (w, h), (r, r, r, r)
-    return [
-        Case("_create_rounded_rect_surface_optimized", "filled", fs._create_rounded_rect_surface_optimized,
-             lambda: (size, radii, COLOR), "Surface+fill+views", _surface_fill_views, lambda: (size, COLOR)),
-        Case("_create_outlined_rounded_rect_sdf", "outlined", fs._create_outlined_rounded_rect_sdf,
-             lambda: (size, r, STROKE, STROKE_COLOR), "Surface+fill+views", _surface_fill_views,
-             lambda: (size, (0, 0, 0, 0))),
-        Case("transform_into_rounded_rect", "round", fs.transform_into_rounded_rect,
-             lambda: (_content(w, h), r), "views", _views, lambda: (_content(w, h),)),
-        Case("transform_into_rounded_rect +colour", "round+colour", fs.transform_into_rounded_rect,
-             lambda: (_content(w, h), r, COLOR), "fill+views", _fill_and_views,
-             lambda: (_content(w, h), COLOR)),
-        Case("transform_into_outlined_rounded_rect", "outline", fs.transform_into_outlined_rounded_rect,
-             lambda: (_content(w, h), r, STROKE, STROKE_COLOR), "views", _views, lambda: (_content(w, h),)),
-        Case("transform_into_outlined_rounded_rect +bg", "outline+bg",
-             fs.transform_into_outlined_rounded_rect,
-             lambda: (_content(w, h), r, STROKE, STROKE_COLOR, BACKGROUND), "fill", _fill,
-             lambda: (_content(w, h), BACKGROUND)),
-        # the calibration's warm-up call is the miss that fills the entry every later call hits
-        Case("create_rounded_rect_surface (hit)", "hit", fs.create_rounded_rect_surface,
-             lambda: (size, radii, COLOR), "lru_cache hit", _lru3, lambda: (size, radii, COLOR)),
-        Case("create_outlined_rounded_rect_sdf (hit)", "hit", fs.create_outlined_rounded_rect_sdf,
-             lambda: (size, r, STROKE, STROKE_COLOR), "lru_cache hit", _lru4,
-             lambda: (size, r, STROKE, STROKE_COLOR)),
-    ]
-
 
 # Targets: (key of the ratio it bounds, "<=" or ">=", bound, only on the large size).
 # The numpy target is "50x faster", that is module / numpy <= 1/50.
@@ -331,8 +135,8 @@ def four_k_row(mode, errors):
     row = {"operation": "outline +bg vs one fill", "size": f"{w}x{h}", "radius": r, "floor_kind": "fill",
            "module": None, "floor": None, "ratios": {}}
     row.update(dict.fromkeys(peers.PEER_NAMES))
-    calls = [(fs.transform_into_outlined_rounded_rect, (_content(w, h), r, STROKE, STROKE_COLOR, BACKGROUND)),
-             (_fill, (_content(w, h), BACKGROUND))]
+    calls = [(fs.transform_into_outlined_rounded_rect, (content(w, h), r, STROKE, STROKE_COLOR, BACKGROUND)),
+             (fill, (content(w, h), BACKGROUND))]
     (module, floor), failures = measure_row(mode, calls)
     if failures[1] is not None:
         raise failures[1]  # plain pygame: a failure there is a broken benchmark
@@ -346,7 +150,7 @@ def four_k_row(mode, errors):
 
 def _numpy_fill_args(w, h):
     """A surface's pixels as one array of words, and the background's word: numpy's fill of the same bytes."""
-    surf = _content(w, h)
+    surf = content(w, h)
     pixels = pygame.surfarray.pixels2d(surf)  # keeps the surface alive and locked
     return pixels, pixels.dtype.type(surf.map_rgb((*BACKGROUND, 255)) & 0xFFFFFFFF)  # map_rgb is signed
 
@@ -357,13 +161,13 @@ def threads_row(mode, errors):
            "floor_kind": "1 thread", "module": None, "floor": None, "ratios": {}}
     row.update(dict.fromkeys(peers.PEER_NAMES))
     try:
-        one, both = thread_scaling(mode, fs.transform_into_outlined_rounded_rect,
-                                   lambda: (_content(w, h), r, STROKE, STROKE_COLOR, BACKGROUND))
+        one, both = timing.thread_scaling(mode, fs.transform_into_outlined_rounded_rect,
+                                   lambda: (content(w, h), r, STROKE, STROKE_COLOR, BACKGROUND))
     except Exception as exc:
         errors.setdefault("module transform_into_outlined_rounded_rect", f"{type(exc).__name__}: {exc}")
     else:
         # numpy's fill releases the interpreter while it writes, as the module's pixel loops do.
-        np_one, np_both = thread_scaling(mode, np.ndarray.fill, lambda: _numpy_fill_args(w, h))
+        np_one, np_both = timing.thread_scaling(mode, np.ndarray.fill, lambda: _numpy_fill_args(w, h))
         speed_up, numpy_speed_up = one / both, np_one / np_both
         row["module"], row["floor"] = both, one
         row["ratios"] = {"floor": both / one, "speed-up": speed_up, "numpy speed-up": numpy_speed_up,
@@ -437,14 +241,14 @@ def main(argv=None):
         opts.instructions = True
     if opts.instructions:
         return instructions.main(opts.json, check=opts.check, update=opts.update)
-    mode = Mode(opts.quick)
+    mode = timing.Mode(opts.quick)
     load_before = os.getloadavg()[0] if hasattr(os, "getloadavg") else float("nan")
     t0 = time.perf_counter()
     rows, errors = run(mode)
     print(table(rows, errors))
     own = fs.create_rounded_rect_surface._kernels
     print("\nkernel tables (the baseline one against this processor's own):", flush=True)
-    kernel_rows = kernels.run(sys.modules[__name__], mode, own)
+    kernel_rows = kernels.run(mode, own)
     print(kernels.table(kernel_rows, own))
     swept = []
     if opts.sweep or (opts.sweep is None and not opts.quick):

@@ -18,36 +18,39 @@ import subprocess
 import sys
 from pathlib import Path
 
+sys.path.insert(0, str(Path(__file__).resolve().parent))
+import calls  # noqa: E402
+import timing  # noqa: E402
 
-def _module_calls(bench, mode):
+
+def _module_calls(mode):
     """(operation, size, fn, args) of every module call in bench.py's table, hits left out."""
-    calls = []
+    module_calls = []
     for w, h, r in mode.sizes:
-        for case in bench.cases(w, h, r):
+        for case in calls.cases(w, h, r):
             if case.key != "hit":  # a cache hit runs no kernel
-                calls.append((case.name, f"{w}x{h}", case.fn, case.args()))
-    return calls
+                module_calls.append((case.name, f"{w}x{h}", case.fn, case.args()))
+    return module_calls
 
 
 def child():
     """Serves requests from the parent: 'calibrate I' answers the batch size, 'run I' one batch's ns per call."""
-    import bench
-    mode = bench.Mode(json.loads(sys.stdin.readline())["quick"])
-    calls, batches = _module_calls(bench, mode), {}
+    mode = timing.Mode(json.loads(sys.stdin.readline())["quick"])
+    module_calls, batches = _module_calls(mode), {}
     for line in sys.stdin:
         verb, i = line.split()
-        _name, _size, fn, args = calls[int(i)]
+        _name, _size, fn, args = module_calls[int(i)]
         if verb == "calibrate":
-            loop, n, _t = bench._calibrate(mode.batch_ns, fn, args)
+            loop, n, _t = timing.calibrate(mode.batch_ns, fn, args)
             batches[int(i)] = (loop, n)
             answer = n
         else:
             loop, n = batches[int(i)]
-            answer = bench._batch(loop, n, fn, args) / n
+            answer = timing.batch(loop, n, fn, args) / n
         print(answer, flush=True)
 
 
-def run(bench, mode, own):
+def run(mode, own):
     """Rows of (operation, size, own us, baseline us, baseline / own); [] where this process runs the baseline."""
     if own == "baseline":
         return []
@@ -66,13 +69,13 @@ def run(bench, mode, own):
     rows = []
     try:
         proc.stdin.write(json.dumps({"quick": mode.quick}) + "\n")
-        for i, (name, size, fn, args) in enumerate(_module_calls(bench, mode)):
-            loop, n, t = bench._calibrate(mode.batch_ns, fn, args)
+        for i, (name, size, fn, args) in enumerate(_module_calls(mode)):
+            loop, n, t = timing.calibrate(mode.batch_ns, fn, args)
             ask(f"calibrate {i}")
             rounds = min(mode.max_rounds, max(mode.min_rounds, mode.budget_ns // max(2 * t, 1)))
             own_ns, base_ns = [], []
             for _ in range(rounds):
-                own_ns.append(bench._batch(loop, n, fn, args) / n)
+                own_ns.append(timing.batch(loop, n, fn, args) / n)
                 base_ns.append(ask(f"run {i}"))
             mine, base = statistics.median(own_ns) / 1000, statistics.median(base_ns) / 1000
             rows.append({"operation": name, "size": size, "own": mine, "baseline": base, "ratio": base / mine})
@@ -100,5 +103,4 @@ def table(rows, own):
 
 
 if __name__ == "__main__" and sys.argv[1:] == ["--child"]:
-    sys.path.insert(0, str(Path(__file__).resolve().parent))
     child()
