@@ -1,0 +1,247 @@
+// The soft shadow's tables: the pixel kernel's profile, the corner arcs' nodes and their weights.
+#include "shadow_tables.hpp"
+
+#include "numeric.hpp"
+#include "shadow_math.hpp"
+#include "simd/dispatch.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <new>
+
+namespace fs {
+
+// The baseline entries of the kernel table: the tails lane by lane, and the dot product in
+// the eight running sums the AVX2 unit keeps in its lanes, added up in the order it adds them.
+void simd::baseline::shadow_tails(const float* z, float* q, float* g, std::size_t n) noexcept {
+    for (std::size_t i = 0; i < n; ++i) shadow::tails(z[i], q[i], g[i]);
+}
+
+float simd::baseline::shadow_dot(const float* a, const float* b, std::size_t n) noexcept {
+    float acc[8] = {0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f};
+    std::size_t i = 0;
+    for (; i + 8 <= n; i += 8) {
+        for (int l = 0; l < 8; ++l) acc[l] += a[i + l] * b[i + l];
+    }
+    for (int l = 0; i + l < n; ++l) acc[l] += a[i + l] * b[i + l];
+    return ((acc[0] + acc[4]) + (acc[2] + acc[6])) + ((acc[1] + acc[5]) + (acc[3] + acc[7]));
+}
+
+namespace shadow {
+namespace {
+
+constexpr double half_pi = 1.57079632679489661923;
+
+// Gauss-Legendre, 8 nodes on [-1, 1]: exact for polynomials of degree 15.
+constexpr double gl_x[8] = {-0.9602898564975363, -0.7966664774136267, -0.5255324099163290, -0.1834346424956498,
+                            0.1834346424956498,  0.5255324099163290,  0.7966664774136267,  0.9602898564975363};
+constexpr double gl_w[8] = {0.1012285362903763, 0.2223810344533745, 0.3137066458778873, 0.3626837833783620,
+                            0.3626837833783620, 0.3137066458778873, 0.2223810344533745, 0.1012285362903763};
+
+// Below this sigma the kernel bends within a fraction of a pixel: the rule then follows the
+// pixel edges instead of a fixed step.  At it, both rules take pieces of half a pixel.
+constexpr double fine_sigma = 1.0 / 6.0;
+
+// The tails of z[0..n) into q and g, through the table's entry.
+void tails_of(const simd::kernels& k, const std::vector<float>& z, float* q, float* g) {
+    k.shadow_tails(z.data(), q, g, z.size());
+}
+
+// k(z) = Phi((z + 1/2) / s) - Phi((z - 1/2) / s) for each z, from the upper tails Q of
+// |a| and |b|: whichever side of 0 each lies, no two numbers near 1 are subtracted unless
+// the kernel itself is near 1.
+void density(const simd::kernels& k, double sigma, const double* z, std::size_t n, float* out,
+             std::vector<float>& scratch) {
+    scratch.resize(6 * n);
+    std::vector<float> args(2 * n);
+    for (std::size_t i = 0; i < n; ++i) {
+        args[2 * i] = narrow(std::fabs((z[i] + 0.5) / sigma));
+        args[2 * i + 1] = narrow(std::fabs((z[i] - 0.5) / sigma));
+    }
+    float* q = scratch.data();
+    float* g = q + 2 * n;
+    tails_of(k, args, q, g);
+    const double reach_z = reach(sigma);
+    for (std::size_t i = 0; i < n; ++i) {
+        const float qa = q[2 * i], qb = q[2 * i + 1];
+        const bool a_up = z[i] + 0.5 >= 0.0, b_up = z[i] - 0.5 >= 0.0;
+        float value;
+        if (b_up) {
+            value = qb - qa;
+        } else if (!a_up) {
+            value = qa - qb;
+        } else {
+            value = (1.0f - qa) - qb;
+        }
+        out[i] = std::fabs(z[i]) >= reach_z ? 0.0f : std::max(value, 0.0f);
+    }
+}
+
+}  // namespace
+
+void cdf(const simd::kernels& k, double sigma, const double* t, std::size_t n, float* out,
+         std::vector<float>& scratch) {
+    scratch.resize(4 * n);
+    std::vector<float> args(2 * n);
+    for (std::size_t i = 0; i < n; ++i) {
+        args[2 * i] = narrow(std::fabs((t[i] + 0.5) / sigma));
+        args[2 * i + 1] = narrow(std::fabs((t[i] - 0.5) / sigma));
+    }
+    float* q = scratch.data();
+    float* g = q + 2 * n;
+    tails_of(k, args, q, g);
+    const float s = narrow(sigma);
+    const double reach_t = reach(sigma);
+    for (std::size_t i = 0; i < n; ++i) {
+        if (t[i] <= -reach_t) {
+            out[i] = 0.0f;
+        } else if (t[i] >= reach_t) {
+            out[i] = 1.0f;
+        } else {
+            const float ramp = narrow(std::clamp(t[i] + 0.5, 0.0, 1.0));
+            out[i] = std::clamp(ramp + s * (g[2 * i] - g[2 * i + 1]), 0.0f, 1.0f);
+        }
+    }
+}
+
+// ---- the corner's nodes ---------------------------------------------------------------------
+
+void corner_table::place_nodes(double r, double sigma, double inset_x, double inset_y) {
+    // Breakpoints in t: the arc's ends, and for a small sigma where x' or y' meets a pixel
+    // edge (x' = -inset_x + integer) and 2 and 6 sigma either side of one.
+    std::vector<double> cuts{0.0, half_pi};
+    if (sigma < fine_sigma) {
+        const double offsets[5] = {0.0, 2.0 * sigma, -2.0 * sigma, tail_sigmas * sigma, -tail_sigmas * sigma};
+        for (int axis = 0; axis < 2; ++axis) {
+            const double inset = axis == 0 ? inset_x : inset_y;
+            const double first = std::floor(inset - tail_sigmas * sigma) - 1.0;
+            for (double edge = -inset + first + 1.0; edge < r + tail_sigmas * sigma + 1.0; edge += 1.0) {
+                for (double off : offsets) {
+                    const double at = edge + off;
+                    if (!(at > 0.0 && at < r)) continue;
+                    const double c = (r - at) / r;  // sin t for x', cos t for y'
+                    cuts.push_back(axis == 0 ? std::asin(c) : std::acos(c));
+                }
+            }
+        }
+    }
+    std::sort(cuts.begin(), cuts.end());
+    const double longest = sigma < fine_sigma ? 0.5 : 3.0 * sigma;  // arc length of a piece
+    for (std::size_t i = 0; i + 1 < cuts.size(); ++i) {
+        const double span = cuts[i + 1] - cuts[i];
+        if (!(span > 0.0)) continue;
+        const double pieces = std::ceil(span * r / longest);
+        const double step = span / pieces;
+        for (double p = 0.0; p < pieces; p += 1.0) {
+            const double half = 0.5 * step, mid = cuts[i] + (p + 0.5) * step;
+            for (int j = 0; j < 8; ++j) {
+                const double t = mid + half * gl_x[j];
+                node_x_.push_back(r - r * std::sin(t));
+                node_y_.push_back(r - r * std::cos(t));
+                node_w_.push_back(half * gl_w[j] * r * std::sin(t));
+            }
+        }
+    }
+}
+
+// ---- the tables per row and per column ------------------------------------------------------
+
+void corner_table::build_rows(const simd::kernels& k, double sigma, double inset_y, std::vector<float>& scratch) {
+    const double e = reach(sigma);
+    std::vector<double> z;
+    row_lo_.resize(static_cast<std::size_t>(rows_));
+    row_hi_.resize(static_cast<std::size_t>(rows_));
+    row_at_.resize(static_cast<std::size_t>(rows_));
+    for (int32_t d = 0; d < rows_; ++d) {
+        const double v = (d + 0.5) - inset_y;
+        // y'_n rises with n: the window is where |v - y'_n| < e.
+        const auto lo = std::upper_bound(node_y_.begin(), node_y_.end(), v - e);
+        const auto hi = std::lower_bound(lo, node_y_.end(), v + e);
+        const auto i = static_cast<std::size_t>(d);
+        row_lo_[i] = static_cast<int32_t>(lo - node_y_.begin());
+        row_hi_[i] = static_cast<int32_t>(hi - node_y_.begin());
+        row_at_[i] = static_cast<int32_t>(a_.size());
+        for (auto it = lo; it != hi; ++it) z.push_back(v - *it);
+        a_.resize(a_.size() + z.size());
+        float* out = a_.data() + row_at_[i];
+        density(k, sigma, z.data(), z.size(), out, scratch);
+        float total = 0.0f;
+        sum_.push_back(total);
+        for (std::size_t j = 0; j < z.size(); ++j) {
+            out[j] *= narrow(node_w_[static_cast<std::size_t>(row_lo_[i]) + j]);
+            total += out[j];
+            sum_.push_back(total);
+        }
+        z.clear();
+    }
+}
+
+void corner_table::build_cols(const simd::kernels& k, double sigma, double inset_x, std::vector<float>& scratch) {
+    const double e = reach(sigma);
+    std::vector<double> t;
+    col_lo_.resize(static_cast<std::size_t>(cols_));
+    col_hi_.resize(static_cast<std::size_t>(cols_));
+    col_at_.resize(static_cast<std::size_t>(cols_));
+    k_u_.resize(static_cast<std::size_t>(cols_));
+    for (int32_t d = 0; d < cols_; ++d) {
+        const double u = (d + 0.5) - inset_x;
+        // x'_n falls with n: the window is where |u - x'_n| < e.
+        const auto lo = std::upper_bound(node_x_.begin(), node_x_.end(), u + e, std::greater<double>());
+        const auto hi = std::lower_bound(lo, node_x_.end(), u - e, std::greater<double>());
+        const auto i = static_cast<std::size_t>(d);
+        col_lo_[i] = static_cast<int32_t>(lo - node_x_.begin());
+        col_hi_[i] = static_cast<int32_t>(hi - node_x_.begin());
+        col_at_[i] = static_cast<int32_t>(k_.size());
+        t.push_back(u);
+        for (auto it = lo; it != hi; ++it) t.push_back(u - *it);
+        k_.resize(k_.size() + t.size() - 1);
+        std::vector<float> out(t.size());
+        cdf(k, sigma, t.data(), t.size(), out.data(), scratch);
+        k_u_[i] = out[0];
+        std::copy(out.begin() + 1, out.end(), k_.begin() + col_at_[i]);
+        t.clear();
+    }
+}
+
+bool corner_table::build(const simd::kernels& k, double r, double sigma, double inset_x, double inset_y, int32_t width,
+                         int32_t height) noexcept {
+    dot_ = k.shadow_dot;
+    // The patch: pixels whose centre lies within the reach of the corner square.
+    const double e = reach(sigma);
+    const auto extent = [&](double inset, int32_t limit) {
+        const double n = std::ceil(inset + r + e - 0.5);  // first d with d + 0.5 - inset >= r + e
+        return n <= 0.0 ? 0 : n >= limit ? limit : static_cast<int32_t>(n);
+    };
+    cols_ = extent(inset_x, width);
+    rows_ = extent(inset_y, height);
+    try {
+        std::vector<float> scratch;
+        place_nodes(r, sigma, inset_x, inset_y);
+        build_rows(k, sigma, inset_y, scratch);
+        build_cols(k, sigma, inset_x, scratch);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    return true;
+}
+
+// D = K(u) (sum of the row's weights) - the nodes where the column's K(u - x'_n) is neither
+// 0 nor 1, each weighed - the nodes past the column's reach, where it is 1.
+float corner_table::cut(int32_t col, int32_t row) const noexcept {
+    const auto c = static_cast<std::size_t>(col), w = static_cast<std::size_t>(row);
+    const int32_t n0 = row_lo_[w], n1 = row_hi_[w], m0 = col_lo_[c], m1 = col_hi_[c];
+    if (n0 == n1) return 0.0f;
+    const float* sums = sum_.data() + row_at_[w] + row;  // row w's running sums, n0 .. n1
+    float d = k_u_[c] * sums[n1 - n0];
+    const int32_t lo = std::max(n0, m0), hi = std::min(n1, m1);
+    if (lo < hi) {
+        d -= dot_(a_.data() + row_at_[w] + (lo - n0), k_.data() + col_at_[c] + (lo - m0),
+                  static_cast<std::size_t>(hi - lo));
+    }
+    const int32_t past = std::max(m1, n0);
+    if (past < n1) d -= sums[n1 - n0] - sums[past - n0];
+    return d;
+}
+
+}  // namespace shadow
+}  // namespace fs
