@@ -62,8 +62,8 @@ void profile(const simd::kernels& k, double sigma, int32_t n, double near, doubl
         t[static_cast<std::size_t>(i)] = (i + 0.5) - near;
         t[size + static_cast<std::size_t>(i)] = ((n - 1 - i) + 0.5) - far;
     }
-    std::vector<float> values(2 * size), scratch;
-    cdf(k, sigma, t.data(), t.size(), values.data(), scratch);
+    std::vector<float> values(2 * size);
+    cdf(k, sigma, t.data(), t.size(), values.data());
     out.resize(size);
     const double e = reach(sigma);
     flat0 = n;
@@ -128,6 +128,7 @@ coverage::flat_span field::flat(int32_t y) const noexcept {
 }
 
 void field::row(int32_t y, int32_t x0, int32_t x1, float* out) const noexcept {
+    constexpr int32_t chunk = 256;
     FS_CHECK(0 <= y && y < s_.height && 0 <= x0 && x0 <= x1 && x1 <= s_.width);
     if (s_.empty) {
         std::fill(out, out + (x1 - x0), 0.0f);
@@ -144,11 +145,20 @@ void field::row(int32_t y, int32_t x0, int32_t x1, float* out) const noexcept {
         const int32_t row = c < 2 ? y : s_.height - 1 - y;
         if (t == nullptr || row >= t->rows()) continue;
         const bool left = c == 0 || c == 3;
-        // The patch's columns, counted from the corner's side, within [x0, x1).
+        // The patch's columns within [x0, x1), counted from the corner's side, a chunk at a time.
         const int32_t first = left ? x0 : std::max(x0, s_.width - t->cols());
         const int32_t last = left ? std::min(x1, t->cols()) : x1;
-        for (int32_t x = first; x < last; ++x) {
-            out[x - x0] -= t->cut(left ? x : s_.width - 1 - x, row);
+        float d[chunk];
+        for (int32_t x = first; x < last; x += chunk) {
+            const int32_t n = std::min(chunk, last - x);
+            if (left) {
+                t->cuts(row, x, x + n, d);
+                for (int32_t i = 0; i < n; ++i) out[x - x0 + i] -= d[i];
+            } else {
+                // Columns x .. x + n - 1 are the corner's s_.width - x - n .. s_.width - 1 - x.
+                t->cuts(row, s_.width - x - n, s_.width - x, d);
+                for (int32_t i = 0; i < n; ++i) out[x - x0 + i] -= d[n - 1 - i];
+            }
         }
     }
     for (int32_t x = x0; x < x1; ++x) out[x - x0] = std::clamp(out[x - x0], 0.0f, 1.0f);

@@ -27,6 +27,17 @@ float simd::baseline::shadow_dot(const float* a, const float* b, std::size_t n) 
     return ((acc[0] + acc[4]) + (acc[2] + acc[6])) + ((acc[1] + acc[5]) + (acc[3] + acc[7]));
 }
 
+// out[i] = k_u[i] sum - a[0] k[i] - a[1] k[stride + i] - ..., each column on its own in
+// node order: the AVX2 unit takes eight columns a step with the same operations per lane.
+void simd::baseline::shadow_cut_row(const float* a, std::size_t nodes, const float* k, std::size_t stride,
+                                    const float* k_u, float sum, float* out, std::size_t n) noexcept {
+    for (std::size_t i = 0; i < n; ++i) {
+        float d = k_u[i] * sum;
+        for (std::size_t j = 0; j < nodes; ++j) d -= a[j] * k[j * stride + i];
+        out[i] = d;
+    }
+}
+
 namespace shadow {
 namespace {
 
@@ -42,65 +53,61 @@ constexpr double gl_w[8] = {0.1012285362903763, 0.2223810344533745, 0.3137066458
 // pixel edges instead of a fixed step.  At it, both rules take pieces of half a pixel.
 constexpr double fine_sigma = 1.0 / 6.0;
 
-// The tails of z[0..n) into q and g, through the table's entry.
-void tails_of(const simd::kernels& k, const std::vector<float>& z, float* q, float* g) {
-    k.shadow_tails(z.data(), q, g, z.size());
-}
+// The tails of the arguments that need them: |(x + 1/2) / s| and |(x - 1/2) / s| for each x
+// within the reach (beyond it k is 0 and K is 0 or 1, and no tail is computed).  tails[2 i]
+// and tails[2 i + 1] are x[i]'s, written only for the x within reach.
+struct tail_pairs {
+    std::vector<float> args, q, g;
+    std::vector<uint32_t> at;  // which x each pair belongs to
+
+    void compute(const simd::kernels& k, double sigma, const double* x, std::size_t n) {
+        const double e = reach(sigma);
+        args.clear();
+        at.clear();
+        for (std::size_t i = 0; i < n; ++i) {
+            if (!(std::fabs(x[i]) < e)) continue;
+            args.push_back(narrow(std::fabs((x[i] + 0.5) / sigma)));
+            args.push_back(narrow(std::fabs((x[i] - 0.5) / sigma)));
+            at.push_back(static_cast<uint32_t>(i));
+        }
+        q.resize(args.size());
+        g.resize(args.size());
+        k.shadow_tails(args.data(), q.data(), g.data(), args.size());
+    }
+};
 
 // k(z) = Phi((z + 1/2) / s) - Phi((z - 1/2) / s) for each z, from the upper tails Q of
 // |a| and |b|: whichever side of 0 each lies, no two numbers near 1 are subtracted unless
 // the kernel itself is near 1.
-void density(const simd::kernels& k, double sigma, const double* z, std::size_t n, float* out,
-             std::vector<float>& scratch) {
-    scratch.resize(6 * n);
-    std::vector<float> args(2 * n);
-    for (std::size_t i = 0; i < n; ++i) {
-        args[2 * i] = narrow(std::fabs((z[i] + 0.5) / sigma));
-        args[2 * i + 1] = narrow(std::fabs((z[i] - 0.5) / sigma));
-    }
-    float* q = scratch.data();
-    float* g = q + 2 * n;
-    tails_of(k, args, q, g);
-    const double reach_z = reach(sigma);
-    for (std::size_t i = 0; i < n; ++i) {
-        const float qa = q[2 * i], qb = q[2 * i + 1];
-        const bool a_up = z[i] + 0.5 >= 0.0, b_up = z[i] - 0.5 >= 0.0;
+void density(const simd::kernels& k, double sigma, const double* z, std::size_t n, float* out, tail_pairs& tp) {
+    tp.compute(k, sigma, z, n);
+    std::fill(out, out + n, 0.0f);
+    for (std::size_t j = 0; j < tp.at.size(); ++j) {
+        const std::size_t i = tp.at[j];
+        const float qa = tp.q[2 * j], qb = tp.q[2 * j + 1];
         float value;
-        if (b_up) {
+        if (z[i] - 0.5 >= 0.0) {
             value = qb - qa;
-        } else if (!a_up) {
+        } else if (!(z[i] + 0.5 >= 0.0)) {
             value = qa - qb;
         } else {
             value = (1.0f - qa) - qb;
         }
-        out[i] = std::fabs(z[i]) >= reach_z ? 0.0f : std::max(value, 0.0f);
+        out[i] = std::max(value, 0.0f);
     }
 }
 
 }  // namespace
 
-void cdf(const simd::kernels& k, double sigma, const double* t, std::size_t n, float* out,
-         std::vector<float>& scratch) {
-    scratch.resize(4 * n);
-    std::vector<float> args(2 * n);
-    for (std::size_t i = 0; i < n; ++i) {
-        args[2 * i] = narrow(std::fabs((t[i] + 0.5) / sigma));
-        args[2 * i + 1] = narrow(std::fabs((t[i] - 0.5) / sigma));
-    }
-    float* q = scratch.data();
-    float* g = q + 2 * n;
-    tails_of(k, args, q, g);
+void cdf(const simd::kernels& k, double sigma, const double* t, std::size_t n, float* out) {
+    tail_pairs tp;
+    tp.compute(k, sigma, t, n);
+    for (std::size_t i = 0; i < n; ++i) out[i] = t[i] > 0.0 ? 1.0f : 0.0f;
     const float s = narrow(sigma);
-    const double reach_t = reach(sigma);
-    for (std::size_t i = 0; i < n; ++i) {
-        if (t[i] <= -reach_t) {
-            out[i] = 0.0f;
-        } else if (t[i] >= reach_t) {
-            out[i] = 1.0f;
-        } else {
-            const float ramp = narrow(std::clamp(t[i] + 0.5, 0.0, 1.0));
-            out[i] = std::clamp(ramp + s * (g[2 * i] - g[2 * i + 1]), 0.0f, 1.0f);
-        }
+    for (std::size_t j = 0; j < tp.at.size(); ++j) {
+        const std::size_t i = tp.at[j];
+        const float ramp = narrow(std::clamp(t[i] + 0.5, 0.0, 1.0));
+        out[i] = std::clamp(ramp + s * (tp.g[2 * j] - tp.g[2 * j + 1]), 0.0f, 1.0f);
     }
 }
 
@@ -146,66 +153,79 @@ void corner_table::place_nodes(double r, double sigma, double inset_x, double in
 
 // ---- the tables per row and per column ------------------------------------------------------
 
-void corner_table::build_rows(const simd::kernels& k, double sigma, double inset_y, std::vector<float>& scratch) {
+void corner_table::build_rows(const simd::kernels& k, double sigma, double inset_y) {
     const double e = reach(sigma);
+    const auto rows = static_cast<std::size_t>(rows_);
+    row_lo_.resize(rows);
+    row_hi_.resize(rows);
+    row_at_.resize(rows);
     std::vector<double> z;
-    row_lo_.resize(static_cast<std::size_t>(rows_));
-    row_hi_.resize(static_cast<std::size_t>(rows_));
-    row_at_.resize(static_cast<std::size_t>(rows_));
-    for (int32_t d = 0; d < rows_; ++d) {
-        const double v = (d + 0.5) - inset_y;
+    for (std::size_t i = 0; i < rows; ++i) {
+        const double v = (static_cast<double>(i) + 0.5) - inset_y;
         // y'_n rises with n: the window is where |v - y'_n| < e.
         const auto lo = std::upper_bound(node_y_.begin(), node_y_.end(), v - e);
         const auto hi = std::lower_bound(lo, node_y_.end(), v + e);
-        const auto i = static_cast<std::size_t>(d);
         row_lo_[i] = static_cast<int32_t>(lo - node_y_.begin());
         row_hi_[i] = static_cast<int32_t>(hi - node_y_.begin());
-        row_at_[i] = static_cast<int32_t>(a_.size());
+        row_at_[i] = static_cast<int32_t>(z.size());
         for (auto it = lo; it != hi; ++it) z.push_back(v - *it);
-        a_.resize(a_.size() + z.size());
-        float* out = a_.data() + row_at_[i];
-        density(k, sigma, z.data(), z.size(), out, scratch);
+    }
+    a_.resize(z.size());
+    tail_pairs tp;
+    density(k, sigma, z.data(), z.size(), a_.data(), tp);
+    sum_.resize(z.size() + rows);
+    for (std::size_t i = 0; i < rows; ++i) {
+        float* const a = a_.data() + row_at_[i];
+        float* const sums = sum_.data() + row_at_[i] + i;
+        const auto n = static_cast<std::size_t>(row_hi_[i] - row_lo_[i]);
         float total = 0.0f;
-        sum_.push_back(total);
-        for (std::size_t j = 0; j < z.size(); ++j) {
-            out[j] *= narrow(node_w_[static_cast<std::size_t>(row_lo_[i]) + j]);
-            total += out[j];
-            sum_.push_back(total);
+        sums[0] = total;
+        for (std::size_t j = 0; j < n; ++j) {
+            a[j] *= narrow(node_w_[static_cast<std::size_t>(row_lo_[i]) + j]);
+            total += a[j];
+            sums[j + 1] = total;
         }
-        z.clear();
     }
 }
 
-void corner_table::build_cols(const simd::kernels& k, double sigma, double inset_x, std::vector<float>& scratch) {
+void corner_table::build_cols(const simd::kernels& k, double sigma, double inset_x) {
     const double e = reach(sigma);
-    std::vector<double> t;
-    col_lo_.resize(static_cast<std::size_t>(cols_));
-    col_hi_.resize(static_cast<std::size_t>(cols_));
-    col_at_.resize(static_cast<std::size_t>(cols_));
-    k_u_.resize(static_cast<std::size_t>(cols_));
-    for (int32_t d = 0; d < cols_; ++d) {
-        const double u = (d + 0.5) - inset_x;
+    const auto cols = static_cast<std::size_t>(cols_), nodes = node_x_.size();
+    col_lo_.resize(cols);
+    col_hi_.resize(cols);
+    col_at_.resize(cols);
+    // K(u) of every column first, then K(u - x'_n): node by node over all columns (dense), or
+    // column by column over the nodes within reach.
+    std::vector<double> t(cols);
+    for (std::size_t i = 0; i < cols; ++i) t[i] = (static_cast<double>(i) + 0.5) - inset_x;
+    dense_ = nodes * cols <= dense_limit;
+    for (std::size_t i = 0; i < cols; ++i) {
+        const double u = t[i];
         // x'_n falls with n: the window is where |u - x'_n| < e.
         const auto lo = std::upper_bound(node_x_.begin(), node_x_.end(), u + e, std::greater<double>());
         const auto hi = std::lower_bound(lo, node_x_.end(), u - e, std::greater<double>());
-        const auto i = static_cast<std::size_t>(d);
         col_lo_[i] = static_cast<int32_t>(lo - node_x_.begin());
         col_hi_[i] = static_cast<int32_t>(hi - node_x_.begin());
-        col_at_[i] = static_cast<int32_t>(k_.size());
-        t.push_back(u);
-        for (auto it = lo; it != hi; ++it) t.push_back(u - *it);
-        k_.resize(k_.size() + t.size() - 1);
-        std::vector<float> out(t.size());
-        cdf(k, sigma, t.data(), t.size(), out.data(), scratch);
-        k_u_[i] = out[0];
-        std::copy(out.begin() + 1, out.end(), k_.begin() + col_at_[i]);
-        t.clear();
+        col_at_[i] = static_cast<int32_t>(t.size() - cols);
+        if (!dense_) {
+            for (auto it = lo; it != hi; ++it) t.push_back(u - *it);
+        }
     }
+    if (dense_) {
+        t.resize(cols + nodes * cols);
+        for (std::size_t n = 0; n < nodes; ++n)
+            for (std::size_t i = 0; i < cols; ++i) t[cols + n * cols + i] = t[i] - node_x_[n];
+    }
+    std::vector<float> values(t.size());
+    cdf(k, sigma, t.data(), t.size(), values.data());
+    k_u_.assign(values.begin(), values.begin() + static_cast<std::ptrdiff_t>(cols));
+    k_.assign(values.begin() + static_cast<std::ptrdiff_t>(cols), values.end());
 }
 
-bool corner_table::build(const simd::kernels& k, double r, double sigma, double inset_x, double inset_y, int32_t width,
-                         int32_t height) noexcept {
+bool corner_table::build(const simd::kernels& k, double r, double sigma, double inset_x, double inset_y,
+                         int32_t width, int32_t height) noexcept {
     dot_ = k.shadow_dot;
+    cut_row_ = k.shadow_cut_row;
     // The patch: pixels whose centre lies within the reach of the corner square.
     const double e = reach(sigma);
     const auto extent = [&](double inset, int32_t limit) {
@@ -215,10 +235,9 @@ bool corner_table::build(const simd::kernels& k, double r, double sigma, double 
     cols_ = extent(inset_x, width);
     rows_ = extent(inset_y, height);
     try {
-        std::vector<float> scratch;
         place_nodes(r, sigma, inset_x, inset_y);
-        build_rows(k, sigma, inset_y, scratch);
-        build_cols(k, sigma, inset_x, scratch);
+        build_rows(k, sigma, inset_y);
+        build_cols(k, sigma, inset_x);
     } catch (const std::bad_alloc&) {
         return false;
     }
@@ -241,6 +260,24 @@ float corner_table::cut(int32_t col, int32_t row) const noexcept {
     const int32_t past = std::max(m1, n0);
     if (past < n1) d -= sums[n1 - n0] - sums[past - n0];
     return d;
+}
+
+void corner_table::cuts(int32_t row, int32_t col0, int32_t col1, float* out) const noexcept {
+    const auto w = static_cast<std::size_t>(row);
+    const int32_t n0 = row_lo_[w], n1 = row_hi_[w];
+    if (n0 == n1) {
+        std::fill(out, out + (col1 - col0), 0.0f);
+        return;
+    }
+    if (!dense_) {
+        for (int32_t c = col0; c < col1; ++c) out[c - col0] = cut(c, row);
+        return;
+    }
+    // Every column holds K(u - x'_n) for every node: one pass over the row's nodes.
+    const float total = sum_[static_cast<std::size_t>(row_at_[w] + row + (n1 - n0))];
+    cut_row_(a_.data() + row_at_[w], static_cast<std::size_t>(n1 - n0),
+             k_.data() + static_cast<std::size_t>(n0) * static_cast<std::size_t>(cols_) + col0,
+             static_cast<std::size_t>(cols_), k_u_.data() + col0, total, out, static_cast<std::size_t>(col1 - col0));
 }
 
 }  // namespace shadow

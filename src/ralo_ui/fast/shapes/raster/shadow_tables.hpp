@@ -21,8 +21,8 @@ inline double reach(double sigma) noexcept { return 0.5 + tail_sigmas * sigma; }
 // K(t) = F(t + 1/2) - F(t - 1/2) with F(u) = u Phi(u/s) + s phi(u/s), written without the
 // cancellation of its two large terms as clamp(t + 1/2, 0, 1) + s (g(|t + 1/2| / s) -
 // g(|t - 1/2| / s)), g the tail ramp of shadow_math.hpp.  Exactly 0 and 1 beyond the reach.
-// `scratch` is resized as needed (may throw std::bad_alloc).
-void cdf(const simd::kernels& k, double sigma, const double* t, std::size_t n, float* out, std::vector<float>& scratch);
+// May throw std::bad_alloc.
+void cdf(const simd::kernels& k, double sigma, const double* t, std::size_t n, float* out);
 
 // The quadrature of one corner's arc and its tables over the window's pixels.  The corner is
 // seen in its own frame: x' inward from its vertical edge, y' inward from its horizontal one;
@@ -47,16 +47,26 @@ public:
     int32_t cols() const noexcept { return cols_; }
     int32_t rows() const noexcept { return rows_; }
 
-    // D at the pixel `col` columns and `row` rows in from the corner's sides (in the patch).
-    float cut(int32_t col, int32_t row) const noexcept;
+    // D at the pixels `col0` .. `col1` - 1 columns in from the corner's side, `row` rows in
+    // from its other side (all in the patch), into out[0 ..].
+    void cuts(int32_t row, int32_t col0, int32_t col1, float* out) const noexcept;
 
 private:
+    // Up to this many K values (256 KiB) the columns keep one for every node, and a row's D
+    // is one pass over its nodes for all columns at once; beyond, each column keeps the nodes
+    // within its reach and each pixel meets its own.
+    static constexpr std::size_t dense_limit = 64 * 1024;
+
+    float cut(int32_t col, int32_t row) const noexcept;
     void place_nodes(double r, double sigma, double inset_x, double inset_y);
-    void build_rows(const simd::kernels& k, double sigma, double inset_y, std::vector<float>& scratch);
-    void build_cols(const simd::kernels& k, double sigma, double inset_x, std::vector<float>& scratch);
+    void build_rows(const simd::kernels& k, double sigma, double inset_y);
+    void build_cols(const simd::kernels& k, double sigma, double inset_x);
 
     float (*dot_)(const float*, const float*, std::size_t) noexcept = nullptr;
+    void (*cut_row_)(const float*, std::size_t, const float*, std::size_t, const float*, float, float*,
+                     std::size_t) noexcept = nullptr;
     int32_t cols_ = 0, rows_ = 0;
+    bool dense_ = false;
     std::vector<double> node_x_, node_y_, node_w_;  // x'_n (falling), y'_n (rising), weight incl. r sin t
     // Per row: the nodes within reach [lo, hi), and where its values start in `a_` and `sum_`.
     std::vector<int32_t> row_lo_, row_hi_, row_at_;
@@ -65,7 +75,7 @@ private:
     // Per column: the nodes within reach [lo, hi) and where its values start in `k_`.
     std::vector<int32_t> col_lo_, col_hi_, col_at_;
     std::vector<float> k_u_;  // K(u) per column
-    std::vector<float> k_;    // K(u - x'_n) over the column's window
+    std::vector<float> k_;    // K(u - x'_n): dense, node n's for every column at n * cols; else per column window
 };
 
 }  // namespace fs::shadow

@@ -16,6 +16,7 @@ const kernels baseline_kernels = {
     .fill_words = baseline::fill_words,
     .shadow_tails = baseline::shadow_tails,
     .shadow_dot = baseline::shadow_dot,
+    .shadow_cut_row = baseline::shadow_cut_row,
 };
 
 #if FS_HAVE_AVX2_FMA_PATH
@@ -29,6 +30,7 @@ const kernels avx2_fma_kernels = {
     .fill_words = avx2::fill_words,
     .shadow_tails = avx2::shadow_tails,
     .shadow_dot = avx2::shadow_dot,
+    .shadow_cut_row = avx2::shadow_cut_row,
 };
 const char* const accepted_kernels = "auto, baseline, avx2+fma";
 #else
