@@ -61,15 +61,18 @@ struct tail_pairs {
     std::vector<uint32_t> at;  // which x each pair belongs to
 
     void compute(const simd::kernels& k, double sigma, const double* x, std::size_t n) {
-        const double e = reach(sigma);
-        args.clear();
-        at.clear();
+        const double e = reach(sigma), scale = 1.0 / sigma;
+        args.resize(2 * n);
+        at.resize(n);
+        std::size_t m = 0;
         for (std::size_t i = 0; i < n; ++i) {
             if (!(std::fabs(x[i]) < e)) continue;
-            args.push_back(narrow(std::fabs((x[i] + 0.5) / sigma)));
-            args.push_back(narrow(std::fabs((x[i] - 0.5) / sigma)));
-            at.push_back(static_cast<uint32_t>(i));
+            args[2 * m] = narrow(std::fabs((x[i] + 0.5) * scale));
+            args[2 * m + 1] = narrow(std::fabs((x[i] - 0.5) * scale));
+            at[m++] = static_cast<uint32_t>(i);
         }
+        args.resize(2 * m);
+        at.resize(m);
         q.resize(args.size());
         g.resize(args.size());
         k.shadow_tails(args.data(), q.data(), g.data(), args.size());
@@ -133,7 +136,7 @@ void corner_table::place_nodes(double r, double sigma, double inset_x, double in
         }
     }
     std::sort(cuts.begin(), cuts.end());
-    const double longest = sigma < fine_sigma ? 0.5 : 3.0 * sigma;  // arc length of a piece
+    const double longest = sigma < fine_sigma ? 0.5 : 6.0 * sigma;  // arc length of a piece
     for (std::size_t i = 0; i + 1 < cuts.size(); ++i) {
         const double span = cuts[i + 1] - cuts[i];
         if (!(span > 0.0)) continue;
@@ -222,8 +225,8 @@ void corner_table::build_cols(const simd::kernels& k, double sigma, double inset
     k_.assign(values.begin() + static_cast<std::ptrdiff_t>(cols), values.end());
 }
 
-bool corner_table::build(const simd::kernels& k, double r, double sigma, double inset_x, double inset_y,
-                         int32_t width, int32_t height) noexcept {
+bool corner_table::build(const simd::kernels& k, double r, double sigma, double inset_x, double inset_y, int32_t width,
+                         int32_t height) noexcept {
     dot_ = k.shadow_dot;
     cut_row_ = k.shadow_cut_row;
     // The patch: pixels whose centre lies within the reach of the corner square.

@@ -90,8 +90,8 @@ float shadow_dot(const float* a, const float* b, std::size_t n) noexcept {
 // Eight columns a step, each lane the baseline's column: k_u sum, less each node's product in
 // node order (a multiply, then a subtract: no fused operation).  The last columns run as the
 // baseline runs them.
-void shadow_cut_row(const float* a, std::size_t nodes, const float* k, std::size_t stride, const float* k_u,
-                    float sum, float* out, std::size_t n) noexcept {
+void shadow_cut_row(const float* a, std::size_t nodes, const float* k, std::size_t stride, const float* k_u, float sum,
+                    float* out, std::size_t n) noexcept {
     std::size_t i = 0;
     for (; i + 8 <= n; i += 8) {
         __m256 d = _mm256_mul_ps(_mm256_loadu_ps(k_u + i), _mm256_set1_ps(sum));
