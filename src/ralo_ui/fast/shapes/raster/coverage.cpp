@@ -31,9 +31,13 @@ double corner_cut(double p0, double p1, double q0, double q1, double r) noexcept
     q0 = std::max(q0, 0.0);
     q1 = std::min(q1, r);
     if (!(p1 > p0 && q1 > q0)) return 0.0;
+    // Most boxes lie wholly inside the circle or wholly outside it.
+    const double rr = r * r;
+    if (p1 * p1 + q1 * q1 <= rr) return 0.0;
+    if (p0 * p0 + q0 * q0 >= rr) return (p1 - p0) * (q1 - q0);
     // The arc q = sqrt(r^2 - p^2) leaves the box's top at p = pa and its bottom at p = pb.
-    const double pa = std::sqrt(std::max(r * r - q1 * q1, 0.0));
-    const double pb = std::sqrt(std::max(r * r - q0 * q0, 0.0));
+    const double pa = std::sqrt(std::max(rr - q1 * q1, 0.0));
+    const double pb = std::sqrt(std::max(rr - q0 * q0, 0.0));
     const double full = (q1 - q0) * std::max(0.0, std::min(p1, pa) - p0);  // columns under the arc's top
     const double lo = std::max(p0, pa), hi = std::min(p1, pb);
     const double part = hi > lo ? under_arc(hi, r) - under_arc(lo, r) - q0 * (hi - lo) : 0.0;
@@ -45,13 +49,20 @@ double corner_cut(double p0, double p1, double q0, double q1, double r) noexcept
 flat_span flat(const rounded_rect& s, int32_t y, int32_t width) noexcept {
     const double y0 = y, y1 = y0 + 1.0;
     const double value = overlap(y0, y1, s.top, s.bottom);
-    // The corner squares this row meets narrow the span on their side.
+    // Where an arc of radius r lies, inward from its vertical edge, at depth d into its
+    // corner square; the row's pixels are whole where every arc it meets leaves them, that is
+    // at the row's edge nearer the corner (clipped to the shape).
+    const auto arc = [](double r, double d) {
+        const double h = r - std::clamp(d, 0.0, r);
+        return r - std::sqrt(std::max(r * r - h * h, 0.0));
+    };
     double left = s.left, right = s.right;
     const double tl = s.radii[0], tr = s.radii[1], br = s.radii[2], bl = s.radii[3];
-    if (y0 < s.top + tl) left = std::max(left, s.left + tl);
-    if (y1 > s.bottom - bl) left = std::max(left, s.left + bl);
-    if (y0 < s.top + tr) right = std::min(right, s.right - tr);
-    if (y1 > s.bottom - br) right = std::min(right, s.right - br);
+    const double top_depth = std::max(y0, s.top) - s.top, bottom_depth = s.bottom - std::min(y1, s.bottom);
+    if (y0 < s.top + tl) left = std::max(left, s.left + arc(tl, top_depth));
+    if (y1 > s.bottom - bl) left = std::max(left, s.left + arc(bl, bottom_depth));
+    if (y0 < s.top + tr) right = std::min(right, s.right - arc(tr, top_depth));
+    if (y1 > s.bottom - br) right = std::min(right, s.right - arc(br, bottom_depth));
     // Columns [ceil(left), floor(right)) lie inside; the clamps keep huge edges in int32.
     const double first = std::clamp(std::ceil(left), 0.0, static_cast<double>(width));
     const double last = std::clamp(std::floor(right), 0.0, static_cast<double>(width));
@@ -68,12 +79,18 @@ void row(const rounded_rect& s, int32_t y, int32_t x0, int32_t x1, float* out) n
     const double cy[4] = {s.top + s.radii[0], s.top + s.radii[1], s.bottom - s.radii[2], s.bottom - s.radii[3]};
     const bool left_side[4] = {true, false, false, true};
     const bool top_side[4] = {true, true, false, false};
+    // The corners whose square this row meets.
+    bool meets[4];
+    for (int c = 0; c < 4; ++c) {
+        const double r = s.radii[c];
+        meets[c] = r > 0.0 && (top_side[c] ? y0 < cy[c] : y1 > cy[c]);
+    }
     for (int32_t x = x0; x < x1; ++x) {
         const double px0 = x, px1 = px0 + 1.0;
         double area = across > 0.0 ? overlap(px0, px1, s.left, s.right) * across : 0.0;
         for (int c = 0; c < 4 && area > 0.0; ++c) {
+            if (!meets[c]) continue;
             const double r = s.radii[c];
-            if (!(r > 0.0)) continue;
             const double p0 = left_side[c] ? cx[c] - px1 : px0 - cx[c];
             const double q0 = top_side[c] ? cy[c] - y1 : y0 - cy[c];
             area -= corner_cut(p0, p0 + 1.0, q0, q0 + 1.0, r);

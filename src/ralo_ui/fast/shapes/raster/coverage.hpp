@@ -15,15 +15,15 @@ struct rounded_rect {
     double radii[4];
 };
 
-// The pixels of a row whose coverage is one value: [x0, x1) (x0 == x1 when none), the full
-// columns away from the corner squares, each covered by the row's vertical overlap `value`.
+// The pixels of a row whose coverage is one value: [x0, x1) (x0 == x1 when none), the
+// columns the shape covers across the whole row, each by the row's vertical overlap `value`.
 struct flat_span {
     int32_t x0, x1;
     float value;
 };
 
-// The span of row y (any y) whose pixels lie fully inside the shape's columns and outside
-// its corner squares, clipped to [0, width).
+// The span of row y (any y) whose pixels lie inside the shape's edges and arcs at every
+// height of the row, clipped to [0, width).
 flat_span flat(const rounded_rect& shape, int32_t y, int32_t width) noexcept;
 
 // The area of pixel (x, y) that the shape covers, for x in [x0, x1), into out[x - x0]: 0 to
