@@ -127,6 +127,15 @@ coverage::flat_span field::flat(int32_t y) const noexcept {
     return span;
 }
 
+bool field::separable(int32_t y) const noexcept {
+    if (s_.empty || !(s_.sigma > 0.0)) return false;
+    for (int c = 0; c < 4; ++c) {
+        const int32_t row = c < 2 ? y : s_.height - 1 - y;
+        if (corner_[c] != nullptr && row < corner_[c]->rows()) return false;
+    }
+    return true;
+}
+
 void field::row(int32_t y, int32_t x0, int32_t x1, float* out) const noexcept {
     constexpr int32_t chunk = 256;
     FS_CHECK(0 <= y && y < s_.height && 0 <= x0 && x0 <= x1 && x1 <= s_.width);
@@ -173,9 +182,16 @@ inline uint8_t byte_of(float alpha, float value) noexcept {
     return static_cast<uint8_t>(static_cast<int32_t>(alpha * value + 0.5f));
 }
 
-void write_values(const planes& target, int32_t y, int32_t x0, const float* values, int32_t n, float alpha) noexcept {
+// Pixels x0 .. x0 + n - 1 of row y get the given bytes.
+void store(const planes& target, int32_t y, int32_t x0, const uint8_t* bytes, int32_t n) noexcept {
     uint8_t* const row = target.alpha_at(x0, y);
-    for (int32_t i = 0; i < n; ++i) row[static_cast<std::ptrdiff_t>(i) * target.alpha_x] = byte_of(alpha, values[i]);
+    for (int32_t i = 0; i < n; ++i) row[static_cast<std::ptrdiff_t>(i) * target.alpha_x] = bytes[i];
+}
+
+// The bytes of pixels x0 .. x1 - 1 of row y, from the field.
+void bytes_of(const field& f, int32_t y, int32_t x0, int32_t x1, float alpha, float* values, uint8_t* out) noexcept {
+    f.row(y, x0, x1, values);
+    for (int32_t i = 0; i < x1 - x0; ++i) out[i] = byte_of(alpha, values[i]);
 }
 
 }  // namespace
@@ -183,15 +199,20 @@ void write_values(const planes& target, int32_t y, int32_t x0, const float* valu
 bool draw(const planes& target, const params& p, const simd::kernels& k) noexcept {
     FS_CHECK(target.width == p.s.width && target.height == p.s.height);
     if (p.alpha == 0 || target.width <= 0 || target.height <= 0) return true;  // every byte stays 0
+    const int32_t width = target.width;
     field f;
     std::vector<float> values;
+    std::vector<uint8_t> bytes, plain;  // a row's bytes; those of the rows with no corner and value 1
     try {
-        values.resize(static_cast<std::size_t>(target.width));
+        values.resize(static_cast<std::size_t>(width));
+        bytes.resize(static_cast<std::size_t>(width));
+        plain.resize(static_cast<std::size_t>(width));
     } catch (const std::bad_alloc&) {
         return false;
     }
     if (!f.build(p.s, k)) return false;
     const float alpha = p.alpha;
+    bool plain_ready = false;
     for (int32_t y = 0; y < target.height; ++y) {
         const coverage::flat_span span = f.flat(y);
         const uint8_t flat = byte_of(alpha, span.value);
@@ -199,10 +220,17 @@ bool draw(const planes& target, const params& p, const simd::kernels& k) noexcep
             uint8_t* const row = target.alpha_at(span.x0, y);
             for (int32_t i = 0; i < span.x1 - span.x0; ++i) row[static_cast<std::ptrdiff_t>(i) * target.alpha_x] = flat;
         }
-        f.row(y, 0, span.x0, values.data());
-        write_values(target, y, 0, values.data(), span.x0, alpha);
-        f.row(y, span.x1, target.width, values.data());
-        write_values(target, y, span.x1, values.data(), target.width - span.x1, alpha);
+        // Rows that no corner reaches and whose flat value is 1 are all alike (the middle
+        // rows of a large shadow): their bytes are formed once.
+        const bool reuse = span.value == 1.0f && f.separable(y);
+        uint8_t* const out = reuse ? plain.data() : bytes.data();
+        if (!reuse || !plain_ready) {
+            bytes_of(f, y, 0, span.x0, alpha, values.data(), out);
+            bytes_of(f, y, span.x1, width, alpha, values.data(), out + span.x1);
+            plain_ready = plain_ready || reuse;
+        }
+        store(target, y, 0, out, span.x0);
+        store(target, y, span.x1, out + span.x1, width - span.x1);
     }
     return true;
 }

@@ -56,6 +56,10 @@ public:
     coverage::flat_span flat(int32_t y) const noexcept;
     // The values of pixels x0 .. x1 - 1 of row y, all inside the window, into out[0 ..].
     void row(int32_t y, int32_t x0, int32_t x1, float* out) const noexcept;
+    // True when row y's values are the column profile times one number, the row's flat
+    // value: no corner reaches the row (never for sigma 0, whose rows the caller need not
+    // tell apart).  All such rows share one flat span.
+    bool separable(int32_t y) const noexcept;
 
 private:
     shape s_{};
