@@ -127,6 +127,12 @@ coverage::flat_span field::flat(int32_t y) const noexcept {
     return span;
 }
 
+bool field::symmetric() const noexcept {
+    const shape& s = s_;
+    return s.sigma > 0.0 && !s.empty && s.inset[0] == s.inset[2] && s.inset[1] == s.inset[3] &&
+           s.radii[0] == s.radii[1] && s.radii[1] == s.radii[2] && s.radii[2] == s.radii[3];
+}
+
 bool field::separable(int32_t y) const noexcept {
     if (s_.empty || !(s_.sigma > 0.0)) return false;
     for (int c = 0; c < 4; ++c) {
@@ -188,6 +194,12 @@ void store(const planes& target, int32_t y, int32_t x0, const uint8_t* bytes, in
     for (int32_t i = 0; i < n; ++i) row[static_cast<std::ptrdiff_t>(i) * target.alpha_x] = bytes[i];
 }
 
+// Pixels x0 .. x0 + n - 1 of row y get one byte.
+void fill(const planes& target, int32_t y, int32_t x0, int32_t n, uint8_t byte) noexcept {
+    uint8_t* const row = target.alpha_at(x0, y);
+    for (int32_t i = 0; i < n; ++i) row[static_cast<std::ptrdiff_t>(i) * target.alpha_x] = byte;
+}
+
 // The bytes of pixels x0 .. x1 - 1 of row y, from the field.
 void bytes_of(const field& f, int32_t y, int32_t x0, int32_t x1, float alpha, float* values, uint8_t* out) noexcept {
     f.row(y, x0, x1, values);
@@ -212,13 +224,18 @@ bool draw(const planes& target, const params& p, const simd::kernels& k) noexcep
     }
     if (!f.build(p.s, k)) return false;
     const float alpha = p.alpha;
+    // A shadow with four equal corners is its own mirror image across both middles: the top
+    // half's rows are formed from their left halves and stored twice each.
+    const bool mirror = f.symmetric();
+    const int32_t height = target.height, rows = mirror ? (height + 1) / 2 : height;
     bool plain_ready = false;
-    for (int32_t y = 0; y < target.height; ++y) {
+    for (int32_t y = 0; y < rows; ++y) {
         const coverage::flat_span span = f.flat(y);
+        const int32_t twin = mirror && height - 1 - y != y ? height - 1 - y : -1;
         const uint8_t flat = byte_of(alpha, span.value);
         if (flat != p.alpha) {
-            uint8_t* const row = target.alpha_at(span.x0, y);
-            for (int32_t i = 0; i < span.x1 - span.x0; ++i) row[static_cast<std::ptrdiff_t>(i) * target.alpha_x] = flat;
+            fill(target, y, span.x0, span.x1 - span.x0, flat);
+            if (twin >= 0) fill(target, twin, span.x0, span.x1 - span.x0, flat);
         }
         // Rows that no corner reaches and whose flat value is 1 are all alike (the middle
         // rows of a large shadow): their bytes are formed once.
@@ -226,11 +243,18 @@ bool draw(const planes& target, const params& p, const simd::kernels& k) noexcep
         uint8_t* const out = reuse ? plain.data() : bytes.data();
         if (!reuse || !plain_ready) {
             bytes_of(f, y, 0, span.x0, alpha, values.data(), out);
-            bytes_of(f, y, span.x1, width, alpha, values.data(), out + span.x1);
+            if (mirror && span.x1 == width - span.x0) {
+                for (int32_t i = 0; i < span.x0; ++i) out[width - 1 - i] = out[i];
+            } else {
+                bytes_of(f, y, span.x1, width, alpha, values.data(), out + span.x1);
+            }
             plain_ready = plain_ready || reuse;
         }
-        store(target, y, 0, out, span.x0);
-        store(target, y, span.x1, out + span.x1, width - span.x1);
+        for (const int32_t row : {y, twin}) {
+            if (row < 0) continue;
+            store(target, row, 0, out, span.x0);
+            store(target, row, span.x1, out + span.x1, width - span.x1);
+        }
     }
     return true;
 }

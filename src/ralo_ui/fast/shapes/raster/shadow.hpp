@@ -60,6 +60,12 @@ public:
     // value: no corner reaches the row (never for sigma 0, whose rows the caller need not
     // tell apart).  All such rows share one flat span.
     bool separable(int32_t y) const noexcept;
+    // True when pixel (x, y) and its mirror images (width - 1 - x, y) and (x, height - 1 - y)
+    // have the same value: equal insets on opposite sides and four equal radii (sigma > 0
+    // only: the exact coverage of sigma 0 is always taken as computed, so that it agrees to
+    // the byte with a fill drawn by the same routine).  The values agree up to the order in
+    // which the corners' cuts are subtracted: a last bit at most.
+    bool symmetric() const noexcept;
 
 private:
     shape s_{};
