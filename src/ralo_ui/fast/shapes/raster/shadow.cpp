@@ -200,62 +200,96 @@ void fill(const planes& target, int32_t y, int32_t x0, int32_t n, uint8_t byte) 
     for (int32_t i = 0; i < n; ++i) row[static_cast<std::ptrdiff_t>(i) * target.alpha_x] = byte;
 }
 
-// The bytes of pixels x0 .. x1 - 1 of row y, from the field.
-void bytes_of(const field& f, int32_t y, int32_t x0, int32_t x1, float alpha, float* values, uint8_t* out) noexcept {
-    f.row(y, x0, x1, values);
-    for (int32_t i = 0; i < x1 - x0; ++i) out[i] = byte_of(alpha, values[i]);
-}
+// The field's rows as alpha bytes, written into the target.
+class writer {
+public:
+    writer(const planes& target, const field& f, uint8_t alpha) noexcept
+        : target_(target), field_(f), base_(alpha), alpha_(alpha), mirror_(f.symmetric()) {}
+
+    // False when memory ran out.
+    bool reserve() noexcept {
+        const auto n = static_cast<std::size_t>(target_.width);
+        try {
+            values_.resize(n);
+            bytes_.resize(n);
+            plain_.resize(n);
+        } catch (const std::bad_alloc&) {
+            return false;
+        }
+        return true;
+    }
+
+    // A shadow with four equal corners is its own mirror image across both middles: the top
+    // half's rows are formed from their left halves and each stored twice.
+    void all_rows() noexcept {
+        const int32_t height = target_.height, rows = mirror_ ? (height + 1) / 2 : height;
+        for (int32_t y = 0; y < rows; ++y) {
+            const int32_t twin = mirror_ && height - 1 - y != y ? height - 1 - y : -1;
+            one_row(y, twin);
+        }
+    }
+
+private:
+    // Row y, and when twin >= 0 row twin, which has the same bytes.
+    void one_row(int32_t y, int32_t twin) noexcept {
+        const int32_t width = target_.width;
+        const coverage::flat_span span = field_.flat(y);
+        const uint8_t flat = byte_of(alpha_, span.value);
+        if (flat != base_) {
+            fill(target_, y, span.x0, span.x1 - span.x0, flat);
+            if (twin >= 0) fill(target_, twin, span.x0, span.x1 - span.x0, flat);
+        }
+        // Rows that no corner reaches and whose flat value is 1 are all alike (the middle
+        // rows of a large shadow): their bytes are formed once.
+        const bool reuse = span.value == 1.0f && field_.separable(y);
+        uint8_t* const out = reuse ? plain_.data() : bytes_.data();
+        if (!reuse || !plain_ready_) {
+            edges(y, span, out);
+            plain_ready_ = plain_ready_ || reuse;
+        }
+        for (const int32_t row : {y, twin}) {
+            if (row < 0) continue;
+            store(target_, row, 0, out, span.x0);
+            store(target_, row, span.x1, out + span.x1, width - span.x1);
+        }
+    }
+
+    // The bytes of row y outside its flat span, at their columns in out.
+    void edges(int32_t y, const coverage::flat_span& span, uint8_t* out) noexcept {
+        const int32_t width = target_.width;
+        bytes_of(y, 0, span.x0, out);
+        if (mirror_ && span.x1 == width - span.x0) {
+            for (int32_t i = 0; i < span.x0; ++i) out[width - 1 - i] = out[i];
+        } else {
+            bytes_of(y, span.x1, width, out + span.x1);
+        }
+    }
+
+    void bytes_of(int32_t y, int32_t x0, int32_t x1, uint8_t* out) noexcept {
+        field_.row(y, x0, x1, values_.data());
+        for (int32_t i = 0; i < x1 - x0; ++i) out[i] = byte_of(alpha_, values_[static_cast<std::size_t>(i)]);
+    }
+
+    const planes& target_;
+    const field& field_;
+    const uint8_t base_;
+    const float alpha_;
+    const bool mirror_;
+    bool plain_ready_ = false;
+    std::vector<float> values_;
+    std::vector<uint8_t> bytes_, plain_;  // a row's bytes; those of the rows with no corner and value 1
+};
 
 }  // namespace
 
 bool draw(const planes& target, const params& p, const simd::kernels& k) noexcept {
     FS_CHECK(target.width == p.s.width && target.height == p.s.height);
     if (p.alpha == 0 || target.width <= 0 || target.height <= 0) return true;  // every byte stays 0
-    const int32_t width = target.width;
     field f;
-    std::vector<float> values;
-    std::vector<uint8_t> bytes, plain;  // a row's bytes; those of the rows with no corner and value 1
-    try {
-        values.resize(static_cast<std::size_t>(width));
-        bytes.resize(static_cast<std::size_t>(width));
-        plain.resize(static_cast<std::size_t>(width));
-    } catch (const std::bad_alloc&) {
-        return false;
-    }
     if (!f.build(p.s, k)) return false;
-    const float alpha = p.alpha;
-    // A shadow with four equal corners is its own mirror image across both middles: the top
-    // half's rows are formed from their left halves and stored twice each.
-    const bool mirror = f.symmetric();
-    const int32_t height = target.height, rows = mirror ? (height + 1) / 2 : height;
-    bool plain_ready = false;
-    for (int32_t y = 0; y < rows; ++y) {
-        const coverage::flat_span span = f.flat(y);
-        const int32_t twin = mirror && height - 1 - y != y ? height - 1 - y : -1;
-        const uint8_t flat = byte_of(alpha, span.value);
-        if (flat != p.alpha) {
-            fill(target, y, span.x0, span.x1 - span.x0, flat);
-            if (twin >= 0) fill(target, twin, span.x0, span.x1 - span.x0, flat);
-        }
-        // Rows that no corner reaches and whose flat value is 1 are all alike (the middle
-        // rows of a large shadow): their bytes are formed once.
-        const bool reuse = span.value == 1.0f && f.separable(y);
-        uint8_t* const out = reuse ? plain.data() : bytes.data();
-        if (!reuse || !plain_ready) {
-            bytes_of(f, y, 0, span.x0, alpha, values.data(), out);
-            if (mirror && span.x1 == width - span.x0) {
-                for (int32_t i = 0; i < span.x0; ++i) out[width - 1 - i] = out[i];
-            } else {
-                bytes_of(f, y, span.x1, width, alpha, values.data(), out + span.x1);
-            }
-            plain_ready = plain_ready || reuse;
-        }
-        for (const int32_t row : {y, twin}) {
-            if (row < 0) continue;
-            store(target, row, 0, out, span.x0);
-            store(target, row, span.x1, out + span.x1, width - span.x1);
-        }
-    }
+    writer w(target, f, p.alpha);
+    if (!w.reserve()) return false;
+    w.all_rows();
     return true;
 }
 

@@ -116,24 +116,33 @@ void cdf(const simd::kernels& k, double sigma, const double* t, std::size_t n, f
 
 // ---- the corner's nodes ---------------------------------------------------------------------
 
+namespace {
+
+// The angles t where the arc meets the pixel edges of one axis (x' or y' = -inset + an
+// integer), and 2 and 6 sigma either side of them, into cuts.  `vertical`: the edges are
+// columns' (x' = r - r sin t), else rows' (y' = r - r cos t).
+void edge_cuts(double r, double sigma, double inset, bool vertical, std::vector<double>& cuts) {
+    const double offsets[5] = {0.0, 2.0 * sigma, -2.0 * sigma, tail_sigmas * sigma, -tail_sigmas * sigma};
+    const double first = std::floor(inset - tail_sigmas * sigma);
+    for (double line = first; line - inset < r + tail_sigmas * sigma + 1.0; line += 1.0) {
+        for (double off : offsets) {
+            const double at = (line - inset) + off;
+            if (!(at > 0.0 && at < r)) continue;
+            const double c = (r - at) / r;  // sin t for x', cos t for y'
+            cuts.push_back(vertical ? std::asin(c) : std::acos(c));
+        }
+    }
+}
+
+}  // namespace
+
 void corner_table::place_nodes(double r, double sigma, double inset_x, double inset_y) {
-    // Breakpoints in t: the arc's ends, and for a small sigma where x' or y' meets a pixel
-    // edge (x' = -inset_x + integer) and 2 and 6 sigma either side of one.
+    // Breakpoints in t: the arc's ends, and for a small sigma the pixel edges and either
+    // side of them, where k and K bend within a fraction of a pixel.
     std::vector<double> cuts{0.0, half_pi};
     if (sigma < fine_sigma) {
-        const double offsets[5] = {0.0, 2.0 * sigma, -2.0 * sigma, tail_sigmas * sigma, -tail_sigmas * sigma};
-        for (int axis = 0; axis < 2; ++axis) {
-            const double inset = axis == 0 ? inset_x : inset_y;
-            const double first = std::floor(inset - tail_sigmas * sigma) - 1.0;
-            for (double edge = -inset + first + 1.0; edge < r + tail_sigmas * sigma + 1.0; edge += 1.0) {
-                for (double off : offsets) {
-                    const double at = edge + off;
-                    if (!(at > 0.0 && at < r)) continue;
-                    const double c = (r - at) / r;  // sin t for x', cos t for y'
-                    cuts.push_back(axis == 0 ? std::asin(c) : std::acos(c));
-                }
-            }
-        }
+        edge_cuts(r, sigma, inset_x, true, cuts);
+        edge_cuts(r, sigma, inset_y, false, cuts);
     }
     std::sort(cuts.begin(), cuts.end());
     const double longest = sigma < fine_sigma ? 0.5 : 6.0 * sigma;  // arc length of a piece
@@ -142,15 +151,18 @@ void corner_table::place_nodes(double r, double sigma, double inset_x, double in
         if (!(span > 0.0)) continue;
         const double pieces = std::ceil(span * r / longest);
         const double step = span / pieces;
-        for (double p = 0.0; p < pieces; p += 1.0) {
-            const double half = 0.5 * step, mid = cuts[i] + (p + 0.5) * step;
-            for (int j = 0; j < 8; ++j) {
-                const double t = mid + half * gl_x[j];
-                node_x_.push_back(r - r * std::sin(t));
-                node_y_.push_back(r - r * std::cos(t));
-                node_w_.push_back(half * gl_w[j] * r * std::sin(t));
-            }
-        }
+        for (double p = 0.0; p < pieces; p += 1.0) add_piece(r, cuts[i] + p * step, step);
+    }
+}
+
+// Eight Gauss-Legendre nodes on [t0, t0 + step] of the arc.
+void corner_table::add_piece(double r, double t0, double step) {
+    const double half = 0.5 * step, mid = t0 + half;
+    for (int j = 0; j < 8; ++j) {
+        const double t = mid + half * gl_x[j];
+        node_x_.push_back(r - r * std::sin(t));
+        node_y_.push_back(r - r * std::cos(t));
+        node_w_.push_back(half * gl_w[j] * r * std::sin(t));
     }
 }
 
