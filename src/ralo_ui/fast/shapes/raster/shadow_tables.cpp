@@ -56,6 +56,9 @@ constexpr double fine_sigma = 1.0 / 6.0;
 // The tails of the arguments that need them: |(x + 1/2) / s| and |(x - 1/2) / s| for each x
 // within the reach (beyond it k is 0 and K is 0 or 1, and no tail is computed).  tails[2 i]
 // and tails[2 i + 1] are x[i]'s, written only for the x within reach.
+// Positions are double (a pixel's centre less a node's position keeps its fraction however
+// far from the origin both lie); each argument is rounded once to single precision, which
+// moves Phi by at most 6e-8 times z phi(z) < 2.5e-8.
 struct tail_pairs {
     std::vector<float> args, q, g;
     std::vector<uint32_t> at;  // which x each pair belongs to
@@ -185,6 +188,9 @@ void corner_table::build_rows(const simd::kernels& k, double sigma, double inset
         row_at_[i] = static_cast<int32_t>(z.size());
         for (auto it = lo; it != hi; ++it) z.push_back(v - *it);
     }
+    // Single precision from here: each weight is rounded once, each product and running sum
+    // once per term (a row's sum is at most r, with a few thousand terms at most: its error
+    // stays below 1e-5 of a pixel's value).
     a_.resize(z.size());
     tail_pairs tp;
     density(k, sigma, z.data(), z.size(), a_.data(), tp);
