@@ -189,7 +189,7 @@ void corner_table::build_rows(const simd::kernels& k, double sigma, double inset
         for (auto it = lo; it != hi; ++it) z.push_back(v - *it);
     }
     // Single precision from here: each weight is rounded once, each product and running sum
-    // once per term (a row's sum is at most r, with a few thousand terms at most: its error
+    // once per term (a row's sum is at most 1, with a few thousand terms at most: its error
     // stays below 1e-5 of a pixel's value).
     a_.resize(z.size());
     tail_pairs tp;
