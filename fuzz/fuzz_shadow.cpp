@@ -1,6 +1,7 @@
 // The soft shadow: every kernel table against the baseline one, byte for byte, on whole
 // shadows (any size, radii, blur, spread and alpha, on alpha planes of any strides) and, bit
-// for bit, on the two entries the tables differ in: the normal tails and the dot product.
+// for bit, on the two entries the tables differ in: the normal tails and the dot product; and
+// the writer's shortcuts against each pixel's own value.
 // Arguments with every mantissa bit in use make a step computed differently (a fused
 // multiply-add, another summation order) show within a few runs.
 #include "shadow.hpp"
@@ -10,6 +11,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <functional>
 
 namespace {
 
@@ -70,6 +72,30 @@ double pick_blur(FuzzedDataProvider& in) {
     }
 }
 
+// The writer's shortcuts (flat spans, rows formed once, mirror images) against every pixel's
+// own value from the field: each byte within 1 of alpha_base x V rounded (mirroring may
+// subtract the corners in another order, a last bit that can tip a rounding), and every
+// value in [0, 1].
+void check_writer(const fs::shadow::params& p, const fs::planes& drawn, const std::function<void()>& tell) {
+    fs::shadow::field f;
+    if (!f.build(p.s, fs::simd::baseline_kernels)) return;
+    std::vector<float> v(static_cast<size_t>(p.s.width));
+    for (int32_t y = 0; y < p.s.height; ++y) {
+        f.row(y, 0, p.s.width, v.data());
+        for (int32_t x = 0; x < p.s.width; ++x) {
+            const float value = v[static_cast<size_t>(x)];
+            const int want = static_cast<int>(static_cast<float>(p.alpha) * value + 0.5f);
+            const int got = *drawn.alpha_at(x, y);
+            if (!(value >= 0.0f && value <= 1.0f) || got - want > 1 || want - got > 1) {
+                std::fprintf(stderr, "pixel %d, %d: value %a, byte %d, its own value gives %d\n", x, y,
+                             static_cast<double>(value), got, want);
+                tell();
+                std::abort();
+            }
+        }
+    }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -114,6 +140,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     fuzz::arena want = start;
     if (!fs::shadow::draw(plane(want), p, fs::simd::baseline_kernels)) return 0;
+    check_writer(p, plane(want), tell);
     for (const fs::simd::kernels* k : fuzz::fast_tables()) {
         fuzz::arena got = start;
         if (!fs::shadow::draw(plane(got), p, *k)) return 0;
