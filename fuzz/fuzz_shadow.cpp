@@ -1,7 +1,7 @@
 // The soft shadow: every kernel table against the baseline one, byte for byte, on whole
 // shadows (any size, radii, blur, spread and alpha, on alpha planes of any strides) and, bit
-// for bit, on the two entries the tables differ in: the normal tails and the dot product; and
-// the writer's shortcuts against each pixel's own value.
+// for bit, on the entries the tables differ in: the normal tails, the dot product and a row of
+// corner cuts; and the writer's shortcuts against each pixel's own value.
 // Arguments with every mantissa bit in use make a step computed differently (a fused
 // multiply-add, another summation order) show within a few runs.
 #include "shadow.hpp"
@@ -58,6 +58,29 @@ void check_dot(FuzzedDataProvider& in) {
     }
 }
 
+// A row of corner cuts from dense tables: up to 20 nodes and 30 columns (every tail of the
+// eight-column steps), the columns a window of a wider table.
+void check_cut_row(FuzzedDataProvider& in) {
+    const size_t nodes = in.ConsumeIntegralInRange<size_t>(0, 20), n = in.ConsumeIntegralInRange<size_t>(0, 30);
+    const size_t stride = n + in.ConsumeIntegralInRange<size_t>(0, 5);
+    const auto unit = [&] { return static_cast<float>(in.ConsumeIntegral<uint32_t>()) * 0x1p-32f; };
+    std::vector<float> a(nodes), k(nodes * stride + 1), k_u(n);
+    for (float& v : a) v = unit();
+    for (float& v : k) v = unit();
+    for (float& v : k_u) v = unit();
+    const float sum = unit() * 4.0f;
+    std::vector<float> want(n), got(n);
+    fs::simd::baseline_kernels.shadow_cut_row(a.data(), nodes, k.data(), stride, k_u.data(), sum, want.data(), n);
+    for (const fs::simd::kernels* t : fuzz::fast_tables()) {
+        t->shadow_cut_row(a.data(), nodes, k.data(), stride, k_u.data(), sum, got.data(), n);
+        if (n > 0 && std::memcmp(got.data(), want.data(), n * 4) != 0) {
+            std::fprintf(stderr, "%s: a row of cuts (%zu nodes, %zu columns) differs from the baseline's\n", t->name,
+                         nodes, n);
+            std::abort();
+        }
+    }
+}
+
 // A blur: 0, tiny, below the fine-rule threshold, moderate, or any value up to 30.
 double pick_blur(FuzzedDataProvider& in) {
     switch (in.ConsumeIntegralInRange<int>(0, 4)) {
@@ -100,8 +123,6 @@ void check_writer(const fs::shadow::params& p, const fs::planes& drawn, const st
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzedDataProvider in(data, size);
-    check_tails(in);
-    check_dot(in);
 
     const int32_t w = in.ConsumeIntegralInRange<int32_t>(0, 40);
     const int32_t h = in.ConsumeIntegralInRange<int32_t>(0, 40);
@@ -146,5 +167,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (!fs::shadow::draw(plane(got), p, *k)) return 0;
         fuzz::require_same(got.bytes, want.bytes, k->name, tell);
     }
+    // The entries on their own, from what input is left.
+    check_tails(in);
+    check_dot(in);
+    check_cut_row(in);
     return 0;
 }
