@@ -256,6 +256,7 @@ bool corner_table::build(const simd::kernels& k, double r, double sigma, double 
     cols_ = extent(inset_x, width);
     rows_ = extent(inset_y, height);
     try {
+        narrow_patch(k, r, sigma, inset_x, inset_y);
         place_nodes(r, sigma, inset_x, inset_y);
         build_rows(k, sigma, inset_y);
         build_cols(k, sigma, inset_x);
@@ -263,6 +264,37 @@ bool corner_table::build(const simd::kernels& k, double r, double sigma, double 
         return false;
     }
     return true;
+}
+
+// What the corner leaves out lies in its square, so D(u, v) <= B(u) B(v), B(u) = K(u) - K(u - r)
+// being the share of a pixel's kernel over the square's columns (or rows).  Columns where
+// B(u) times the largest B of any row stays below `negligible` are left out of the patch, and
+// rows likewise: a large blur spreads a small corner so thin that most of its reach carries
+// nothing a byte could show.
+void corner_table::narrow_patch(const simd::kernels& k, double r, double sigma, double inset_x, double inset_y) {
+    const auto cols = static_cast<std::size_t>(cols_), rows = static_cast<std::size_t>(rows_);
+    std::vector<double> t(2 * (cols + rows));
+    for (std::size_t i = 0; i < cols + rows; ++i) {
+        const double u = (static_cast<double>(i < cols ? i : i - cols) + 0.5) - (i < cols ? inset_x : inset_y);
+        t[2 * i] = u;
+        t[2 * i + 1] = u - r;
+    }
+    std::vector<float> values(t.size()), share(cols + rows);
+    cdf(k, sigma, t.data(), t.size(), values.data());
+    float most_x = 0.0f, most_y = 0.0f;
+    for (std::size_t i = 0; i < cols + rows; ++i) {
+        share[i] = values[2 * i] - values[2 * i + 1];
+        (i < cols ? most_x : most_y) = std::max(i < cols ? most_x : most_y, share[i]);
+    }
+    const auto last = [&](std::size_t first, std::size_t n, float other) {
+        int32_t end = 0;
+        for (std::size_t i = 0; i < n; ++i) {
+            if (share[first + i] * other >= negligible) end = static_cast<int32_t>(i) + 1;
+        }
+        return end;
+    };
+    cols_ = last(0, cols, most_y);
+    rows_ = last(cols, rows, most_x);
 }
 
 // D = K(u) (sum of the row's weights) - the nodes where the column's K(u - x'_n) is neither
