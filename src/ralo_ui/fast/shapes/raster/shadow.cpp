@@ -82,7 +82,8 @@ bool field::build(const shape& s, const simd::kernels& k) noexcept {
     s_ = s;
     exact_ = {s.inset[0], s.inset[1], s.width - s.inset[2], s.height - s.inset[3], {}};
     for (int c = 0; c < 4; ++c) exact_.radii[c] = s.radii[c];
-    if (s.empty || !(s.sigma > 0.0)) return true;
+    blurred_ = !(s.sigma < exact_below);
+    if (s.empty || !blurred_) return true;
     try {
         int32_t flat_y0 = 0, flat_y1 = 0;
         profile(k, s.sigma, s.width, s.inset[0], s.inset[2], across_, flat_x0_, flat_x1_);
@@ -111,7 +112,7 @@ bool field::build(const shape& s, const simd::kernels& k) noexcept {
 
 coverage::flat_span field::flat(int32_t y) const noexcept {
     if (s_.empty) return {0, s_.width, 0.0f};
-    if (!(s_.sigma > 0.0)) return coverage::flat(exact_, y, s_.width);
+    if (!blurred_) return coverage::flat(exact_, y, s_.width);
     coverage::flat_span span{flat_x0_, flat_x1_, down_[static_cast<std::size_t>(y)]};
     for (int c = 0; c < 4; ++c) {
         const corner_table* t = corner_[c];
@@ -129,12 +130,12 @@ coverage::flat_span field::flat(int32_t y) const noexcept {
 
 bool field::symmetric() const noexcept {
     const shape& s = s_;
-    return s.sigma > 0.0 && !s.empty && s.inset[0] == s.inset[2] && s.inset[1] == s.inset[3] &&
-           s.radii[0] == s.radii[1] && s.radii[1] == s.radii[2] && s.radii[2] == s.radii[3];
+    return blurred_ && !s.empty && s.inset[0] == s.inset[2] && s.inset[1] == s.inset[3] && s.radii[0] == s.radii[1] &&
+           s.radii[1] == s.radii[2] && s.radii[2] == s.radii[3];
 }
 
 bool field::separable(int32_t y) const noexcept {
-    if (s_.empty || !(s_.sigma > 0.0)) return false;
+    if (s_.empty || !blurred_) return false;
     for (int c = 0; c < 4; ++c) {
         const int32_t row = c < 2 ? y : s_.height - 1 - y;
         if (corner_[c] != nullptr && row < corner_[c]->rows()) return false;
@@ -149,7 +150,7 @@ void field::row(int32_t y, int32_t x0, int32_t x1, float* out) const noexcept {
         std::fill(out, out + (x1 - x0), 0.0f);
         return;
     }
-    if (!(s_.sigma > 0.0)) {
+    if (!blurred_) {
         coverage::row(exact_, y, x0, x1, out);
         return;
     }

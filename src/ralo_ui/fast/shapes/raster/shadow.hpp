@@ -26,7 +26,7 @@ struct shape {
     int32_t width, height;
     double inset[4];  // left, top, right, bottom: from each side of the window in to the shape's edge
     double radii[4];  // top-left, top-right, bottom-right, bottom-left; bounded, never NaN
-    double sigma;     // the Gaussian's, >= 0; 0 is the exact area coverage
+    double sigma;     // the Gaussian's, >= 0; 0 (and below 1e-4) is the exact area coverage
     bool empty;       // no area: every value is 0
 };
 
@@ -44,7 +44,8 @@ params derive(int32_t width, int32_t height, corner_radii radii, double blur, do
               uint8_t alpha) noexcept;
 
 // The values of a shape's pixels: V in [0, 1], the Gaussian-blurred shape averaged over each
-// pixel, in single precision (within about 1e-5 of the exact value).  Built once, then read
+// pixel, in single precision (within about 2e-5 of the exact value; 1.6e-4 for a sigma below
+// 1e-4, taken as 0).  Built once, then read
 // row by row; reading makes no allocation and no interpreter call.
 class field {
 public:
@@ -57,20 +58,28 @@ public:
     // The values of pixels x0 .. x1 - 1 of row y, all inside the window, into out[0 ..].
     void row(int32_t y, int32_t x0, int32_t x1, float* out) const noexcept;
     // True when row y's values are the column profile times one number, the row's flat
-    // value: no corner reaches the row (never for sigma 0, whose rows the caller need not
-    // tell apart).  All such rows share one flat span.
+    // value: no corner reaches the row (never for the exact coverage, whose rows the caller
+    // need not tell apart).  All such rows share one flat span.
     bool separable(int32_t y) const noexcept;
     // True when pixel (x, y) and its mirror images (width - 1 - x, y) and (x, height - 1 - y)
-    // have the same value: equal insets on opposite sides and four equal radii (sigma > 0
-    // only: the exact coverage of sigma 0 is always taken as computed, so that it agrees to
-    // the byte with a fill drawn by the same routine).  The values agree up to the order in
+    // have the same value: equal insets on opposite sides and four equal radii (blurred
+    // only: the exact coverage is always taken as computed, so that it agrees to the byte
+    // with a fill drawn by the same routine).  The values agree up to the order in
     // which the corners' cuts are subtracted: a last bit at most.
     bool symmetric() const noexcept;
 
 private:
+    // Below this sigma the values are the exact coverage's.  Moving a pixel's square by
+    // (dx, dy) changes its covered area by at most |dx| + |dy| (each side gains or loses at
+    // most its own length), so blurring changes it by at most E|dx| + E|dy| = 2 sigma
+    // sqrt(2 / pi) < 1.6e-4: 0.04 of an alpha unit.  The arcs' rule would need ever more
+    // nodes for ever smaller sigma to follow kinks the eye cannot tell from sharp ones.
+    static constexpr double exact_below = 1e-4;
+
     shape s_{};
-    coverage::rounded_rect exact_{};      // sigma 0
-    std::vector<float> across_, down_;    // sigma > 0: the profiles per column and per row
+    bool blurred_ = false;                // sigma >= exact_below
+    coverage::rounded_rect exact_{};      // sigma below exact_below
+    std::vector<float> across_, down_;    // blurred: the profiles per column and per row
     int32_t flat_x0_ = 0, flat_x1_ = 0;   // columns where `across_` is exactly 1
     corner_table tables_[4];              // as many as distinct corners
     const corner_table* corner_[4] = {};  // each corner's table, or null
