@@ -8,6 +8,7 @@
 # definition first.
 set(RASTER_SOURCES
     raster/corners.cpp
+    raster/coverage.cpp
     raster/geometry.cpp
     raster/simd/dispatch.cpp
     raster/fill_words.cpp
@@ -16,13 +17,16 @@ set(RASTER_SOURCES
     raster/outlined_in_place_runs.cpp
     raster/outlined_in_place_store.cpp
     raster/planes.cpp
-    raster/portable.cpp)
+    raster/portable.cpp
+    raster/shadow.cpp
+    raster/shadow_tables.cpp)
 # Compiled for AVX2 and FMA on x86-64 (and empty elsewhere); the dispatch table calls them only
 # on processors that have both.
 set(RASTER_AVX2_SOURCES
     raster/simd/corners_avx2.cpp
     raster/simd/fill_words_avx2.cpp
-    raster/simd/outlined_avx2.cpp)
+    raster/simd/outlined_avx2.cpp
+    raster/simd/shadow_avx2.cpp)
 set(RASTER_AVX2_FLAGS_GNU -mavx2 -mfma)
 # /arch:AVX2 implies FMA in MSVC's code generation.
 set(RASTER_AVX2_FLAGS_MSVC /arch:AVX2)

@@ -14,6 +14,9 @@ const kernels baseline_kernels = {
     .squares_mirrored = baseline::squares_mirrored,
     .mirror_top_left = baseline::mirror_top_left,
     .fill_words = baseline::fill_words,
+    .shadow_tails = baseline::shadow_tails,
+    .shadow_dot = baseline::shadow_dot,
+    .shadow_cut_row = baseline::shadow_cut_row,
 };
 
 #if FS_HAVE_AVX2_FMA_PATH
@@ -25,6 +28,9 @@ const kernels avx2_fma_kernels = {
     .squares_mirrored = avx2::squares_mirrored,
     .mirror_top_left = avx2::mirror_top_left,
     .fill_words = avx2::fill_words,
+    .shadow_tails = avx2::shadow_tails,
+    .shadow_dot = avx2::shadow_dot,
+    .shadow_cut_row = avx2::shadow_cut_row,
 };
 const char* const accepted_kernels = "auto, baseline, avx2+fma";
 #else

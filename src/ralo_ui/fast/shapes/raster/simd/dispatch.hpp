@@ -42,6 +42,13 @@ struct kernels {
     void (*mirror_top_left)(const packed_pixels&, int64_t W, int64_t H, int64_t box) noexcept;
     // `count` copies of a 4-byte word (fill_words.hpp).
     void (*fill_words)(uint8_t* dst, std::size_t count, uint32_t word) noexcept;
+    // The soft shadow's upper normal tails q = Phi(-z) and ramps g of z[0..n) (shadow_math.hpp),
+    // and its dot product, summed in eight running sums (shadow_tables.cpp).
+    void (*shadow_tails)(const float* z, float* q, float* g, std::size_t n) noexcept;
+    float (*shadow_dot)(const float* a, const float* b, std::size_t n) noexcept;
+    // A row of a corner's cuts from tables that hold every node for every column (shadow_tables.cpp).
+    void (*shadow_cut_row)(const float* a, std::size_t nodes, const float* k, std::size_t stride, const float* k_u,
+                           float sum, float* out, std::size_t n) noexcept;
 };
 
 // The table this process draws with, set while the library loads, before any call: the
@@ -81,6 +88,10 @@ void outlined_corner(const outlined::target&, const outlined::stroke&, const out
 bool squares_mirrored(const packed_pixels&, int64_t, int64_t, int64_t) noexcept;
 void mirror_top_left(const packed_pixels&, int64_t, int64_t, int64_t) noexcept;
 void fill_words(uint8_t*, std::size_t, uint32_t) noexcept;
+void shadow_tails(const float*, float*, float*, std::size_t) noexcept;
+float shadow_dot(const float*, const float*, std::size_t) noexcept;
+void shadow_cut_row(const float*, std::size_t, const float*, std::size_t, const float*, float, float*,
+                    std::size_t) noexcept;
 }  // namespace baseline
 #if FS_HAVE_AVX2_FMA_PATH
 namespace avx2 {
@@ -91,6 +102,10 @@ void outlined_corner(const outlined::target&, const outlined::stroke&, const out
 bool squares_mirrored(const packed_pixels&, int64_t, int64_t, int64_t) noexcept;
 void mirror_top_left(const packed_pixels&, int64_t, int64_t, int64_t) noexcept;
 void fill_words(uint8_t*, std::size_t, uint32_t) noexcept;
+void shadow_tails(const float*, float*, float*, std::size_t) noexcept;
+float shadow_dot(const float*, const float*, std::size_t) noexcept;
+void shadow_cut_row(const float*, std::size_t, const float*, std::size_t, const float*, float, float*,
+                    std::size_t) noexcept;
 }  // namespace avx2
 #endif
 
