@@ -50,7 +50,7 @@ fuzz:
 in-build:
 	cmake --preset release -B $(BUILD) -DPython_EXECUTABLE=$$(command -v $(PYTHON)) >/dev/null
 	cmake --build $(BUILD)
-	cp $(BUILD)/fast_shapes*.so $(SHAPES)/
+	cp $(BUILD)/fast_shapes*.so $(BUILD)/draw*.so $(SHAPES)/
 
 in-test: in-build
 	PYTHONPATH=src $(PYTHON) -m pytest -q -p no:cacheprovider
@@ -61,8 +61,10 @@ in-test-baseline:
 in-demo: in-build
 	PYTHONPATH=src $(PYTHON) examples/gallery.py
 
+# The peers' environments (tools/bench-peers): skia-python beside this interpreter's packages,
+# and pygame-ce in one of its own for the pygame-ce column.
 in-bench: in-build
-	PYTHONPATH=src $(PYTHON) bench/bench.py --json build/bench.json
+	PYTHONPATH=src RALO_UI_BENCH_CE_PYTHON=$$(tools/bench-peers ce) $$(tools/bench-peers skia) bench/bench.py --json build/bench.json
 
 # The README's performance figures from the last make bench (build/bench.json) and the budget.
 in-bench-readme:
