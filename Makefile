@@ -32,10 +32,10 @@ else
 
 # CMakePresets.json: release; the module is copied next to its sources, so that tests import
 # it from src/.
-build: ## builds the extension into build/ref and copies it next to its sources
+build: ## builds both extension modules into build/ref and copies them next to their sources
 	cmake --preset release -B $(BUILD) -DPython_EXECUTABLE=$$(command -v $(PYTHON)) >/dev/null
 	cmake --build $(BUILD)
-	cp $(BUILD)/fast_shapes*.so $(SHAPES)/
+	cp $(BUILD)/fast_shapes*.so $(BUILD)/draw*.so $(SHAPES)/
 
 demo: build ## renders the shape gallery to build/gallery.png
 	PYTHONPATH=src $(PYTHON) examples/gallery.py
@@ -88,8 +88,10 @@ check-cross: ## the extension cross-built for macOS, Windows and musl Linux (zig
 
 # --- performance --------------------------------------------------------------------------
 
+# The peers' environments (tools/bench-peers): skia-python beside this interpreter's packages,
+# and pygame-ce in one of its own for the pygame-ce column.
 bench: build ## times every call against its floor and peers, into build/bench.json
-	PYTHONPATH=src $(PYTHON) bench/bench.py --json build/bench.json
+	PYTHONPATH=src RALO_UI_BENCH_CE_PYTHON=$$(tools/bench-peers ce) $$(tools/bench-peers skia) bench/bench.py --json build/bench.json
 
 bench-readme: ## rewrites the README's figures from build/bench.json and the budget
 	PYTHONPATH=src $(PYTHON) bench/readme.py build/bench.json

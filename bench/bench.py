@@ -30,6 +30,8 @@ one's.
 
 Then the kernel tables (kernels.py): every module call of the table on the
 baseline kernels against the processor's own, timed in turns in the same run.
+Then the draw module's soft shadows against their floor, Skia and pygame-ce
+(shadow.py).
 
 After those comes the size sweep (sweep.py; by default only without
 --quick): every operation against its floor from 64x32 to 7680x4320, printed
@@ -53,6 +55,7 @@ sys.path.insert(0, str(Path(__file__).resolve().parent))
 import instructions  # noqa: E402
 import kernels  # noqa: E402
 import peers  # noqa: E402
+import shadow  # noqa: E402
 import sweep  # noqa: E402
 import timing  # noqa: E402
 from calls import BACKGROUND, STROKE, STROKE_COLOR, cases, content, fill  # noqa: E402
@@ -250,6 +253,9 @@ def main(argv=None):
     print("\nkernel tables (the baseline one against this processor's own):", flush=True)
     kernel_rows = kernels.run(mode, own)
     print(kernels.table(kernel_rows, own))
+    print("\nsoft shadows (the draw module; the floor is Surface + fill of the padded surface):", flush=True)
+    shadow_rows = shadow.run(measure_row, mode)
+    print(shadow.table(shadow_rows))
     swept = []
     if opts.sweep or (opts.sweep is None and not opts.quick):
         print("\nsize sweep (each operation against its floor; peers while a call stays under "
@@ -273,7 +279,7 @@ def main(argv=None):
             json.dump({"quick": opts.quick, "python": platform.python_version(), "load": [load_before, load],
                        "pygame": pygame.version.ver, "numpy": np.__version__, "cpus": os.cpu_count(),
                        "rows": rows, "errors": errors, "sweep": swept,
-                       "kernels": {"own": own, "rows": kernel_rows}}, f, indent=1)
+                       "kernels": {"own": own, "rows": kernel_rows}, "shadows": shadow_rows}, f, indent=1)
     return 0
 
 

@@ -1,4 +1,4 @@
-# What a Python developer would write instead of fast_shapes: pygame.draw, numpy, cairo and Pillow.
+# What a Python developer would write instead of fast_shapes: pygame.draw, numpy, cairo, Pillow and Skia.
 """Competing implementations of each benchmarked operation.
 
 Every peer produces the same shape as the module's operation (to the eye, not
@@ -24,6 +24,10 @@ try:
     from PIL import Image, ImageDraw
 except ImportError:  # optional peer
     Image = ImageDraw = None
+try:
+    import skia
+except ImportError:  # optional peer (skia-python)
+    skia = None
 
 SS = 4  # Pillow's supersampling factor
 F0, F05, F1 = np.float32(0.0), np.float32(0.5), np.float32(1.0)
@@ -282,6 +286,34 @@ def pil_outline_in_place(surf, radii, stroke_width, color, background_color):
     _pil_into(surf, big.resize((w, h), Image.Resampling.BOX))  # Pillow premultiplies RGBA to resize
 
 
+# --- Skia (skia-python): antialiased rounded rectangles, read back into pygame ------
+
+def _skia_paint(color, **kw):
+    return skia.Paint(Color=skia.ColorSetARGB(_alpha(color), *color[:3]), AntiAlias=True, **kw)
+
+
+def _skia_to_pygame(surface, size):
+    pixels = surface.toarray(colorType=skia.kRGBA_8888_ColorType, alphaType=skia.kUnpremul_AlphaType)
+    return pygame.image.frombuffer(pixels.tobytes(), size, "RGBA")
+
+
+def skia_filled(size, radii, color):
+    surface = skia.Surface(*size)
+    r = _radius(radii)
+    surface.getCanvas().drawRRect(skia.RRect.MakeRectXY(skia.Rect.MakeWH(*size), r, r), _skia_paint(color))
+    return _skia_to_pygame(surface, size)
+
+
+def skia_outlined(size, radius, width, color):
+    surface = skia.Surface(*size)
+    half = width / 2
+    rect = skia.Rect.MakeXYWH(half, half, size[0] - width, size[1] - width)
+    r = max(radius - half, 0)
+    paint = _skia_paint(color, Style=skia.Paint.kStroke_Style, StrokeWidth=width)
+    surface.getCanvas().drawRRect(skia.RRect.MakeRectXY(rect, r, r), paint)
+    return _skia_to_pygame(surface, size)
+
+
 def _pygame_is_bgra():
     s = pygame.Surface((1, 1), pygame.SRCALPHA)
     return s.get_masks() == (0xFF0000, 0xFF00, 0xFF, 0xFF000000) and s.get_pitch() == 4
@@ -312,8 +344,11 @@ def _table():
         if direct:
             peers["round+colour"]["Pillow"] = pil_round_in_place
             peers["outline+bg"]["Pillow"] = pil_outline_in_place
+    if skia is not None:
+        peers["filled"]["Skia"] = skia_filled
+        peers["outlined"]["Skia"] = skia_outlined
     return peers
 
 
-PEER_NAMES = ("draw.rect", "numpy", "cairo", "Pillow")
+PEER_NAMES = ("draw.rect", "numpy", "cairo", "Pillow", "Skia")
 PEERS = _table()

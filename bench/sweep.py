@@ -111,7 +111,7 @@ def chart(rows, peer_names, path, title):
     ops = list(dict.fromkeys(r["key"] for r in rows))
     names = {r["key"]: SHORT.get(r["key"], r["operation"]) for r in rows}
     colors = dict(zip(ops, plt.get_cmap("tab10").colors))
-    peer_colors = dict(zip(peer_names, ("tab:gray", "tab:olive", "tab:cyan", "tab:pink")))
+    peer_colors = dict(zip(peer_names, ("tab:gray", "tab:olive", "tab:cyan", "tab:pink", "tab:brown")))
     fig, axes = plt.subplots(2, 4, figsize=(18, 8.5), sharex=True)
     axes = axes.ravel()
 

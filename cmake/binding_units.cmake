@@ -18,3 +18,7 @@ set(FAST_SHAPES_SOURCES
     binding/outlined.cpp
     binding/outlined_in_place.cpp
     binding/rounded_in_place.cpp)
+# ralo_ui.fast.shapes.draw
+set(DRAW_SOURCES
+    binding/draw_module.cpp
+    binding/shadow.cpp)

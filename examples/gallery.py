@@ -1,4 +1,4 @@
-"""Renders a labelled gallery of every fast_shapes operation to a PNG.
+"""Renders a labelled gallery of every fast_shapes and draw operation to a PNG.
 
     PYTHONPATH=src python3 examples/gallery.py [OUTPUT.png] [--show]
 
@@ -17,6 +17,7 @@ os.environ.setdefault("PYGAME_HIDE_SUPPORT_PROMPT", "1")
 import numpy as np
 
 from ralo_ui.core.modules import pygame  # the toolkit's own pygame binding
+from ralo_ui.fast.shapes import draw
 from ralo_ui.fast.shapes import fast_shapes as fs
 
 CELL_W, CELL_H = 152, 128  # one gallery cell: caption on top, shape below
@@ -67,6 +68,21 @@ def blank(w=SHAPE_W, h=SHAPE_H):
     return pygame.Surface((w, h), pygame.SRCALPHA)
 
 
+def elevated(card, radius, blur, dy, card_color=WHITE, shadow=(0, 0, 0, 110), spread=0, ground=(236, 238, 242)):
+    """A card standing on its shadow over a light ground: the shadow's surface blitted at the
+    card's place less the margin, offset down by dy, the card drawn over it."""
+    def run():
+        scene = pygame.Surface((SHAPE_W, SHAPE_H), pygame.SRCALPHA)
+        scene.fill(ground)
+        x, y = (SHAPE_W - card[0]) // 2, (SHAPE_H - card[1]) // 2 - dy // 2
+        m = draw.shadow_margin(blur, spread)
+        scene.blit(draw.create_shadow_surface(card, [radius] * 4, blur, shadow, spread), (x - m, y - m + dy))
+        if card_color is not None:
+            scene.blit(fs.create_rounded_rect_surface(card, (radius,) * 4, card_color), (x, y))
+        return scene
+    return run
+
+
 def rows():
     """(heading, [(caption, zero-argument callable returning a surface), ...]) per row."""
     size = (SHAPE_W, SHAPE_H)
@@ -114,6 +130,16 @@ def rows():
             ("stroke alpha 0 + bg", in_place(fs.transform_into_outlined_rounded_rect, 20, 4,
                                              (0, 0, 0, 0), (*PURPLE, 180))),
         ]),
+        ("draw.create_shadow_surface: cards at four elevations, a tight button, a glow", [
+            ("elevation 1: blur 2", elevated((84, 52), 8, 2, 1)),
+            ("elevation 2: blur 6", elevated((84, 52), 8, 6, 3)),
+            ("elevation 3: blur 12", elevated((84, 52), 8, 12, 6)),
+            ("elevation 4: blur 24", elevated((84, 52), 8, 24, 12, shadow=(0, 0, 0, 90))),
+            ("button, blur 1.5", elevated((96, 30), 6, 1.5, 1, card_color=BLUE, shadow=(0, 0, 0, 140))),
+            ("pill glow, spread 6", elevated((92, 28), 14, 10, 0, card_color=PURPLE, shadow=(*PURPLE, 200),
+                                              spread=6, ground=(30, 30, 40))),
+            ("shadow alone, blur 16", lambda: draw.create_shadow_surface((84, 40), [12] * 4, 16, BLACK)),
+        ]),
     ]
 
 
@@ -133,6 +159,7 @@ def zooms():
                                        source=lambda: picture(*small))),
         ("in place w 3", in_place(fs.transform_into_outlined_rounded_rect, 10, 3, BLACK,
                                   source=lambda: picture(*small))),
+        ("shadow r 6, blur 4", lambda: draw._create_shadow_surface(small, 6, 4, BLACK)),
     ]
 
 

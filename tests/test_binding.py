@@ -1,4 +1,5 @@
-"""Argument binding, boundary conversions and tuple checks shared by all eight functions."""
+"""Argument binding, boundary conversions and tuple checks shared by every published function of
+both modules."""
 import inspect
 import re
 import traceback
@@ -10,15 +11,16 @@ from hypothesis import HealthCheck, given, settings
 from hypothesis import strategies as st
 
 from models.arguments import IntSubclass
-from models.published import FILE, PUBLISHED, counts
+from models.published import DRAW_FILE, FILE, MODULE_OF, counts, function
+from ralo_ui.fast.shapes import draw
 from ralo_ui.fast.shapes import fast_shapes as fs
 
-# name: (parameter count, required count), from the module's own signatures (test_module pins them)
-FUNCTIONS = {name: counts(name) for name in PUBLISHED}
+# name: (parameter count, required count), from the modules' own signatures (test_module pins them)
+FUNCTIONS = {name: counts(name) for name in MODULE_OF}
 
 
 def raw(name):
-    f = getattr(fs, name)
+    f = function(name)
     return getattr(f, "__wrapped__", f)  # bypass the cache: hashing comes before binding there
 
 
@@ -27,7 +29,7 @@ def params(name):
 
 
 def count_message(name, how, bound, given):
-    return re.escape(f"{name}() takes {how} {bound} positional arguments ({given} given)")
+    return re.escape(f"{name}() takes {how} {bound} positional argument{'s' * (bound != 1)} ({given} given)")
 
 
 @pytest.mark.parametrize("name", FUNCTIONS)
@@ -36,8 +38,9 @@ def test_wrong_positional_counts(name):
     exact = n == required
     with pytest.raises(TypeError, match=count_message(name, "exactly" if exact else "at most", n, n + 1)):
         raw(name)(*range(n + 1))
-    with pytest.raises(TypeError, match=count_message(name, "exactly" if exact else "at least", required, 1)):
-        raw(name)(None)
+    few = 1 if required > 1 else 0
+    with pytest.raises(TypeError, match=count_message(name, "exactly" if exact else "at least", required, few)):
+        raw(name)(*[None] * few)
 
 
 @pytest.mark.parametrize("name", FUNCTIONS)
@@ -89,6 +92,8 @@ VALUES = {
     "radii": [lambda: (1, 5, 2.5, 0), lambda: (4, 4, 4, 4), lambda: [3]],
     "color": [lambda: (200, 100, 50), lambda: (1, 2, 3, 128), lambda: [7]],
     "background_color": [lambda: None, lambda: (5, 6, 7, 8), lambda: (1,)],
+    "blur": [lambda: 2, lambda: 0.5, lambda: "b"],
+    "spread": [lambda: 0, lambda: -1.5, lambda: None],
 }
 ANY_VALUE = [make for makers in VALUES.values() for make in makers]
 # Keyword names other than the parameters' own: unknown ones, a parameter's name as a str
@@ -131,12 +136,17 @@ def python_twin(f):
     return namespace[f.__name__]
 
 
+class Token:
+    """Stands for an argument's value until a call is made: never equal to a default."""
+
+
 def outcome(call, makers, tokens):
     """The result of call(values) and the state of every value after it, the values made
-    fresh by makers[token]; an exception's type and message instead of a result."""
-    values = {t: makers[t]() for t in tokens if t is not None}
+    fresh by makers[token] (anything else, a default, passed as it is); an exception's type and
+    message instead of a result."""
+    values = {t: makers[t]() for t in tokens if isinstance(t, Token)}
     try:
-        result = call([values.get(t) for t in tokens])
+        result = call([values[t] if isinstance(t, Token) else t for t in tokens])
     except Exception as e:  # compared as type and message
         result = e
     return state(result), {t: state(v) for t, v in values.items()}
@@ -201,8 +211,8 @@ def test_binding_agrees_with_the_interpreter(name, protocol, data):
         def call(fn):
             return lambda values: fn(*values[:nargs], **dict(zip(keys, values[nargs:])))
     targets = names[:nargs] + [None] * (nargs - len(names)) + [k if k in names else None for k in keys]
-    makers = [value_maker(data, t) for t in targets]
-    tokens = list(range(len(makers)))
+    tokens = [Token() for _ in targets]
+    makers = {token: value_maker(data, t) for token, t in zip(tokens, targets)}
 
     try:
         bound = call(twin)(tokens)
@@ -326,6 +336,16 @@ def test_one_traceback_entry_per_function():
         (FILE, "ralo_ui.fast.shapes.fast_shapes.create_rounded_rect_surface"),
         (FILE, "ralo_ui.fast.shapes.fast_shapes._get_cached_rounded_rect_surface"),
     ]
+    with pytest.raises(TypeError) as info:
+        draw.create_shadow_surface((1, 2), (3, 3, 3, 3), 1, (1, 2, 3), spread="x")
+    assert [(e.filename, e.name, e.lineno) for e in traceback.extract_tb(info.value.__traceback__)[1:]] == [
+        (DRAW_FILE, "ralo_ui.fast.shapes.draw.create_shadow_surface", 4),
+        (DRAW_FILE, "ralo_ui.fast.shapes.draw._get_cached_shadow_surface", 3),
+    ]
+    with pytest.raises(ValueError) as info:  # the rasteriser's own failure, under the cache
+        draw.create_shadow_surface((1, 2), (3, 3, 3, 3), -1, (1, 2, 3))
+    assert [e.name for e in traceback.extract_tb(info.value.__traceback__)[1:]][1:] == [
+        "ralo_ui.fast.shapes.draw._get_cached_shadow_surface", "ralo_ui.fast.shapes.draw._create_shadow_surface"]
 
 
 def test_keywords_bind_by_value_as_well_as_by_identity():

@@ -13,7 +13,7 @@ import pytest
 
 from models.arguments import IntSubclass
 from models.fake_host import FakeSurface, host_registry, refcounts, registry
-from models.published import FILE
+from models.published import DRAW_FILE, FILE, MODULE_OF, function
 from ralo_ui.fast.shapes import fast_shapes as fs
 
 CALLS = 1200        # a multiple of CYCLE
@@ -30,7 +30,13 @@ FRONT_FILLED = "create_rounded_rect_surface"
 CACHED_OUTLINED = "_get_cached_outlined_rounded_rect_sdf"
 FRONT_OUTLINED = "create_outlined_rounded_rect_sdf"
 
-TOTALS_ORDER = [FILLED, OUTLINED, ROUND, OUTLINE, CACHED_FILLED, FRONT_FILLED, CACHED_OUTLINED, FRONT_OUTLINED]
+MARGIN = "shadow_margin"
+SHADOW = "_create_shadow_surface"
+CACHED_SHADOW = "_get_cached_shadow_surface"
+FRONT_SHADOW = "create_shadow_surface"
+
+TOTALS_ORDER = [FILLED, OUTLINED, ROUND, OUTLINE, CACHED_FILLED, FRONT_FILLED, CACHED_OUTLINED, FRONT_OUTLINED,
+                MARGIN, SHADOW, CACHED_SHADOW, FRONT_SHADOW]
 
 Color = collections.namedtuple("Colour", "r g b")
 SIZE = (12, 10)
@@ -241,6 +247,30 @@ CASES = [
     case("radius-overflow", FRONT_OUTLINED, (SIZE, 2 ** 31, 2.0, RED), error=OverflowError),
     case("keyword-unknown", FRONT_OUTLINED, (SIZE, 3, 2.0, RED), {"bogus": 1}, error=TypeError),
     case("views-fail", FRONT_OUTLINED, (SIZE, 3, 2.0, (1, 2, 3, 9)), error=MemoryError, md="alpha-view-raises"),
+
+    # the draw module's shadows
+    case("ok", MARGIN, (4.5, 2)),
+    case("blur-nan", MARGIN, (float("nan"),), error=ValueError),
+    case("spread-text", MARGIN, (1, "x"), error=TypeError),
+    case("ok", SHADOW, (SIZE, 3, 2.5, (1, 2, 3, 128))),
+    case("ok-blank", SHADOW, (SIZE, 3, 2.5, RED, -20)),
+    case("ok-keywords", SHADOW, (), {"size": SIZE, "radii_input": [3, 0, 2, 1], "blur": 0, "color": RED}),
+    case("blur-negative", SHADOW, (SIZE, 3, -1, RED), error=ValueError),
+    case("spread-infinite", SHADOW, (SIZE, 3, 1, RED, float("inf")), error=ValueError),
+    case("size-negative", SHADOW, ((-3, 4), 3, 1, RED), error=ValueError),
+    case("size-past-a-surface", SHADOW, (SIZE, 3, 1e9, RED), error=ValueError),
+    case("size-short", SHADOW, ((12,), 3, 1, RED), error=IndexError),
+    case("alpha-too-large", SHADOW, (SIZE, 3, 1, (1, 2, 3, 256)), error=OverflowError),
+    case("radii-item-raises", SHADOW, (SIZE, Raising(), 1, RED), error=KeyError),
+    *[case(name, SHADOW, (SIZE, 3, 1.5, RED), error=error, md=name) for name, (_, error) in VIEW_FAULTS.items()],
+    case("ok-hit", CACHED_SHADOW, (SIZE, (3, 3, 3, 3), 2, RED, 0)),
+    case("ok-miss", CACHED_SHADOW, ("cycle", (3, 3, 3, 3), 2, RED, 1), cycle=True),
+    case("color-list-unhashable", CACHED_SHADOW, (SIZE, (3, 3, 3, 3), 2, [1, 2, 3], 0), error=TypeError),
+    case("ok-hit-list-radii", FRONT_SHADOW, (SIZE, [3, 3, 3, 3], 2, RED)),
+    case("ok-miss", FRONT_SHADOW, ("cycle", [3, 3, 3, 3], 1.5, RED), cycle=True),
+    case("blur-negative", FRONT_SHADOW, (SIZE, [3, 3, 3, 3], -2, RED), error=ValueError),
+    case("views-fail", FRONT_SHADOW, (SIZE, [3, 3, 3, 3], 2, (1, 2, 3, 9)), error=MemoryError,
+         md="alpha-view-raises"),
 ]
 
 
@@ -254,7 +284,8 @@ def traced(figures):
     # Every failure makes a code object for its traceback entry, named after the function; the
     # interpreter interns that name and drops it again with the code object, which makes its
     # table of interned strings resize now and then.  Holding the names keeps that table still.
-    names = [sys.intern(f"{fs.__name__}.{fn}") for fn in TOTALS_ORDER] + [sys.intern(FILE)]
+    names = [sys.intern(f"{MODULE_OF[fn].__name__}.{fn}") for fn in TOTALS_ORDER] + [sys.intern(FILE),
+                                                                                    sys.intern(DRAW_FILE)]
     yield names
     tracemalloc.stop()
     for fn, (cases, calls, refs, grown) in TOTALS.items():
@@ -292,7 +323,7 @@ def test_no_growth(traced, fn, args, kwargs, error, md, warn, cycle):
     surf.fill((10, 20, 30, 200))
     if md:
         make = VIEW_FAULTS[md][0]
-        with host_registry(make and make()):
+        with host_registry(make and make(), MODULE_OF[fn]):
             run_case(surf, fn, args, kwargs, error, md, warn, cycle)
     else:
         run_case(surf, fn, args, kwargs, error, md, warn, cycle)
@@ -301,9 +332,9 @@ def test_no_growth(traced, fn, args, kwargs, error, md, warn, cycle):
 
 def run_case(surf, fn, args, kwargs, error, md, warn, cycle):
     args = tuple(surf if a == "surf" else a for a in args)
-    f = getattr(fs, fn)
+    f = function(fn)
     if cycle:
-        getattr(fs, fn if fn.startswith("_") else fn.replace("create_", "_get_cached_", 1)).cache_clear()
+        function(fn if fn.startswith("_") else fn.replace("create_", "_get_cached_", 1)).cache_clear()
         calls = [(size, *args[1:]) for size in SIZE_CYCLE]
 
         def call(i):
@@ -330,7 +361,8 @@ def run_case(surf, fn, args, kwargs, error, md, warn, cycle):
             assert not result.get_locked()
         del result
 
-        watched = watched_objects(f, surf, fs.md if md != "md-missing" else None, pygame, args, kwargs,
+        module = MODULE_OF[fn]
+        watched = watched_objects(f, surf, module.md if md != "md-missing" else None, pygame, args, kwargs,
                                   SIZE_CYCLE if cycle else None, COLOR_PLANE, ALPHA_PLANE, SMALL_ALPHA)
         # The collector stays off: a call that left cyclic garbage behind would show as growth.
         gc.disable()

@@ -17,7 +17,8 @@ import pytest
 import ralo_ui.core.modules
 from models.fake_host import host_registry
 from models.process import run_python
-from models.published import FILE
+from models.published import DRAW_FILE, FILE
+from ralo_ui.fast.shapes import draw
 from ralo_ui.fast.shapes import fast_shapes as fs
 
 NAME = "ralo_ui.fast.shapes.fast_shapes"
@@ -62,6 +63,37 @@ def test_function_objects(name):
     assert code.co_posonlyargcount == code.co_kwonlyargcount == 0
     assert f.__defaults__ == ((None,) if "=None" in SIGNATURES[name] else None)
     assert repr(f).startswith(f"<function {name} at ")
+
+
+DRAW_SIGNATURES = {
+    "shadow_margin": "(blur, spread=0)",
+    "_create_shadow_surface": "(size, radii_input, blur, color, spread=0)",
+    "_get_cached_shadow_surface": "(size, radii, blur, color, spread)",
+    "create_shadow_surface": "(size, radii_input, blur, color, spread=0)",
+}
+
+
+def test_draw_module_namespace_and_function_objects():
+    """The draw module's functions are made as fast_shapes' are, from its own table, and carry
+    docstrings; initialising it leaves fast_shapes as it was."""
+    out = run_python(f"""
+        import {NAME} as fs, ralo_ui.fast.shapes.draw as draw
+        print(*[k for k in vars(draw) if not (k.startswith("__") and k.endswith("__"))])
+        print(fs.create_rounded_rect_surface.__module__, type(draw.shadow_margin) is not type(fs.create_rounded_rect_surface))
+    """)
+    lines = out.stdout.splitlines()
+    assert lines[0].split() == ["md", "lru_cache", *DRAW_SIGNATURES], out.stderr
+    assert lines[1] == f"{NAME} True"
+    assert draw.md is ralo_ui.core.modules and draw.lru_cache is functools.lru_cache
+    assert draw.__doc__ and "shadow_margin" in draw.__doc__
+    for line, (name, signature) in enumerate(DRAW_SIGNATURES.items(), start=1):
+        f = getattr(draw, name)
+        assert str(inspect.signature(f)) == signature
+        f = getattr(f, "__wrapped__", f)
+        assert (f.__name__, f.__module__) == (name, "ralo_ui.fast.shapes.draw") and f.__doc__
+        assert (f.__code__.co_filename, f.__code__.co_firstlineno) == (DRAW_FILE, line)
+        assert repr(type(f)) == "<class 'ralo_ui.fast.shapes.draw.function'>"
+    assert draw._get_cached_shadow_surface.cache_info().maxsize == 256
 
 
 def test_caches_are_distinct_and_front_ends_plain():

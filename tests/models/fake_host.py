@@ -63,10 +63,10 @@ def returning(color, alpha):
 
 
 @contextlib.contextmanager
-def host_registry(md):
+def host_registry(md, module=fs):
     """The module's `md` replaced by `md` (removed for None); the namespace is left as found,
     in its order too."""
-    namespace = vars(fs)
+    namespace = vars(module)
     saved = list(namespace.items())
     if md is None:
         del namespace["md"]

@@ -10,17 +10,7 @@ namespace fs {
 namespace {
 
 // bg[0], bg[1], bg[2] by indexing, then bg[3] if len(bg) > 3 (else 255), all as unsigned bytes.
-bool read_background(PyObject* bg, uint8_t out[4]) noexcept {
-    if (!color_rgb(bg, out)) return false;
-    const Py_ssize_t n = PyObject_Length(bg);
-    if (n < 0) return false;
-    if (n <= 3) {
-        out[3] = 255;  // three items: opaque
-        return true;
-    }
-    const ref it = ref::steal(item(bg, 3));
-    return it && to_uint8(it.get(), out[3]);
-}
+bool read_background(PyObject* bg, uint8_t out[4]) noexcept { return color_rgb(bg, out) && color_alpha_byte(bg, out[3]); }
 
 // The entry: draws an outline over `surf` in place, optionally over a background; returns None.
 PyObject* outline_in_place(PyObject* surf, PyObject* radii_input, float stroke_width, PyObject* color,
