@@ -15,7 +15,8 @@ number of instructions executed per call, everything included (argument
 handling, the pygame calls, the pixels, freeing the result).
 
 The budget: --check compares every module call of the set (every operation at
-64x32 and 256x64, one call of each at 1024x768, both cache hits) with the
+64x32 and 256x64, one call of each at 1024x768, the draw module's shadows at
+two blurs, all three cache hits) with the
 committed table (instructions.json, beside this file).  A call costing more
 than TOLERANCE over its figure fails the check; a call cheaper by more than
 TOLERANCE passes and the table to commit is printed.  The counts depend on
@@ -24,6 +25,7 @@ them and the check refuses to compare against a table made with others.
 --update rewrites the table from this run: a refresh is always on purpose.
 """
 import json
+import math
 import os
 import platform
 import re
@@ -65,6 +67,24 @@ def _operations(size):
     ]
 
 
+# The draw module's shadows: (size, radius, blur); sigma is blur / 2, as in the shadow table.
+_SHADOWS = {"64x32 blur 4": ((64, 32), 8, 4), "64x32 blur 16": ((64, 32), 8, 16),
+            "256x64 blur 4": ((256, 64), 12, 4), "256x64 blur 16": ((256, 64), 12, 16),
+            "1024x768 blur 16": ((1024, 768), 24, 16)}
+
+
+def _shadows():
+    """Each shadow and its floor: Surface + fill of the padded surface."""
+    cases = []
+    for name, ((w, h), r, blur) in _SHADOWS.items():
+        m = math.ceil(1.5 * blur)
+        cases.append((f"floor Surface+fill {name}", None, "",
+                      f"s = pg.Surface(({w + 2 * m}, {h + 2 * m}), pg.SRCALPHA); s.fill(K)"))
+        cases.append((f"shadow {name}", f"floor Surface+fill {name}", "",
+                      f"draw._create_shadow_surface(({w}, {h}), ({r}, {r}, {r}, {r}), {blur}, K)"))
+    return cases
+
+
 # (name, floor name or None, setup statements, the call); the setup runs once per case.
 # Floors are the same pygame calls made from Python; only the module's calls are budgeted.
 CASES = [
@@ -72,14 +92,17 @@ CASES = [
     *(case for size in _SIZES for case in (*_floors(size), *_operations(size))),
     ("filled (hit)", None, "", "fs.create_rounded_rect_surface((64, 32), (8, 8, 8, 8), C)"),
     ("outlined (hit)", None, "", "fs.create_outlined_rounded_rect_sdf((64, 32), 8, 2.0, S)"),
+    *_shadows(),
+    ("shadow (hit)", None, "", "draw.create_shadow_surface((64, 32), (8, 8, 8, 8), 4, K)"),
 ]
 BUDGETED = [name for name, *_ in CASES if name != "(empty)" and not name.startswith("floor ")]
 
 CHILD = r'''
 import sys
 from ralo_ui.core.modules import pygame as pg
+from ralo_ui.fast.shapes import draw
 from ralo_ui.fast.shapes import fast_shapes as fs
-C, S, B = (40, 120, 220), (235, 235, 235), (30, 30, 30)
+C, S, B, K = (40, 120, 220), (235, 235, 235), (30, 30, 30), (0, 0, 0, 160)
 def content(w, h):
     s = pg.Surface((w, h), pg.SRCALPHA); s.fill((200, 160, 40, 255)); return s
 reps = int(sys.argv[1])

@@ -34,6 +34,7 @@ except ImportError:  # optional peer
     skia = None
 
 COLOR = (0, 0, 0, 160)
+SRC = Path(__file__).resolve().parents[1] / "src"  # the package, for the pygame-ce child
 # (size, radius, sigma): the cases of the table.
 CASES = [((64, 32), 8, 2), ((64, 32), 8, 8), ((256, 64), 12, 2), ((256, 64), 12, 8),
          ((1024, 768), 24, 2), ((1024, 768), 24, 8)]
@@ -115,7 +116,7 @@ def _ce_times(cases, quick):
         return {}
     arg = json.dumps([[list(size), r, sigma] for size, r, sigma in cases])
     out = subprocess.run([python, __file__, "--ce-child", arg, *(["--quick"] if quick else [])],
-                         capture_output=True, text=True, env=dict(os.environ, PYTHONPATH=os.pathsep.join(sys.path)))
+                         capture_output=True, text=True, env=dict(os.environ, PYTHONPATH=str(SRC)))
     if out.returncode != 0:
         raise RuntimeError(f"the pygame-ce child failed: {out.stderr.strip()[-500:]}")
     return {(tuple(size), r, sigma): t for size, r, sigma, t in json.loads(out.stdout)}
@@ -183,12 +184,12 @@ def table(rows):
 def _ce_child(cases, quick):
     """In the pygame-ce environment: the ce column, timed as the parent times its cells."""
     sys.path.insert(0, str(Path(__file__).resolve().parent))
-    import bench  # noqa: E402 (next to this file)
+    import timing  # noqa: E402 (next to this file)
 
-    mode = bench.Mode(quick)
+    mode = timing.Mode(quick)
     result = []
     for size, r, sigma in cases:
-        (t,), (exc,) = bench.measure_row(mode, [(ce_blur, (tuple(size), r, sigma))])
+        (t,), (exc,) = timing.measure_row(mode, [(ce_blur, (tuple(size), r, sigma))])
         if exc is not None:
             raise exc
         result.append([size, r, sigma, t])
