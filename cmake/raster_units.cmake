@@ -14,7 +14,6 @@ set(RASTER_SOURCES
     raster/outlined.cpp
     raster/outlined_in_place.cpp
     raster/outlined_in_place_runs.cpp
-    raster/outlined_in_place_store.cpp
     raster/planes.cpp
     raster/portable.cpp)
 # Compiled for AVX2 and FMA on x86-64 (and empty elsewhere); the dispatch table calls them only
