@@ -27,21 +27,31 @@ struct paint;
 
 namespace fs::simd {
 
+// Every kernel once: name, result and parameters.  The table's members (kernels, below), each
+// variant's declarations (namespaces baseline and avx2, below) and both tables (dispatch.cpp)
+// are made from this list, so a kernel is added by one line here and its definitions.
+//   corners_scaled, corners_kept: the corner kernel, one entry per edge rule (corners.hpp).
+//   outlined_corner: one corner square of a new surface's outline (outlined.hpp).
+//   squares_mirrored, mirror_top_left: whether the other three corner squares of a new
+//     surface's outline mirror the top-left one, and the copy that makes them so (outlined.cpp).
+//   fill_words: `count` copies of a 4-byte word (fill_words.hpp).
+#define FS_SIMD_KERNELS(X)                                                                                           \
+    X(corners_scaled, void, (const planes&, const corner_geometry&, float alpha))                                    \
+    X(corners_kept, void, (const planes&, const corner_geometry&, float alpha))                                      \
+    X(outlined_corner, void,                                                                                         \
+      (const outlined::target&, const outlined::stroke&, const outlined::paint&, int64_t x0, int64_t y0, int64_t n)) \
+    X(squares_mirrored, bool, (const packed_pixels&, int64_t W, int64_t H, int64_t box))                             \
+    X(mirror_top_left, void, (const packed_pixels&, int64_t W, int64_t H, int64_t box))                              \
+    X(fill_words, void, (uint8_t* dst, std::size_t count, uint32_t word))
+
+// A member of the table, and a variant's declaration, from a line of the list.
+#define FS_SIMD_MEMBER(kernel, result, parameters) result(*kernel) parameters noexcept;
+#define FS_SIMD_DECLARE(kernel, result, parameters) result kernel parameters noexcept;
+
 // Every entry gives the same bytes in every table; the tables differ in speed only.
 struct kernels {
     const char* name;
-    // The corner kernel, one entry per edge rule (corners.hpp).
-    void (*corners_scaled)(const planes&, const corner_geometry&, float alpha) noexcept;
-    void (*corners_kept)(const planes&, const corner_geometry&, float alpha) noexcept;
-    // One corner square of a new surface's outline (outlined.hpp).
-    void (*outlined_corner)(const outlined::target&, const outlined::stroke&, const outlined::paint&, int64_t x0,
-                            int64_t y0, int64_t n) noexcept;
-    // Whether the other three corner squares of a new surface's outline mirror the top-left
-    // one, and the copy that makes them so (outlined.cpp).
-    bool (*squares_mirrored)(const packed_pixels&, int64_t W, int64_t H, int64_t box) noexcept;
-    void (*mirror_top_left)(const packed_pixels&, int64_t W, int64_t H, int64_t box) noexcept;
-    // `count` copies of a 4-byte word (fill_words.hpp).
-    void (*fill_words)(uint8_t* dst, std::size_t count, uint32_t word) noexcept;
+    FS_SIMD_KERNELS(FS_SIMD_MEMBER)
 };
 
 // The table this process draws with, set while the library loads, before any call: the
@@ -74,23 +84,11 @@ extern const char* const accepted_kernels;
 // The kernels' variants: the baseline ones are defined next to their shared code; each
 // instruction set's own in its own translation units and namespace.
 namespace baseline {
-void corners_scaled(const planes&, const corner_geometry&, float) noexcept;
-void corners_kept(const planes&, const corner_geometry&, float) noexcept;
-void outlined_corner(const outlined::target&, const outlined::stroke&, const outlined::paint&, int64_t, int64_t,
-                     int64_t) noexcept;
-bool squares_mirrored(const packed_pixels&, int64_t, int64_t, int64_t) noexcept;
-void mirror_top_left(const packed_pixels&, int64_t, int64_t, int64_t) noexcept;
-void fill_words(uint8_t*, std::size_t, uint32_t) noexcept;
+FS_SIMD_KERNELS(FS_SIMD_DECLARE)
 }  // namespace baseline
 #if FS_HAVE_AVX2_FMA_PATH
 namespace avx2 {
-void corners_scaled(const planes&, const corner_geometry&, float) noexcept;
-void corners_kept(const planes&, const corner_geometry&, float) noexcept;
-void outlined_corner(const outlined::target&, const outlined::stroke&, const outlined::paint&, int64_t, int64_t,
-                     int64_t) noexcept;
-bool squares_mirrored(const packed_pixels&, int64_t, int64_t, int64_t) noexcept;
-void mirror_top_left(const packed_pixels&, int64_t, int64_t, int64_t) noexcept;
-void fill_words(uint8_t*, std::size_t, uint32_t) noexcept;
+FS_SIMD_KERNELS(FS_SIMD_DECLARE)
 }  // namespace avx2
 #endif
 
