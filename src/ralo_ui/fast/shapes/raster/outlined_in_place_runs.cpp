@@ -249,7 +249,7 @@ enum class sides : uint8_t { left, right, both };
 // What one walker draws: the half's radii, the sides it writes, and whether
 // its corner rows are drawn with their paired rows.
 struct walk_plan {
-    canvas c;
+    canvas call;
     float r_left, r_right;
     sides written;
     bool paired;
@@ -267,8 +267,8 @@ struct walked_side {
     row column_row;          // qy_base = -infinity: every pixel column-determined
 
     void init(const walk_plan& plan) noexcept {
-        p = &plan.c.p;
-        w = plan.c.w;
+        p = &plan.call.p;
+        w = plan.call.w;
         to_left = plan.written != sides::right;
         to_right = plan.written != sides::left;
         n = to_left ? (w + 1) / 2 : w / 2;
@@ -437,8 +437,8 @@ struct walker {
     int32_t profile_row_y;           // the last profile row drawn; none yet: no_row
 
     void init(const walk_plan& plan) noexcept {
-        s = &plan.c.surface;
-        h = plan.c.h;
+        s = &plan.call.surface;
+        h = plan.call.h;
         pairing = plan.paired;
         paired_rows = 0;
         paired_y = -1;
@@ -586,15 +586,15 @@ struct half_walkers {
     walker<WithBackground> left, right;
     bool both;
 
-    void init(const canvas& c, float r_left, float r_right, bool paired) noexcept {
+    void init(const canvas& call, float r_left, float r_right, bool paired) noexcept {
         both = r_left == r_right;
-        left.init({.c = c,
+        left.init({.call = call,
                    .r_left = r_left,
                    .r_right = r_right,
                    .written = both ? sides::both : sides::left,
                    .paired = paired});
         if (!both)
-            right.init({.c = c, .r_left = r_left, .r_right = r_right, .written = sides::right, .paired = paired});
+            right.init({.call = call, .r_left = r_left, .r_right = r_right, .written = sides::right, .paired = paired});
     }
 
     void draw(int32_t y, const row& rw) noexcept {
@@ -625,16 +625,16 @@ void walk_surface(const params& p, const packed_surface& surface, int32_t w, int
     FS_CHECK(runs_apply(p, w, h));         // (P1) and (P2)
     const int32_t top_rows = (h + 1) / 2;  // (P1): py <= 0 exactly there
     const bool rows_paired = p.r_tl == p.r_bl && p.r_tr == p.r_br;
-    const canvas c{p, surface, w, h};
+    const canvas call{p, surface, w, h};
     half_walkers<WithBackground> half;  // large: one at a time
-    half.init(c, p.r_tl, p.r_tr, rows_paired);
+    half.init(call, p.r_tl, p.r_tr, rows_paired);
     for (int32_t y = 0; y < top_rows; ++y) half.draw(y, row_at(p, y));
     half.stop_pairing();
     if (rows_paired) {
         // The top half's walkers serve the bottom half as they are (equal radii).
         for (int32_t y = top_rows; y < h; ++y) half.draw_unless_paired(p, y, h - 1 - y);
     } else {
-        half.init(c, p.r_bl, p.r_br, false);
+        half.init(call, p.r_bl, p.r_br, false);
         for (int32_t y = top_rows; y < h; ++y) half.draw(y, row_at(p, y));
     }
     surface.finish();
