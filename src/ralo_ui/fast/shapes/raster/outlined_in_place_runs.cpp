@@ -72,6 +72,7 @@
 #include "checks.hpp"
 #include "fill_words.hpp"
 #include "outlined_in_place.hpp"
+#include "portable.hpp"
 
 #include <cmath>
 #include <cstddef>
@@ -420,16 +421,60 @@ struct profile_row_stores {
 // No row of any surface: not the one above row 0 either.
 constexpr int32_t no_row = std::numeric_limits<int32_t>::min();
 
+// Where a walker stores its outcomes: pixels and spans of the side(s) it
+// writes, in the row being drawn and its paired row.  The same code for both
+// rules: what it stores depends on the outcome alone.
+struct row_stores {
+    const packed_surface* s;
+    walked_side side;
+    int32_t y;         // the row being drawn
+    int32_t paired_y;  // its paired row, drawn with it, or -1
+
+    // store(x, row) for pixel j of each side written, in row y, then in its paired row.
+    template <class Store>
+    void each_pixel(int32_t j, Store store) const noexcept {
+        for (const int32_t row : {y, paired_y}) {
+            if (row < 0) break;
+            side.pixels(j, [&](int32_t x) noexcept { store(x, row); });
+        }
+    }
+
+    // Pixel j of the sides written takes outcome o, in row y and its paired row.
+    // Inlined into each walker, as it would be were it the walker's own.
+    FS_ALWAYS_INLINE void put(const outcome& o, int32_t j) const noexcept {
+        if (o.kind == outcome::keep) return;
+        if (o.kind == outcome::clear) {
+            each_pixel(j, [&](int32_t x, int32_t row) noexcept { s->clear(x, row); });
+        } else if (o.kind == outcome::paint) {
+            const uint32_t word = s->word_of(o);
+            each_pixel(j, [&](int32_t x, int32_t row) noexcept { s->put_word(word, x, row); });
+        } else {
+            blend_memo memo;  // the pixels' old words are often equal
+            each_pixel(j, [&](int32_t x, int32_t row) noexcept { s->blend(*side.p, o, x, row, memo); });
+        }
+    }
+
+    // Pixels j0 <= j < j1 of the sides written take outcome o (j1 capped at
+    // each side), in row y and its paired row.
+    void span(const outcome& o, int32_t j0, int32_t j1, blend_memo& memo) const noexcept {
+        if (o.kind == outcome::keep) return;
+        for (const int32_t row : {y, paired_y}) {
+            if (row < 0) break;
+            side.runs(j0, j1, [&](int32_t x0, int32_t x1) noexcept { s->run(*side.p, o, x0, x1, row, memo); });
+        }
+    }
+    void span(const outcome& o, int32_t j0, int32_t j1) const noexcept {
+        blend_memo memo;
+        span(o, j0, j1, memo);
+    }
+};
+
 // Draws the rows of one half on its side(s), one row at a time, each row
 // after the one above it.
 template <bool WithBackground>
-struct walker {
-    const packed_surface* s;
-    walked_side side;
+struct walker : row_stores {
     column_profile profile;
     profile_row_stores profile_row;  // the stores of every profile row
-    int32_t y;                       // the row being drawn
-    int32_t paired_y;                // its paired row, drawn with it, or -1
     int32_t clear_hint;              // last corner row's cleared prefix
     int32_t h;                       // the surface's height
     bool pairing;                    // corner rows are drawn with their paired rows, while they last
@@ -450,50 +495,6 @@ struct walker {
     }
 
     outcome decide(const distance& d) const noexcept { return outlined_in_place::decide<WithBackground>(*side.p, d); }
-
-    // store(x, row) for pixel j of each side written, in row y, then in its paired row.
-    template <class Store>
-    void each_pixel(int32_t j, Store store) const noexcept {
-        for (const int32_t row : {y, paired_y}) {
-            if (row < 0) break;
-            side.pixels(j, [&](int32_t x) noexcept { store(x, row); });
-        }
-    }
-
-    // Pixel j of the sides written takes outcome o, in row y and its paired row.
-    void put(const outcome& o, int32_t j) noexcept {
-        switch (o.kind) {
-            case outcome::keep:
-                return;
-            case outcome::clear:
-                each_pixel(j, [&](int32_t x, int32_t row) noexcept { s->clear(x, row); });
-                return;
-            case outcome::paint: {
-                const uint32_t word = s->word_of(o);
-                each_pixel(j, [&](int32_t x, int32_t row) noexcept { s->put_word(word, x, row); });
-                return;
-            }
-            case outcome::blend: {
-                blend_memo memo;  // the pixels' old words are often equal
-                each_pixel(j, [&](int32_t x, int32_t row) noexcept { s->blend(*side.p, o, x, row, memo); });
-                return;
-            }
-        }
-    }
-
-    // Pixels j0 <= j < j1 of the sides written take outcome o (j1 capped at
-    // each side), in row y and its paired row.
-    void span(const outcome& o, int32_t j0, int32_t j1, blend_memo& memo) noexcept {
-        if (o.kind == outcome::keep) return;
-        for (const int32_t row : {y, paired_y}) {
-            if (row < 0) break;
-            side.runs(j0, j1, [&](int32_t x0, int32_t x1) noexcept { s->run(*side.p, o, x0, x1, row, memo); });
-        }
-    }
-    void span(const outcome& o, int32_t j0, int32_t j1) noexcept {
-        blend_memo memo;
-        span(o, j0, j1, memo);
-    }
 
     // Number of cleared pixels among the corner square's, walking from the hint.
     int32_t cleared_prefix(const row& rw) noexcept {
