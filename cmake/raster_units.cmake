@@ -15,7 +15,6 @@ set(RASTER_SOURCES
     raster/outlined.cpp
     raster/outlined_in_place.cpp
     raster/outlined_in_place_runs.cpp
-    raster/outlined_in_place_store.cpp
     raster/planes.cpp
     raster/portable.cpp
     raster/shadow.cpp

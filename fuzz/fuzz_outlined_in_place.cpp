@@ -1,7 +1,7 @@
 // The in-place outline as drawn (the run walker on packed surfaces of any byte order and row
 // direction, the full loop elsewhere) against the full per-pixel loop on the same bytes, over
-// a background or over varied content, with any radii (often equal, whose bottom rows replay
-// the top ones), widths and alphas.
+// a background or over varied content, with any radii (often equal top and bottom, whose
+// corner rows the walker draws as paired rows), widths and alphas.
 #include "outlined_in_place.hpp"
 
 #include "common.hpp"

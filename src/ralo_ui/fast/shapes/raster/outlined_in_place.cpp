@@ -2,27 +2,18 @@
 #include "outlined_in_place.hpp"
 
 #include "checks.hpp"
-#include "outlined_in_place_runs.hpp"
-#include "outlined_in_place_store.hpp"
 
 namespace fs::outlined_in_place {
 namespace {
 
 // Every pixel of the surface, rows top to bottom, columns left to right: the
-// reference that draw_runs reproduces, and the way for surfaces and values
+// reference that the run walker reproduces, and the way for surfaces and values
 // outside its preconditions.
 template <bool WithBackground>
 void outline_all(const params& p, const planes pl) noexcept {
     for (int32_t y = 0; y < pl.height; ++y) {
         const row rw = row_at(p, y);
-        for (int32_t x = 0; x < pl.width; ++x) {
-            const distance d = distance_at(p, rw, x);
-            const pixel px = pl.at(x, y);
-            if constexpr (WithBackground)
-                apply(p, over_background(p, d), px);
-            else
-                apply(p, over_content(p, d), px);
-        }
+        for (int32_t x = 0; x < pl.width; ++x) apply(p, decide<WithBackground>(p, distance_at(p, rw, x)), pl.at(x, y));
     }
 }
 
@@ -80,13 +71,7 @@ params derive(int32_t w, int32_t h, const corner_radii& radii, float stroke_widt
 
 void draw(const params& p, bool with_background, const planes& pl) noexcept {
     FS_CHECK(pl.width > 0 && pl.height > 0);
-    packed_surface packed;
-    if (runs_apply(p, pl.width, pl.height) && packed.bind(pl)) {
-        // What the run walker requires: runs_apply and a packed surface, both just checked.
-        draw_runs(p, with_background, packed, pl.width, pl.height);
-    } else {
-        detail::draw_every_pixel(p, with_background, pl);
-    }
+    if (!detail::draw_runs(p, with_background, pl)) detail::draw_every_pixel(p, with_background, pl);
 }
 
 void detail::draw_every_pixel(const params& p, bool with_background, const planes& pl) noexcept {

@@ -16,12 +16,20 @@ params derive(int32_t w, int32_t h, const corner_radii& radii, float stroke_widt
               const uint8_t rgb[3], const uint8_t background[4]) noexcept;
 
 // Draws over every pixel of the planes (at least one): by runs where the layout and the
-// values allow, pixel by pixel otherwise; both give the same bytes.  Runs detached.
+// values allow, pixel by pixel otherwise; both give the same bytes.  `with_background` picks
+// the rule for the whole call (decide<WithBackground>): the run walker and the full loop are
+// each compiled once per rule, and the flag becomes that template argument as they start.
+// Runs detached.
 void draw(const params& p, bool with_background, const planes& pl) noexcept;
 
 namespace detail {
-// The full loop `draw` falls back on: every pixel by the per-pixel rule, rows top to bottom,
-// columns left to right.  The reference the run walker is checked against.
+// The run walker (outlined_in_place_runs.cpp): every pixel, byte for byte what the full loop
+// writes, when both planes are packed 4-byte pixels and the values are finite and moderate;
+// otherwise false, and nothing is written.
+bool draw_runs(const params& p, bool with_background, const planes& pl) noexcept;
+
+// The full loop: every pixel by the per-pixel rule, rows top to bottom, columns left to
+// right.  The reference the run walker is checked against.
 void draw_every_pixel(const params& p, bool with_background, const planes& pl) noexcept;
 }  // namespace detail
 

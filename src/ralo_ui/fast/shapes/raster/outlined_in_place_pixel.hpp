@@ -147,9 +147,9 @@ inline outcome over_background(const params& p, const distance& d) noexcept {
 // Stroke over the pixel's existing content: replaced in the stroke's outer
 // half and where it is opaque, composited only in the inner anti-aliased band.
 inline outcome over_content(const params& p, const distance& d) noexcept {
-    const double sd = static_cast<double>(d.signed_dist);  // both limits compared in double
-    if (sd > p.edge_limit) return of_kind(outcome::clear);
-    if (sd < -p.edge_limit) return of_kind(outcome::keep);  // deep inside: untouched
+    const double signed_dist = static_cast<double>(d.signed_dist);  // both limits compared in double
+    if (signed_dist > p.edge_limit) return of_kind(outcome::clear);
+    if (signed_dist < -p.edge_limit) return of_kind(outcome::keep);  // deep inside: untouched
     const float sa = stroke_alpha(p, d.signed_dist);
     if (sa <= 0.0f) return of_kind(outcome::keep);
     if (d.signed_dist > 0.0f || sa >= 1.0f) {
@@ -157,6 +157,16 @@ inline outcome over_content(const params& p, const distance& d) noexcept {
         return painted(p.r, p.g, p.b, sa >= 1.0f ? p.alpha_low : low8(trunc_to_int32(static_cast<double>(sa) * 255.0)));
     }
     return {outcome::blend, 0, 0, 0, 0, sa};  // inner half, 0 < sa < 1
+}
+
+// The rule a whole call draws by: the stroke over the background colour, or over each
+// pixel's content.  Fixed per call, so every loop is compiled once for each.
+template <bool WithBackground>
+inline outcome decide(const params& p, const distance& d) noexcept {
+    if constexpr (WithBackground)
+        return over_background(p, d);
+    else
+        return over_content(p, d);
 }
 
 // The inner half's composite: the stroke over the old pixel, straight colours.

@@ -25,10 +25,42 @@
 namespace fs::portable {
 namespace {
 
+// One probe per operating system, each the largest cache it reports (the last level), or 0.
+
+#if defined(_WIN32)
+// One record per cache; the largest is the last level.
+std::size_t os_cache_bytes() noexcept {
+    DWORD length = 0;
+    GetLogicalProcessorInformationEx(RelationCache, nullptr, &length);
+    if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || length == 0) return 0;
+    std::vector<unsigned char> buffer(length);
+    auto* first = reinterpret_cast<SYSTEM_LOGICAL_PROCESSOR_INFORMATION_EX*>(buffer.data());
+    if (!GetLogicalProcessorInformationEx(RelationCache, first, &length)) return 0;
+    std::size_t best = 0;
+    for (DWORD at = 0; at < length;) {
+        const auto* info = reinterpret_cast<const SYSTEM_LOGICAL_PROCESSOR_INFORMATION_EX*>(buffer.data() + at);
+        if (info->Size == 0) break;
+        if (info->Relationship == RelationCache && info->Cache.CacheSize > best) best = info->Cache.CacheSize;
+        at += info->Size;
+    }
+    return best;
+}
+
+#elif defined(__APPLE__)
+std::size_t os_cache_bytes() noexcept {
+    for (const char* name : {"hw.l3cachesize", "hw.l2cachesize"}) {
+        int64_t bytes = 0;
+        std::size_t size = sizeof bytes;
+        if (sysctlbyname(name, &bytes, &size, nullptr, 0) == 0 && size == sizeof bytes && bytes > 0)
+            return static_cast<std::size_t>(bytes);
+    }
+    return 0;
+}
+
+#else
 #if defined(__linux__)
-// The largest cache the kernel reports for the first processor (the last level is the
-// largest), or 0.  The sizes read "32K", "1024K", "16M" or a plain byte count; they are
-// parsed into 64 bits whatever the width of long.
+// The largest cache the kernel reports for the first processor, or 0.  The sizes read "32K",
+// "1024K", "16M" or a plain byte count; they are parsed into 64 bits whatever the width of long.
 std::size_t cache_from_sysfs() noexcept {
     std::size_t best = 0;
     for (int index = 0; index < 8; ++index) {
@@ -48,48 +80,30 @@ std::size_t cache_from_sysfs() noexcept {
     }
     return best;
 }
+#else
+std::size_t cache_from_sysfs() noexcept { return 0; }
+#endif
+
+// The C library's report, the third level's else the second's, or 0 (glibc names these).
+std::size_t cache_from_sysconf() noexcept {
+    long bytes = 0;
+#if defined(_SC_LEVEL3_CACHE_SIZE) && defined(_SC_LEVEL2_CACHE_SIZE)
+    bytes = sysconf(_SC_LEVEL3_CACHE_SIZE);
+    if (bytes <= 0) bytes = sysconf(_SC_LEVEL2_CACHE_SIZE);
+#endif
+    return bytes > 0 ? static_cast<std::size_t>(bytes) : 0;
+}
+
+// Linux's own report first; the C library's where /sys is not mounted.  Both are asked, so
+// that each is exercised wherever the first answers.
+std::size_t os_cache_bytes() noexcept {
+    const std::size_t kernel = cache_from_sysfs(), library = cache_from_sysconf();
+    return kernel != 0 ? kernel : library;
+}
 #endif
 
 }  // namespace
 
-std::size_t last_level_cache_bytes() noexcept {
-#if defined(_WIN32)
-    // One record per cache; the largest is the last level.
-    DWORD length = 0;
-    GetLogicalProcessorInformationEx(RelationCache, nullptr, &length);
-    if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || length == 0) return 0;
-    std::vector<unsigned char> buffer(length);
-    auto* first = reinterpret_cast<SYSTEM_LOGICAL_PROCESSOR_INFORMATION_EX*>(buffer.data());
-    if (!GetLogicalProcessorInformationEx(RelationCache, first, &length)) return 0;
-    std::size_t best = 0;
-    for (DWORD at = 0; at < length;) {
-        const auto* info = reinterpret_cast<const SYSTEM_LOGICAL_PROCESSOR_INFORMATION_EX*>(buffer.data() + at);
-        if (info->Size == 0) break;
-        if (info->Relationship == RelationCache && info->Cache.CacheSize > best) best = info->Cache.CacheSize;
-        at += info->Size;
-    }
-    return best;
-#elif defined(__APPLE__)
-    for (const char* name : {"hw.l3cachesize", "hw.l2cachesize"}) {
-        int64_t bytes = 0;
-        std::size_t size = sizeof bytes;
-        if (sysctlbyname(name, &bytes, &size, nullptr, 0) == 0 && size == sizeof bytes && bytes > 0)
-            return static_cast<std::size_t>(bytes);
-    }
-    return 0;
-#else
-#if defined(__linux__)
-    if (const std::size_t bytes = cache_from_sysfs()) return bytes;
-#endif
-    // The C library's report, where /sys is not mounted (glibc names these).
-#if defined(_SC_LEVEL3_CACHE_SIZE) && defined(_SC_LEVEL2_CACHE_SIZE)
-    for (const int name : {_SC_LEVEL3_CACHE_SIZE, _SC_LEVEL2_CACHE_SIZE}) {
-        const auto bytes = sysconf(name);
-        if (bytes > 0) return static_cast<std::size_t>(bytes);
-    }
-#endif
-    return 0;
-#endif
-}
+std::size_t last_level_cache_bytes() noexcept { return os_cache_bytes(); }
 
 }  // namespace fs::portable

@@ -6,32 +6,13 @@
 
 namespace fs::simd {
 
-const kernels baseline_kernels = {
-    .name = "baseline",
-    .corners_scaled = baseline::corners_scaled,
-    .corners_kept = baseline::corners_kept,
-    .outlined_corner = baseline::outlined_corner,
-    .squares_mirrored = baseline::squares_mirrored,
-    .mirror_top_left = baseline::mirror_top_left,
-    .fill_words = baseline::fill_words,
-    .shadow_tails = baseline::shadow_tails,
-    .shadow_dot = baseline::shadow_dot,
-    .shadow_cut_row = baseline::shadow_cut_row,
-};
+// Each table names every kernel of the list in its own namespace.
+#define FS_SIMD_BASELINE_ENTRY(kernel, result, parameters) .kernel = baseline::kernel,
+const kernels baseline_kernels = {.name = "baseline", FS_SIMD_KERNELS(FS_SIMD_BASELINE_ENTRY)};
 
 #if FS_HAVE_AVX2_FMA_PATH
-const kernels avx2_fma_kernels = {
-    .name = "avx2+fma",
-    .corners_scaled = avx2::corners_scaled,
-    .corners_kept = avx2::corners_kept,
-    .outlined_corner = avx2::outlined_corner,
-    .squares_mirrored = avx2::squares_mirrored,
-    .mirror_top_left = avx2::mirror_top_left,
-    .fill_words = avx2::fill_words,
-    .shadow_tails = avx2::shadow_tails,
-    .shadow_dot = avx2::shadow_dot,
-    .shadow_cut_row = avx2::shadow_cut_row,
-};
+#define FS_SIMD_AVX2_ENTRY(kernel, result, parameters) .kernel = avx2::kernel,
+const kernels avx2_fma_kernels = {.name = "avx2+fma", FS_SIMD_KERNELS(FS_SIMD_AVX2_ENTRY)};
 const char* const accepted_kernels = "auto, baseline, avx2+fma";
 #else
 const char* const accepted_kernels = "auto, baseline";

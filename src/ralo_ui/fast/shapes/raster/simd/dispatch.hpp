@@ -27,28 +27,41 @@ struct paint;
 
 namespace fs::simd {
 
+// Every kernel once: name, result and parameters.  The table's members (kernels, below), each
+// variant's declarations (namespaces baseline and avx2, below) and both tables (dispatch.cpp)
+// are made from this list, so a kernel is added by one line here and its definitions.
+//   corners_scaled, corners_kept: the corner kernel, one entry per edge rule (corners.hpp).
+//   outlined_corner: one corner square of a new surface's outline (outlined.hpp).
+//   squares_mirrored, mirror_top_left: whether the other three corner squares of a new
+//     surface's outline mirror the top-left one, and the copy that makes them so (outlined.cpp).
+//   fill_words: `count` copies of a 4-byte word (fill_words.hpp).
+//   shadow_tails, shadow_dot: the soft shadow's upper normal tails q = Phi(-z) and ramps g of
+//     z[0..n) (shadow_math.hpp), and its dot product, summed in eight running sums
+//     (shadow_tables.cpp).
+//   shadow_cut_row: a row of a corner's cuts from tables that hold every node for every column
+//     (shadow_tables.cpp).
+#define FS_SIMD_KERNELS(X)                                                                                           \
+    X(corners_scaled, void, (const planes&, const corner_geometry&, float alpha))                                    \
+    X(corners_kept, void, (const planes&, const corner_geometry&, float alpha))                                      \
+    X(outlined_corner, void,                                                                                         \
+      (const outlined::target&, const outlined::stroke&, const outlined::paint&, int64_t x0, int64_t y0, int64_t n)) \
+    X(squares_mirrored, bool, (const packed_pixels&, int64_t W, int64_t H, int64_t box))                             \
+    X(mirror_top_left, void, (const packed_pixels&, int64_t W, int64_t H, int64_t box))                              \
+    X(fill_words, void, (uint8_t* dst, std::size_t count, uint32_t word))                                            \
+    X(shadow_tails, void, (const float* z, float* q, float* g, std::size_t n))                                       \
+    X(shadow_dot, float, (const float* a, const float* b, std::size_t n))                                            \
+    X(shadow_cut_row, void,                                                                                          \
+      (const float* a, std::size_t nodes, const float* k, std::size_t stride, const float* k_u, float sum, float* out, \
+       std::size_t n))
+
+// A member of the table, and a variant's declaration, from a line of the list.
+#define FS_SIMD_MEMBER(kernel, result, parameters) result(*kernel) parameters noexcept;
+#define FS_SIMD_DECLARE(kernel, result, parameters) result kernel parameters noexcept;
+
 // Every entry gives the same bytes in every table; the tables differ in speed only.
 struct kernels {
     const char* name;
-    // The corner kernel, one entry per edge rule (corners.hpp).
-    void (*corners_scaled)(const planes&, const corner_geometry&, float alpha) noexcept;
-    void (*corners_kept)(const planes&, const corner_geometry&, float alpha) noexcept;
-    // One corner square of a new surface's outline (outlined.hpp).
-    void (*outlined_corner)(const outlined::target&, const outlined::stroke&, const outlined::paint&, int64_t x0,
-                            int64_t y0, int64_t n) noexcept;
-    // Whether the other three corner squares of a new surface's outline mirror the top-left
-    // one, and the copy that makes them so (outlined.cpp).
-    bool (*squares_mirrored)(const packed_pixels&, int64_t W, int64_t H, int64_t box) noexcept;
-    void (*mirror_top_left)(const packed_pixels&, int64_t W, int64_t H, int64_t box) noexcept;
-    // `count` copies of a 4-byte word (fill_words.hpp).
-    void (*fill_words)(uint8_t* dst, std::size_t count, uint32_t word) noexcept;
-    // The soft shadow's upper normal tails q = Phi(-z) and ramps g of z[0..n) (shadow_math.hpp),
-    // and its dot product, summed in eight running sums (shadow_tables.cpp).
-    void (*shadow_tails)(const float* z, float* q, float* g, std::size_t n) noexcept;
-    float (*shadow_dot)(const float* a, const float* b, std::size_t n) noexcept;
-    // A row of a corner's cuts from tables that hold every node for every column (shadow_tables.cpp).
-    void (*shadow_cut_row)(const float* a, std::size_t nodes, const float* k, std::size_t stride, const float* k_u,
-                           float sum, float* out, std::size_t n) noexcept;
+    FS_SIMD_KERNELS(FS_SIMD_MEMBER)
 };
 
 // The table this process draws with, set while the library loads, before any call: the
@@ -81,31 +94,11 @@ extern const char* const accepted_kernels;
 // The kernels' variants: the baseline ones are defined next to their shared code; each
 // instruction set's own in its own translation units and namespace.
 namespace baseline {
-void corners_scaled(const planes&, const corner_geometry&, float) noexcept;
-void corners_kept(const planes&, const corner_geometry&, float) noexcept;
-void outlined_corner(const outlined::target&, const outlined::stroke&, const outlined::paint&, int64_t, int64_t,
-                     int64_t) noexcept;
-bool squares_mirrored(const packed_pixels&, int64_t, int64_t, int64_t) noexcept;
-void mirror_top_left(const packed_pixels&, int64_t, int64_t, int64_t) noexcept;
-void fill_words(uint8_t*, std::size_t, uint32_t) noexcept;
-void shadow_tails(const float*, float*, float*, std::size_t) noexcept;
-float shadow_dot(const float*, const float*, std::size_t) noexcept;
-void shadow_cut_row(const float*, std::size_t, const float*, std::size_t, const float*, float, float*,
-                    std::size_t) noexcept;
+FS_SIMD_KERNELS(FS_SIMD_DECLARE)
 }  // namespace baseline
 #if FS_HAVE_AVX2_FMA_PATH
 namespace avx2 {
-void corners_scaled(const planes&, const corner_geometry&, float) noexcept;
-void corners_kept(const planes&, const corner_geometry&, float) noexcept;
-void outlined_corner(const outlined::target&, const outlined::stroke&, const outlined::paint&, int64_t, int64_t,
-                     int64_t) noexcept;
-bool squares_mirrored(const packed_pixels&, int64_t, int64_t, int64_t) noexcept;
-void mirror_top_left(const packed_pixels&, int64_t, int64_t, int64_t) noexcept;
-void fill_words(uint8_t*, std::size_t, uint32_t) noexcept;
-void shadow_tails(const float*, float*, float*, std::size_t) noexcept;
-float shadow_dot(const float*, const float*, std::size_t) noexcept;
-void shadow_cut_row(const float*, std::size_t, const float*, std::size_t, const float*, float, float*,
-                    std::size_t) noexcept;
+FS_SIMD_KERNELS(FS_SIMD_DECLARE)
 }  // namespace avx2
 #endif
 
