@@ -40,17 +40,17 @@ namespace fs::simd {
 //     (shadow_tables.cpp).
 //   shadow_cut_row: a row of a corner's cuts from tables that hold every node for every column
 //     (shadow_tables.cpp).
-#define FS_SIMD_KERNELS(X)                                                                                           \
-    X(corners_scaled, void, (const planes&, const corner_geometry&, float alpha))                                    \
-    X(corners_kept, void, (const planes&, const corner_geometry&, float alpha))                                      \
-    X(outlined_corner, void,                                                                                         \
-      (const outlined::target&, const outlined::stroke&, const outlined::paint&, int64_t x0, int64_t y0, int64_t n)) \
-    X(squares_mirrored, bool, (const packed_pixels&, int64_t W, int64_t H, int64_t box))                             \
-    X(mirror_top_left, void, (const packed_pixels&, int64_t W, int64_t H, int64_t box))                              \
-    X(fill_words, void, (uint8_t* dst, std::size_t count, uint32_t word))                                            \
-    X(shadow_tails, void, (const float* z, float* q, float* g, std::size_t n))                                       \
-    X(shadow_dot, float, (const float* a, const float* b, std::size_t n))                                            \
-    X(shadow_cut_row, void,                                                                                          \
+#define FS_SIMD_KERNELS(X)                                                                                             \
+    X(corners_scaled, void, (const planes&, const corner_geometry&, float alpha))                                      \
+    X(corners_kept, void, (const planes&, const corner_geometry&, float alpha))                                        \
+    X(outlined_corner, void,                                                                                           \
+      (const outlined::target&, const outlined::stroke&, const outlined::paint&, int64_t x0, int64_t y0, int64_t n))   \
+    X(squares_mirrored, bool, (const packed_pixels&, int64_t W, int64_t H, int64_t box))                               \
+    X(mirror_top_left, void, (const packed_pixels&, int64_t W, int64_t H, int64_t box))                                \
+    X(fill_words, void, (uint8_t* dst, std::size_t count, uint32_t word))                                              \
+    X(shadow_tails, void, (const float* z, float* q, float* g, std::size_t n))                                         \
+    X(shadow_dot, float, (const float* a, const float* b, std::size_t n))                                              \
+    X(shadow_cut_row, void,                                                                                            \
       (const float* a, std::size_t nodes, const float* k, std::size_t stride, const float* k_u, float sum, float* out, \
        std::size_t n))
 
