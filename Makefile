@@ -42,8 +42,9 @@ demo: build ## renders the shape gallery to build/gallery.png
 
 # --- the suite ----------------------------------------------------------------------------
 
+# pyright, for the typing test, from a side environment (tools/venv).
 test: build ## the whole suite on the processor's kernels
-	PYTHONPATH=src $(PYTHON) -m pytest -q -p no:cacheprovider
+	PATH="$$(dirname "$$(tools/venv pyright)"):$$PATH" PYTHONPATH=src $(PYTHON) -m pytest -q -p no:cacheprovider
 
 # What runs on processors without AVX2: the same build, switched by RALO_UI_KERNELS.
 test-baseline: ## the whole suite again on the baseline (non-AVX2) kernels
@@ -88,10 +89,10 @@ check-cross: ## the extension cross-built for macOS, Windows and musl Linux (zig
 
 # --- performance --------------------------------------------------------------------------
 
-# The peers' environments (tools/bench-peers): skia-python beside this interpreter's packages,
-# and pygame-ce in one of its own for the pygame-ce column.
+# The peers' environments (tools/venv): skia-python beside this interpreter's packages, and
+# pygame-ce in one of its own for the pygame-ce column.
 bench: build ## times every call against its floor and peers, into build/bench.json
-	PYTHONPATH=src RALO_UI_BENCH_CE_PYTHON=$$(tools/bench-peers ce) $$(tools/bench-peers skia) bench/bench.py --json build/bench.json
+	PYTHONPATH=src RALO_UI_BENCH_CE_PYTHON=$$(tools/venv ce) $$(tools/venv skia) bench/bench.py --json build/bench.json
 
 bench-readme: ## rewrites the README's figures from build/bench.json and the budget
 	PYTHONPATH=src $(PYTHON) bench/readme.py build/bench.json

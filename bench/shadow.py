@@ -15,7 +15,7 @@ surface is padded by the module's margin (3 sigma).  Columns:
               pygame-ce environment, since pygame and pygame-ce cannot share one
 
 A peer that is not installed is '-'.  `make bench` runs the benchmark in an environment with
-skia-python and names the pygame-ce interpreter (tools/bench-peers).
+skia-python and names the pygame-ce interpreter (tools/venv).
 """
 import json
 import math
