@@ -108,6 +108,7 @@ def test_colour_bytes_everywhere_and_the_margin_reaches_nothing():
     ((30, 20), 6, 4, (1, 2, 3, 0), 0),       # transparent colour
     ((30, 20), 6, 4, (1, 2, 3, 255), -10),   # the spread empties the shape
     ((0, 0), 0, 4, (1, 2, 3, 255), 0),       # nothing to blur
+    ((0, 7), 0, 0, (1, 2, 3, 255), 0),       # no margin: a surface without a column
 ])
 def test_blank_shadows_are_transparent_surfaces_of_the_padded_size(size, radii, blur, color, spread):
     surf = draw._create_shadow_surface(size, radii, blur, color, spread)
