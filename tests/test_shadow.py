@@ -9,6 +9,8 @@ import pygame
 import pytest
 
 from models import shadow as model
+from models.fake_host import install
+from models.layouts import views
 from models.process import run_python
 from ralo_ui.fast.shapes import draw
 
@@ -106,6 +108,7 @@ def test_colour_bytes_everywhere_and_the_margin_reaches_nothing():
     ((30, 20), 6, 4, (1, 2, 3, 0), 0),       # transparent colour
     ((30, 20), 6, 4, (1, 2, 3, 255), -10),   # the spread empties the shape
     ((0, 0), 0, 4, (1, 2, 3, 255), 0),       # nothing to blur
+    ((0, 7), 0, 0, (1, 2, 3, 255), 0),       # no margin: a surface without a column
 ])
 def test_blank_shadows_are_transparent_surfaces_of_the_padded_size(size, radii, blur, color, spread):
     surf = draw._create_shadow_surface(size, radii, blur, color, spread)
@@ -177,3 +180,23 @@ def test_both_kernel_tables_draw_the_same_bytes():
         digest, used = out.stdout.split()
         digests[used] = digest
     assert len(set(digests.values())) == 1, digests
+
+
+@pytest.mark.parametrize("layout", ["argb", "bgra rows up", "rgba rows apart", "planar", "columns reversed", "gaps"])
+@pytest.mark.parametrize("args", [
+    ((40, 17), (9, 0, 4.5, 9), 6, (11, 22, 33, 200), 1.5),   # blurred, uneven corners
+    ((21, 21), 7, 3, (11, 22, 33, 255), 0),                  # four equal corners: rows mirrored
+    ((30, 12), 5, 0, (11, 22, 33, 99), 0.25),                # exact coverage
+    ((30, 12), 5, 2, (11, 22, 33, 0), 0),                    # blank
+])
+def test_other_layouts_get_the_bytes_of_pygames_own(monkeypatch, layout, args):
+    """Packed pixels in another byte order take whole words, other planes each pixel's samples:
+    every pixel, colour and alpha, as on a surface of pygame's own (whose views start at zero
+    here, so that nothing is left unwritten unnoticed)."""
+    want = draw._create_shadow_surface(*args)
+    w, h = want.get_size()
+    color, alpha = views(layout, w, h)
+    install(monkeypatch, lambda s: color, lambda s: alpha)
+    draw._create_shadow_surface(*args)
+    np.testing.assert_array_equal(color, pygame.surfarray.array3d(want))
+    np.testing.assert_array_equal(alpha, alpha_of(want))

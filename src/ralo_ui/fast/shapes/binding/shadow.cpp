@@ -71,18 +71,12 @@ PyObject* shadow_surface(PyObject* size, PyObject* radii_input, double blur, PyO
     int32_t padded_w = 0, padded_h = 0;
     if (!padded_size(width, height, margin, padded_w, padded_h)) return nullptr;
 
-    const shadow::params p = shadow::derive(width, height, radii, blur, spread, margin, rgba[3]);
-    const bool blank = p.s.empty || rgba[3] == 0;
+    const shadow::params p = shadow::derive(width, height, radii, blur, spread, margin, rgba);
     ref surf = new_surface(nullptr, padded_w, padded_h);
     if (!surf) return nullptr;
-    // Every pixel gets the colour bytes; the alpha is the shadow's where it is flat, 0 where
-    // nothing is drawn.
-    ref fill_color = ref::steal(Py_BuildValue("(iiii)", rgba[0], rgba[1], rgba[2], blank ? 0 : rgba[3]));
-    if (!fill_color || !fill(surf.get(), fill_color.get())) return nullptr;
-    if (blank) return surf.release();
-
+    // The kernel writes every pixel, colour bytes and alpha, once (a blank shadow too: alpha 0).
     surface_views views;
-    if (!views.acquire(surf.get()) || !views.alpha_fits(padded_w, padded_h)) return nullptr;
+    if (!views.acquire(surf.get()) || !views.fits(padded_w, padded_h)) return nullptr;
     const planes plane = views.as_planes(padded_w, padded_h);
     bool drawn = false;
     {

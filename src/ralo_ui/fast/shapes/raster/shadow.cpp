@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <new>
 
 namespace fs::shadow {
@@ -25,7 +26,7 @@ int64_t margin(double blur, double spread) noexcept {
 }
 
 params derive(int32_t width, int32_t height, corner_radii radii, double blur, double spread, int32_t margin,
-              uint8_t alpha) noexcept {
+              const uint8_t rgba[4]) noexcept {
     params p{};
     shape& s = p.s;
     s.width = static_cast<int32_t>(int64_t{width} + 2 * int64_t{margin});
@@ -43,7 +44,8 @@ params derive(int32_t width, int32_t height, corner_radii radii, double blur, do
         s.radii[c] = std::min(std::max(r + spread, 0.0), bound);  // +-inf: bound or 0
     }
     s.sigma = blur / 2.0;
-    p.alpha = alpha;
+    for (int c = 0; c < 3; ++c) p.rgb[c] = rgba[c];
+    p.alpha = rgba[3];
     return p;
 }
 
@@ -189,23 +191,62 @@ inline uint8_t byte_of(float alpha, float value) noexcept {
     return static_cast<uint8_t>(static_cast<int32_t>(alpha * value + 0.5f));
 }
 
-// Pixels x0 .. x0 + n - 1 of row y get the given bytes.
-void store(const planes& target, int32_t y, int32_t x0, const uint8_t* bytes, int32_t n) noexcept {
-    uint8_t* const row = target.alpha_at(x0, y);
-    for (int32_t i = 0; i < n; ++i) row[static_cast<std::ptrdiff_t>(i) * target.alpha_x] = bytes[i];
-}
+// Where a row's pixels go, each written once with its colour bytes and its alpha: whole
+// words on packed pixels (runs of one alpha through fill_words), else each pixel's samples
+// through the planes, colour first.
+class row_store {
+public:
+    row_store(const planes& target, const uint8_t rgb[3], const simd::kernels& k) noexcept
+        : target_(target), fill_(k.fill_words), rgb_{rgb[0], rgb[1], rgb[2]}, packed_(px_.bind(target)) {
+        if (!packed_) return;
+        // A word with one nonzero byte: its value times a is the word with a there.
+        base_ = px_.word_of(rgb[0], rgb[1], rgb[2], 0);
+        unit_ = px_.word_of(0, 0, 0, 1);
+    }
 
-// Pixels x0 .. x0 + n - 1 of row y get one byte.
-void fill(const planes& target, int32_t y, int32_t x0, int32_t n, uint8_t byte) noexcept {
-    uint8_t* const row = target.alpha_at(x0, y);
-    for (int32_t i = 0; i < n; ++i) row[static_cast<std::ptrdiff_t>(i) * target.alpha_x] = byte;
-}
+    // Pixels x0 .. x0 + n - 1 of row y get the alphas a[0 .. n).
+    void bytes(int32_t y, int32_t x0, const uint8_t* a, int32_t n) const noexcept {
+        if (packed_) {
+            uint8_t* const dst = px_.word_at(x0, y);
+            for (int32_t i = 0; i < n; ++i) {
+                const uint32_t word = base_ | uint32_t{a[i]} * unit_;
+                std::memcpy(dst + std::ptrdiff_t{4} * i, &word, 4);
+            }
+            return;
+        }
+        for (int32_t i = 0; i < n; ++i) put(x0 + i, y, a[i]);
+    }
 
-// The field's rows as alpha bytes, written into the target.
+    // Pixels x0 .. x0 + n - 1 of row y get one alpha.
+    void run(int32_t y, int32_t x0, int32_t n, uint8_t a) const noexcept {
+        if (n <= 0) return;
+        if (packed_) {
+            fill_(px_.word_at(x0, y), static_cast<std::size_t>(n), base_ | uint32_t{a} * unit_);
+            return;
+        }
+        for (int32_t i = 0; i < n; ++i) put(x0 + i, y, a);
+    }
+
+private:
+    void put(int32_t x, int32_t y, uint8_t a) const noexcept {
+        const pixel px = target_.at(x, y);
+        px.set_rgb(rgb_[0], rgb_[1], rgb_[2]);
+        *px.alpha = a;
+    }
+
+    const planes& target_;
+    void (*const fill_)(uint8_t*, std::size_t, uint32_t) noexcept;
+    const uint8_t rgb_[3];
+    packed_pixels px_;
+    const bool packed_;
+    uint32_t base_ = 0, unit_ = 0;
+};
+
+// The field's rows as pixels, written into the target row after row.
 class writer {
 public:
-    writer(const planes& target, const field& f, uint8_t alpha) noexcept
-        : target_(target), field_(f), base_(alpha), alpha_(alpha), mirror_(f.symmetric()) {}
+    writer(const planes& target, const field& f, const params& p, const simd::kernels& k) noexcept
+        : target_(target), field_(f), out_(target, p.rgb, k), alpha_(p.alpha), mirror_(f.symmetric()) {}
 
     // False when memory ran out.
     bool reserve() noexcept {
@@ -236,10 +277,6 @@ private:
         const int32_t width = target_.width;
         const coverage::flat_span span = field_.flat(y);
         const uint8_t flat = byte_of(alpha_, span.value);
-        if (flat != base_) {
-            fill(target_, y, span.x0, span.x1 - span.x0, flat);
-            if (twin >= 0) fill(target_, twin, span.x0, span.x1 - span.x0, flat);
-        }
         // Rows that no corner reaches and whose flat value is 1 are all alike (the middle
         // rows of a large shadow): their bytes are formed once.
         const bool reuse = span.value == 1.0f && field_.separable(y);
@@ -250,8 +287,9 @@ private:
         }
         for (const int32_t row : {y, twin}) {
             if (row < 0) continue;
-            store(target_, row, 0, out, span.x0);
-            store(target_, row, span.x1, out + span.x1, width - span.x1);
+            out_.bytes(row, 0, out, span.x0);
+            out_.run(row, span.x0, span.x1 - span.x0, flat);
+            out_.bytes(row, span.x1, out + span.x1, width - span.x1);
         }
     }
 
@@ -273,7 +311,7 @@ private:
 
     const planes& target_;
     const field& field_;
-    const uint8_t base_;
+    const row_store out_;
     const float alpha_;
     const bool mirror_;
     bool plain_ready_ = false;
@@ -285,10 +323,15 @@ private:
 
 bool draw(const planes& target, const params& p, const simd::kernels& k) noexcept {
     FS_CHECK(target.width == p.s.width && target.height == p.s.height);
-    if (p.alpha == 0 || target.width <= 0 || target.height <= 0) return true;  // every byte stays 0
+    if (target.width <= 0 || target.height <= 0) return true;
+    if (p.alpha == 0 || p.s.empty) {  // the colour with alpha 0 everywhere
+        const row_store out(target, p.rgb, k);
+        for (int32_t y = 0; y < target.height; ++y) out.run(y, 0, target.width, 0);
+        return true;
+    }
     field f;
     if (!f.build(p.s, k)) return false;
-    writer w(target, f, p.alpha);
+    writer w(target, f, p, k);
     if (!w.reserve()) return false;
     w.all_rows();
     return true;

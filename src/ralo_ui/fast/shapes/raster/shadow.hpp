@@ -33,15 +33,16 @@ struct shape {
 // Everything the drawing needs, formed once from the call's values.
 struct params {
     shape s;
-    uint8_t alpha;  // alpha_base: a pixel's byte is alpha_base x its value, rounded to nearest
+    uint8_t rgb[3];  // every pixel's colour bytes
+    uint8_t alpha;   // alpha_base: a pixel's byte is alpha_base x its value, rounded to nearest
 };
 
 // The shadow of a width x height rounded rectangle with the caller's radii, grown by `spread`
 // on every side (radii too, never below 0, each bounded to half the grown shape's smaller
 // side; a NaN radius counts as 0), in the middle of a surface of (width + 2 margin) x
-// (height + 2 margin).  Pure.
+// (height + 2 margin), in the colour rgba (alpha_base = rgba[3]).  Pure.
 params derive(int32_t width, int32_t height, corner_radii radii, double blur, double spread, int32_t margin,
-              uint8_t alpha) noexcept;
+              const uint8_t rgba[4]) noexcept;
 
 // The values of a shape's pixels: V in [0, 1], the Gaussian-blurred shape averaged over each
 // pixel, in single precision (within about 2e-5 of the exact value; 1.6e-4 for a sigma below
@@ -85,9 +86,11 @@ private:
     const corner_table* corner_[4] = {};  // each corner's table, or null
 };
 
-// Writes the alpha byte of every pixel of `target` (the shape's window) whose byte is not
-// alpha_base; the alpha plane holds alpha_base everywhere when it is called.  False, with
-// nothing written, when memory ran out.  No interpreter call: it runs detached.
+// Writes every pixel of `target` (the shape's window) once, row after row: the colour's
+// bytes and alpha_base x its value (0 everywhere for an empty shape or alpha_base 0), as
+// whole words where the target is packed pixels, else colour first, then alpha.  What the
+// target held before is never read.  False, with nothing written, when memory ran out.  No
+// interpreter call: it runs detached.
 bool draw(const planes& target, const params& p) noexcept;
 // The same through a given kernel table (the fuzz harness holds the tables to each other).
 bool draw(const planes& target, const params& p, const simd::kernels& k) noexcept;
