@@ -93,17 +93,29 @@ bool field::build(const shape& s, const simd::kernels& k) noexcept {
     } catch (const std::bad_alloc&) {
         return false;
     }
-    // Corner c's edges: its vertical one is the left (0, 3) or right (1, 2) side's, its
-    // horizontal one the top (0, 1) or bottom (2, 3) side's.  Equal radii and insets make
-    // equal tables, built once.
+    return build_corners(k);
+}
+
+namespace {
+
+// Corner c's insets: its vertical edge is the left (0, 3) or right (1, 2) side's, its
+// horizontal one the top (0, 1) or bottom (2, 3) side's.
+double inset_x(const shape& s, int c) noexcept { return s.inset[c == 0 || c == 3 ? 0 : 2]; }
+double inset_y(const shape& s, int c) noexcept { return s.inset[c < 2 ? 1 : 3]; }
+
+}  // namespace
+
+// Equal radii and insets make equal tables, built once.
+bool field::build_corners(const simd::kernels& k) noexcept {
+    const shape& s = s_;
     int built = 0;
     for (int c = 0; c < 4; ++c) {
         const double r = s.radii[c];
         if (!(r > 0.0)) continue;
-        const double ix = s.inset[c == 0 || c == 3 ? 0 : 2], iy = s.inset[c < 2 ? 1 : 3];
+        const double ix = inset_x(s, c), iy = inset_y(s, c);
         for (int o = 0; o < c && corner_[c] == nullptr; ++o) {
-            const double ox = s.inset[o == 0 || o == 3 ? 0 : 2], oy = s.inset[o < 2 ? 1 : 3];
-            if (corner_[o] != nullptr && s.radii[o] == r && ox == ix && oy == iy) corner_[c] = corner_[o];
+            if (corner_[o] != nullptr && s.radii[o] == r && inset_x(s, o) == ix && inset_y(s, o) == iy)
+                corner_[c] = corner_[o];
         }
         if (corner_[c] != nullptr) continue;
         if (!tables_[built].build(k, r, s.sigma, ix, iy, s.width, s.height)) return false;
@@ -146,7 +158,6 @@ bool field::separable(int32_t y) const noexcept {
 }
 
 void field::row(int32_t y, int32_t x0, int32_t x1, float* out) const noexcept {
-    constexpr int32_t chunk = 256;
     FS_CHECK(0 <= y && y < s_.height && 0 <= x0 && x0 <= x1 && x1 <= s_.width);
     if (s_.empty) {
         std::fill(out, out + (x1 - x0), 0.0f);
@@ -158,28 +169,31 @@ void field::row(int32_t y, int32_t x0, int32_t x1, float* out) const noexcept {
     }
     const float down = down_[static_cast<std::size_t>(y)];
     for (int32_t x = x0; x < x1; ++x) out[x - x0] = across_[static_cast<std::size_t>(x)] * down;
-    for (int c = 0; c < 4; ++c) {
-        const corner_table* t = corner_[c];
-        const int32_t row = c < 2 ? y : s_.height - 1 - y;
-        if (t == nullptr || row >= t->rows()) continue;
-        const bool left = c == 0 || c == 3;
-        // The patch's columns within [x0, x1), counted from the corner's side, a chunk at a time.
-        const int32_t first = left ? x0 : std::max(x0, s_.width - t->cols());
-        const int32_t last = left ? std::min(x1, t->cols()) : x1;
-        float d[chunk];
-        for (int32_t x = first; x < last; x += chunk) {
-            const int32_t n = std::min(chunk, last - x);
-            if (left) {
-                t->cuts(row, x, x + n, d);
-                for (int32_t i = 0; i < n; ++i) out[x - x0 + i] -= d[i];
-            } else {
-                // Columns x .. x + n - 1 are the corner's s_.width - x - n .. s_.width - 1 - x.
-                t->cuts(row, s_.width - x - n, s_.width - x, d);
-                for (int32_t i = 0; i < n; ++i) out[x - x0 + i] -= d[n - 1 - i];
-            }
+    for (int c = 0; c < 4; ++c) subtract_corner(c, y, x0, x1, out);
+    for (int32_t x = x0; x < x1; ++x) out[x - x0] = std::clamp(out[x - x0], 0.0f, 1.0f);
+}
+
+void field::subtract_corner(int c, int32_t y, int32_t x0, int32_t x1, float* out) const noexcept {
+    constexpr int32_t chunk = 256;
+    const corner_table* t = corner_[c];
+    const int32_t row = c < 2 ? y : s_.height - 1 - y;
+    if (t == nullptr || row >= t->rows()) return;
+    const bool left = c == 0 || c == 3;
+    // The patch's columns within [x0, x1), counted from the corner's side, a chunk at a time.
+    const int32_t first = left ? x0 : std::max(x0, s_.width - t->cols());
+    const int32_t last = left ? std::min(x1, t->cols()) : x1;
+    float d[chunk];
+    for (int32_t x = first; x < last; x += chunk) {
+        const int32_t n = std::min(chunk, last - x);
+        if (left) {
+            t->cuts(row, x, x + n, d);
+            for (int32_t i = 0; i < n; ++i) out[x - x0 + i] -= d[i];
+        } else {
+            // Columns x .. x + n - 1 are the corner's s_.width - x - n .. s_.width - 1 - x.
+            t->cuts(row, s_.width - x - n, s_.width - x, d);
+            for (int32_t i = 0; i < n; ++i) out[x - x0 + i] -= d[n - 1 - i];
         }
     }
-    for (int32_t x = x0; x < x1; ++x) out[x - x0] = std::clamp(out[x - x0], 0.0f, 1.0f);
 }
 
 // ---- the alpha writer -----------------------------------------------------------------------

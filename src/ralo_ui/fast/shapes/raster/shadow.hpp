@@ -77,6 +77,11 @@ private:
     // nodes for ever smaller sigma to follow kinks the eye cannot tell from sharp ones.
     static constexpr double exact_below = 1e-4;
 
+    // The corners' tables, one per distinct corner; false when memory ran out.
+    bool build_corners(const simd::kernels& k) noexcept;
+    // Subtracts corner c's cuts from row y's values of columns x0 .. x1 - 1.
+    void subtract_corner(int c, int32_t y, int32_t x0, int32_t x1, float* out) const noexcept;
+
     shape s_{};
     bool blurred_ = false;                // sigma >= exact_below
     coverage::rounded_rect exact_{};      // sigma below exact_below
