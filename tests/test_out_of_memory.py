@@ -14,6 +14,7 @@ import pytest
 
 from models.process import run_python
 from models.surfaces import filled_surface
+from ralo_ui.fast.shapes import draw
 from ralo_ui.fast.shapes import fast_shapes as fs
 
 _testcapi = pytest.importorskip("_testcapi")
@@ -109,7 +110,8 @@ def in_place(function, *args):
 def cached(front_end, *args):
     """A front end's call with its cache emptied before each try."""
     wrapper = {fs.create_rounded_rect_surface: fs._get_cached_rounded_rect_surface,
-               fs.create_outlined_rounded_rect_sdf: fs._get_cached_outlined_rounded_rect_sdf}[front_end]
+               fs.create_outlined_rounded_rect_sdf: fs._get_cached_outlined_rounded_rect_sdf,
+               draw.create_shadow_surface: draw._get_cached_shadow_surface}[front_end]
     return lambda: rgba_bytes(front_end(*args)), wrapper.cache_clear
 
 
@@ -130,6 +132,11 @@ CALLS = {
     "filled front end, bad colour": cached(fs.create_rounded_rect_surface, SIZE, 4, BAD),
     "outlined front end": cached(fs.create_outlined_rounded_rect_sdf, SIZE, 5, 1.5, COLOR),
     "outlined front end, bad width": cached(fs.create_outlined_rounded_rect_sdf, SIZE, 5, "wide", COLOR),
+    "shadow": (lambda: rgba_bytes(draw._create_shadow_surface(SIZE, (2, 3, 4, 5), 3.5, COLOR, 1)),),
+    "shadow, exact coverage": (lambda: rgba_bytes(draw._create_shadow_surface(SIZE, 5, 0, COLOR)),),
+    "shadow, bad colour": (lambda: draw._create_shadow_surface(SIZE, 5, 2, BAD),),
+    "shadow margin, bad blur": (lambda: draw.shadow_margin(-1),),
+    "shadow front end": cached(draw.create_shadow_surface, SIZE, [4, 4, 4, 4], 6, COLOR),
 }
 
 
@@ -167,6 +174,23 @@ FRESH = {
                 del sys.modules[name]
             fs = importlib.import_module(NAME)
             return fs.create_rounded_rect_surface((4, 4), (1, 1, 1, 1), (1, 2, 3))
+    """,
+    "the draw module's start-up": """
+        DRAW = "ralo_ui.fast.shapes.draw"
+
+        def attempt():
+            importlib.import_module(DRAW)
+
+        def own(error):
+            return False
+
+        def lost(error):
+            return False
+
+        def again():
+            for name in [n for n in sys.modules if n.startswith(DRAW)]:
+                del sys.modules[name]
+            return importlib.import_module(DRAW).create_shadow_surface((4, 4), (1, 1, 1, 1), 2, (1, 2, 3))
     """,
     # The first error of a function makes its traceback entry's code object; an entry that
     # cannot be made is left out, and the error itself kept.
