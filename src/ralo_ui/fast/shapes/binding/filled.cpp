@@ -1,9 +1,9 @@
 // A new surface filled with one colour, its corners rounded with anti-aliased edges.
 #include "convert.hpp"
 #include "detach.hpp"
+#include "fast_shapes_functions.hpp"
 #include "host.hpp"
 #include "pixel_view.hpp"
-#include "fast_shapes_functions.hpp"
 #include "raster/corners.hpp"
 #include "raster/geometry.hpp"
 

@@ -94,9 +94,7 @@ ref registry_value(const namespace_context& c, const function_spec*, int) noexce
 ref numpy_value(const namespace_context& c, const function_spec*, int) noexcept {
     return ref::steal(PyImport_ImportModuleLevel("numpy", c.dict, nullptr, nullptr, 0));
 }
-ref lru_cache_value(const namespace_context& c, const function_spec*, int) noexcept {
-    return import_lru_cache(c.dict);
-}
+ref lru_cache_value(const namespace_context& c, const function_spec*, int) noexcept { return import_lru_cache(c.dict); }
 ref function_value(const namespace_context& c, const function_spec* spec, int line) noexcept {
     return ref::steal(make_function(*spec, c.dict, line));
 }
@@ -195,8 +193,7 @@ int failed(bool traced) noexcept {
 int exec(PyObject* module) noexcept {
     if (st.module != nullptr) {
         if (st.module == module) return 0;
-        PyErr_Format(PyExc_RuntimeError,
-                     "Module '%s' has already been imported. Re-initialisation is not supported.",
+        PyErr_Format(PyExc_RuntimeError, "Module '%s' has already been imported. Re-initialisation is not supported.",
                      this_module.short_name);
         return -1;
     }

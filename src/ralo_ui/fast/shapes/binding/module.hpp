@@ -24,8 +24,8 @@ struct binding {
 };
 
 // The values of namespace rows.
-ref registry_value(const namespace_context&, const function_spec*, int) noexcept;  // ralo_ui.core.modules
-ref numpy_value(const namespace_context&, const function_spec*, int) noexcept;     // numpy
+ref registry_value(const namespace_context&, const function_spec*, int) noexcept;   // ralo_ui.core.modules
+ref numpy_value(const namespace_context&, const function_spec*, int) noexcept;      // numpy
 ref lru_cache_value(const namespace_context&, const function_spec*, int) noexcept;  // functools.lru_cache
 ref function_value(const namespace_context&, const function_spec*, int) noexcept;   // the function
 ref cached_value(const namespace_context&, const function_spec*, int) noexcept;     // lru_cache(256)(function)

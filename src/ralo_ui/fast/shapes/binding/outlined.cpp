@@ -20,9 +20,9 @@
 #include "raster/outlined.hpp"
 #include "convert.hpp"
 #include "detach.hpp"
+#include "fast_shapes_functions.hpp"
 #include "host.hpp"
 #include "pixel_view.hpp"
-#include "fast_shapes_functions.hpp"
 
 namespace fs {
 namespace {

@@ -2,15 +2,17 @@
 #include "raster/outlined_in_place.hpp"
 #include "convert.hpp"
 #include "detach.hpp"
+#include "fast_shapes_functions.hpp"
 #include "host.hpp"
 #include "pixel_view.hpp"
-#include "fast_shapes_functions.hpp"
 
 namespace fs {
 namespace {
 
 // bg[0], bg[1], bg[2] by indexing, then bg[3] if len(bg) > 3 (else 255), all as unsigned bytes.
-bool read_background(PyObject* bg, uint8_t out[4]) noexcept { return color_rgb(bg, out) && color_alpha_byte(bg, out[3]); }
+bool read_background(PyObject* bg, uint8_t out[4]) noexcept {
+    return color_rgb(bg, out) && color_alpha_byte(bg, out[3]);
+}
 
 // The entry: draws an outline over `surf` in place, optionally over a background; returns None.
 PyObject* outline_in_place(PyObject* surf, PyObject* radii_input, float stroke_width, PyObject* color,

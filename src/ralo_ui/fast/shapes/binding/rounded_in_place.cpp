@@ -1,9 +1,9 @@
 // Cuts the corners of a caller's surface in place, optionally filling it with a colour first.
 #include "convert.hpp"
 #include "detach.hpp"
+#include "fast_shapes_functions.hpp"
 #include "host.hpp"
 #include "pixel_view.hpp"
-#include "fast_shapes_functions.hpp"
 #include "raster/corners.hpp"
 #include "raster/geometry.hpp"
 

@@ -1,11 +1,11 @@
 // Soft shadows of rounded rectangles on new surfaces: the margin, the rasteriser and its cached front end.
+#include "raster/shadow.hpp"
 #include "convert.hpp"
 #include "detach.hpp"
 #include "draw_functions.hpp"
 #include "host.hpp"
 #include "pixel_view.hpp"
 #include "raster/portable.hpp"
-#include "raster/shadow.hpp"
 
 #include <cmath>
 #include <cstdint>
@@ -28,8 +28,7 @@ bool margin_of(double blur, double spread, int32_t& margin) noexcept {
     if (!(blur >= 0.0)) return bad_number("blur must be a number >= 0", blur);
     if (!std::isfinite(spread)) return bad_number("spread must be a finite number", spread);
     // Bounded first: the margin's own arithmetic needs a finite blur.
-    if (!(blur <= static_cast<double>(INT32_MAX)) ||
-        shadow::margin(blur, spread) > static_cast<int64_t>(INT32_MAX)) {
+    if (!(blur <= static_cast<double>(INT32_MAX)) || shadow::margin(blur, spread) > static_cast<int64_t>(INT32_MAX)) {
         PyErr_SetString(PyExc_ValueError, "blur and spread give a shadow margin past 2147483647 pixels");
         return false;
     }
@@ -189,8 +188,8 @@ PyObject* shadow_body(const call_args& a) noexcept {
 // there names the rasteriser too.
 PyObject* cached_shadow_body(const call_args& a) noexcept {
     constexpr const function_spec& S = get_cached_shadow_surface;
-    PyObject* surf = shadow_surface(obj<S, size>(a), obj<S, radii_input>(a), f64<S, blur>(a), obj<S, color>(a),
-                                    f64<S, spread>(a));
+    PyObject* surf =
+        shadow_surface(obj<S, size>(a), obj<S, radii_input>(a), f64<S, blur>(a), obj<S, color>(a), f64<S, spread>(a));
     if (surf == nullptr) add_traceback(create_shadow_surface_raster);
     return surf;
 }
