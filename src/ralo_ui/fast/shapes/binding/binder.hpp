@@ -9,7 +9,7 @@
 
 namespace fs {
 
-inline constexpr int max_params = 9;
+inline constexpr int max_params = 10;
 
 // What the binder does with a parameter before the body runs.
 enum class param_kind : uint8_t {
@@ -26,8 +26,8 @@ inline constexpr int32_t no_fallback = INT32_MIN;
 struct param {
     const char* name;
     param_kind kind;
-    bool optional = false;            // may be left out
-    int32_t fallback = no_fallback;   // what a left-out one stands for, and its default in the signature
+    bool optional = false;           // may be left out
+    int32_t fallback = no_fallback;  // what a left-out one stands for, and its default in the signature
 };
 
 // A left-out parameter as the binder passes it on: None where it has no number to fall back

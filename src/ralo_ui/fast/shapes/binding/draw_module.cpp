@@ -18,6 +18,8 @@ constexpr binding bindings[] = {
     {nullptr, function_value, &create_shadow_surface_raster},
     {nullptr, cached_value, &get_cached_shadow_surface},
     {nullptr, function_value, &create_shadow_surface},
+    {nullptr, function_value, &rounded_rect},
+    {nullptr, function_value, &shadow},
 };
 static_assert(function_count(bindings) <= traceback_slots, "a function would get no traceback code object");
 
@@ -28,10 +30,11 @@ const module_identity this_module = {
     .short_name = "draw",
     .source_file = "src/ralo_ui/fast/shapes/draw",
     .function_type_name = "ralo_ui.fast.shapes.draw.function",
-    .doc = "Shapes held to their exact geometry rather than to a fixed rule: soft shadows of rounded\n"
-           "rectangles, exactly Gaussian.\n\n"
-           "A shadow surface is padded by shadow_margin(blur, spread) on every side; blit it at\n"
-           "(x - m + dx, y - m + dy) to put the shadow of a shape at (x, y) offset by (dx, dy).",
+    .doc =
+        "Shapes held to their exact geometry rather than to a fixed rule: soft shadows of rounded\n"
+        "rectangles, exactly Gaussian.\n\n"
+        "A shadow surface is padded by shadow_margin(blur, spread) on every side; blit it at\n"
+        "(x - m + dx, y - m + dy) to put the shadow of a shape at (x, y) offset by (dx, dy).",
     .bindings = bindings,
     .binding_count = std::size(bindings),
 };

@@ -44,7 +44,32 @@ double corner_cut(double p0, double p1, double q0, double q1, double r) noexcept
     return std::max(0.0, (p1 - p0) * (q1 - q0) - (full + part));
 }
 
+// Where an arc of radius r lies, inward from its vertical edge, at depth d into its corner
+// square (0 past it).
+double arc_inset(double r, double d) noexcept {
+    const double h = r - std::clamp(d, 0.0, r);
+    return r - std::sqrt(std::max(r * r - h * h, 0.0));
+}
+
 }  // namespace
+
+flat_span reach(const rounded_rect& s, int32_t y, int32_t width) noexcept {
+    const double y0 = y, y1 = y0 + 1.0;
+    const double value = overlap(y0, y1, s.top, s.bottom);
+    if (!(value > 0.0)) return {0, 0, 0.0f};
+    // The row's deepest heights into the top and the bottom corners' squares: each corner cuts
+    // in at least as far as it does there, all along the row.
+    const double top_depth = std::min(y1, s.bottom) - s.top, bottom_depth = s.bottom - std::max(y0, s.top);
+    const double tl = s.radii[0], tr = s.radii[1], br = s.radii[2], bl = s.radii[3];
+    const double left = s.left + std::max(arc_inset(tl, top_depth), arc_inset(bl, bottom_depth));
+    const double right = s.right - std::max(arc_inset(tr, top_depth), arc_inset(br, bottom_depth));
+    constexpr double slack = 1e-6;
+    const double first = std::clamp(std::floor(left - slack), 0.0, static_cast<double>(width));
+    const double last = std::clamp(std::ceil(right + slack), 0.0, static_cast<double>(width));
+    flat_span span{trunc_to_int32(first), trunc_to_int32(last), narrow(value)};
+    if (span.x1 < span.x0) span.x1 = span.x0;
+    return span;
+}
 
 flat_span flat(const rounded_rect& s, int32_t y, int32_t width) noexcept {
     const double y0 = y, y1 = y0 + 1.0;

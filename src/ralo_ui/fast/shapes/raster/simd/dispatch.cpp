@@ -17,6 +17,7 @@ const kernels baseline_kernels = {
     .shadow_tails = baseline::shadow_tails,
     .shadow_dot = baseline::shadow_dot,
     .shadow_cut_row = baseline::shadow_cut_row,
+    .blend_row = baseline::blend_row,
 };
 
 #if FS_HAVE_AVX2_FMA_PATH
@@ -31,6 +32,7 @@ const kernels avx2_fma_kernels = {
     .shadow_tails = avx2::shadow_tails,
     .shadow_dot = avx2::shadow_dot,
     .shadow_cut_row = avx2::shadow_cut_row,
+    .blend_row = avx2::blend_row,
 };
 const char* const accepted_kernels = "auto, baseline, avx2+fma";
 #else

@@ -17,6 +17,9 @@
 namespace fs {
 struct planes;
 class packed_pixels;
+namespace blend {
+struct paint;
+}
 struct corner_geometry;
 namespace outlined {
 struct target;
@@ -49,6 +52,8 @@ struct kernels {
     // A row of a corner's cuts from tables that hold every node for every column (shadow_tables.cpp).
     void (*shadow_cut_row)(const float* a, std::size_t nodes, const float* k, std::size_t stride, const float* k_u,
                            float sum, float* out, std::size_t n) noexcept;
+    // Composites a paint over n pixels with their coverages (blend.hpp).
+    void (*blend_row)(uint8_t* dst, const float* cov, std::size_t n, const blend::paint& p) noexcept;
 };
 
 // The table this process draws with, set while the library loads, before any call: the
@@ -92,6 +97,7 @@ void shadow_tails(const float*, float*, float*, std::size_t) noexcept;
 float shadow_dot(const float*, const float*, std::size_t) noexcept;
 void shadow_cut_row(const float*, std::size_t, const float*, std::size_t, const float*, float, float*,
                     std::size_t) noexcept;
+void blend_row(uint8_t*, const float*, std::size_t, const blend::paint&) noexcept;
 }  // namespace baseline
 #if FS_HAVE_AVX2_FMA_PATH
 namespace avx2 {
@@ -106,6 +112,7 @@ void shadow_tails(const float*, float*, float*, std::size_t) noexcept;
 float shadow_dot(const float*, const float*, std::size_t) noexcept;
 void shadow_cut_row(const float*, std::size_t, const float*, std::size_t, const float*, float, float*,
                     std::size_t) noexcept;
+void blend_row(uint8_t*, const float*, std::size_t, const blend::paint&) noexcept;
 }  // namespace avx2
 #endif
 
