@@ -65,11 +65,27 @@ def _operations(size):
     ]
 
 
+def _drawing(size):
+    """The draw module's calls into a 1280x900 screen without per-pixel alpha, and draw.rect's."""
+    (w, h), r = _SIZES[size]
+    rect = f"(5, 5, {w}, {h})"
+    rect_floor, border_floor = f"floor draw.rect {size}", f"floor draw.rect width 2 {size}"
+    return [
+        (rect_floor, None, "", f"pg.draw.rect(scr, C, {rect}, 0, {r})"),
+        (border_floor, None, "", f"pg.draw.rect(scr, C, {rect}, 2, {r})"),
+        (f"draw fill {size}", rect_floor, "", f"dr.rounded_rect(scr, C, {rect}, 0, {r})"),
+        (f"draw border {size}", border_floor, "", f"dr.rounded_rect(scr, C, {rect}, 2, {r})"),
+        (f"draw fill 50% {size}", rect_floor, "", f"dr.rounded_rect(scr, H, {rect}, 0, {r})"),
+        (f"draw shadow {size}", None, "", f"dr.shadow(scr, H, {rect}, 4, 0, {r})"),
+    ]
+
+
 # (name, floor name or None, setup statements, the call); the setup runs once per case.
 # Floors are the same pygame calls made from Python; only the module's calls are budgeted.
 CASES = [
     ("(empty)", None, "", "pass"),
     *(case for size in _SIZES for case in (*_floors(size), *_operations(size))),
+    *(case for size in _SIZES for case in _drawing(size)),
     ("filled (hit)", None, "", "fs.create_rounded_rect_surface((64, 32), (8, 8, 8, 8), C)"),
     ("outlined (hit)", None, "", "fs.create_outlined_rounded_rect_sdf((64, 32), 8, 2.0, S)"),
 ]
@@ -79,7 +95,9 @@ CHILD = r'''
 import sys
 from ralo_ui.core.modules import pygame as pg
 from ralo_ui.fast.shapes import fast_shapes as fs
-C, S, B = (40, 120, 220), (235, 235, 235), (30, 30, 30)
+from ralo_ui.fast.shapes import draw as dr
+C, S, B, H = (40, 120, 220), (235, 235, 235), (30, 30, 30), (40, 120, 220, 128)
+scr = pg.Surface((1280, 900))
 def content(w, h):
     s = pg.Surface((w, h), pg.SRCALPHA); s.fill((200, 160, 40, 255)); return s
 reps = int(sys.argv[1])
