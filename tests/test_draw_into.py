@@ -64,12 +64,17 @@ def draw_case(surf, rect, width, radius, corners, color):
                              border_bottom_right_radius=br)
 
 
+# A border whose inner corner is wider than the inner shape: its arc meets the opposite side.
+CROSSING = [((27, 4.28, 7, 13.38), 2.72, 0, [6, -1, 10.46, 1], (62, 2, 148, 255)),
+            ((-4.07, 14, 24.87, 8), 1.88, 2, [-1, 19.75, 2.97, 4], (40, 176, 177, 238))]
+
+
 @pytest.mark.parametrize("kind", SURFACES)
 def test_every_byte_within_one_of_the_exact_result(kind):
     rng = random.Random(kind)
     size = (44, 34)
-    for _ in range(25):
-        rect, width, radius, corners, color = random_rect_case(rng)
+    for case in CROSSING + [None] * 25:
+        rect, width, radius, corners, color = case or random_rect_case(rng)
         surf = noisy(kind, size, rng)
         before = planes(surf)
         draw_case(surf, rect, width, radius, corners, color)

@@ -277,7 +277,9 @@ CASES = [
     # drawing into a surface
     case("ok", INTO, ("surf", RED, (1.5, 2, 8, 6), 0, 3)),
     case("ok-border-translucent", INTO, ("surf", (1, 2, 3, 128), pygame.Rect(1, 2, 8, 6), 2, 3, 0, 1, 2)),
-    case("ok-color-name", INTO, ("surf", "white", ((1, 2), (8, 6)))),
+    # A Color goes through md.pygame.Color as a name does; pygame's own parsing of a name grows
+    # its traced memory once, at a time of its choosing, so a name would make this case flaky.
+    case("ok-color-object", INTO, ("surf", pygame.Color("white"), ((1, 2), (8, 6)))),
     case("ok-color-int", INTO, ("surf", 0x11223344, [1, 2, 8, 6])),
     case("ok-missed", INTO, ("surf", RED, (100, 2, 8, 6))),
     case("color-refused", INTO, ("surf", (1, 2), (1, 2, 8, 6)), error=ValueError),

@@ -6,9 +6,18 @@ import numpy as np
 from models import shadow
 
 
+class _Shape(shadow.Shape):
+    """A shape whose radius may exceed the side across (a border's inner shape): where a corner
+    cuts a row away entirely, the row is empty rather than negative."""
+
+    def cross_section(self, y):
+        a, b = super().cross_section(y)
+        return a, np.maximum(a, b)
+
+
 def shape(left, top, right, bottom, radii, sigma=0.0):
     """The shadow model's shape at the given edges and radii (tl, tr, br, bl), as they are."""
-    s = shadow.Shape.__new__(shadow.Shape)
+    s = _Shape.__new__(_Shape)
     s.left, s.top, s.right, s.bottom = left, top, right, bottom
     s.radii = tuple(float(r) for r in radii)
     s.sigma = sigma

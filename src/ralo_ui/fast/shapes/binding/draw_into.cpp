@@ -137,15 +137,12 @@ PyObject* rounded_rect(PyObject* surf, PyObject* color, PyObject* rect_obj, doub
     return drawn_rect(window, call.rect);
 }
 
-// shadow's whole body: the rect grown by `spread` (its radii too, never below 0), blurred by
-// a Gaussian of sigma blur / 2, composited at alpha x its value.
-PyObject* shadow_into(PyObject* surf, PyObject* color, PyObject* rect_obj, double blur, double spread,
-                      const radii_args& r) noexcept {
-    prepared call;
-    if (!call.read(surf, color, rect_obj)) return nullptr;
+// The shadow's numbers refused before anything is drawn: a blur that is negative, NaN or
+// infinite, a NaN spread or radius.
+bool shadow_numbers(double blur, double spread, const radii_args& r) noexcept {
     if (!(blur >= 0.0) || !std::isfinite(blur)) {
         PyErr_SetString(PyExc_ValueError, "blur must be a finite number >= 0");
-        return nullptr;
+        return false;
     }
     const double given[] = {spread, r.all, r.top_left, r.top_right, r.bottom_left, r.bottom_right};
     const char* const names[] = {"spread",
@@ -154,19 +151,30 @@ PyObject* shadow_into(PyObject* surf, PyObject* color, PyObject* rect_obj, doubl
                                  "border_top_right_radius",
                                  "border_bottom_left_radius",
                                  "border_bottom_right_radius"};
-    if (!numbers_given(given, names, 6)) return nullptr;
+    return numbers_given(given, names, 6);
+}
+
+// The shape a shadow blurs: the rect's grown by `spread` (its radii too, never below 0); a
+// blurred one's radii at most half its smaller side, as its tables take them.
+edges grown(const edges& e, double spread, bool blurred) noexcept {
+    edges g = into_surface::inset(e, -spread);
+    const double half = 0.5 * std::min(g.right - g.left, g.bottom - g.top);
+    for (double& radius : g.radii) radius = blurred ? std::clamp(radius, 0.0, half) : std::max(radius, 0.0);
+    return g;
+}
+
+// shadow's whole body: the grown shape blurred by a Gaussian of sigma blur / 2, composited at
+// alpha x its value.
+PyObject* shadow_into(PyObject* surf, PyObject* color, PyObject* rect_obj, double blur, double spread,
+                      const radii_args& r) noexcept {
+    prepared call;
+    if (!call.read(surf, color, rect_obj) || !shadow_numbers(blur, spread, r)) return nullptr;
     edges e{};
-    if (!rect_edges(call.rect, r, e)) return drawn_rect({0, 0, 0, 0}, call.rect);
-    e = into_surface::inset(e, -spread);
-    for (double& radius : e.radii) radius = std::max(radius, 0.0);
-    if (!(e.right > e.left && e.bottom > e.top)) return drawn_rect({0, 0, 0, 0}, call.rect);
     const double sigma = blur / 2.0;
     const bool blurred = !(sigma < shadow::field::exact_below);
+    if (rect_edges(call.rect, r, e)) e = grown(e, spread, blurred);
+    if (!(e.right > e.left && e.bottom > e.top)) return drawn_rect({0, 0, 0, 0}, call.rect);
     const double margin = blurred ? std::ceil(1.5 * blur) : 0.0;
-    if (blurred) {  // the blurred tables take radii of at most half the smaller side
-        const double half = 0.5 * std::min(e.right - e.left, e.bottom - e.top);
-        for (double& radius : e.radii) radius = std::min(radius, half);
-    }
     const double span_w = e.right - e.left + 2.0 * margin + 2.0, span_h = e.bottom - e.top + 2.0 * margin + 2.0;
     if (span_w > static_cast<double>(max_side) || span_h > static_cast<double>(max_side)) {
         PyErr_Format(PyExc_ValueError, "a shadow of this rect and blur would span more than %lld pixels a side",
