@@ -116,8 +116,10 @@ def _ce_times(cases, quick):
     arg = json.dumps([[list(size), r, sigma] for size, r, sigma in cases])
     out = subprocess.run([python, __file__, "--ce-child", arg, *(["--quick"] if quick else [])],
                          capture_output=True, text=True, env=dict(os.environ, PYTHONPATH=os.pathsep.join(sys.path)))
-    if out.returncode != 0:
-        raise RuntimeError(f"the pygame-ce child failed: {out.stderr.strip()[-500:]}")
+    if out.returncode != 0:  # the column is left out, the table still made
+        last = out.stderr.strip().splitlines()[-1:] or ["no output"]
+        print(f"(the pygame-ce column is not measured: its child failed: {last[0]})", file=sys.stderr)
+        return {}
     return {(tuple(size), r, sigma): t for size, r, sigma, t in json.loads(out.stdout)}
 
 
@@ -183,12 +185,12 @@ def table(rows):
 def _ce_child(cases, quick):
     """In the pygame-ce environment: the ce column, timed as the parent times its cells."""
     sys.path.insert(0, str(Path(__file__).resolve().parent))
-    import bench  # noqa: E402 (next to this file)
+    import timing  # noqa: E402 (next to this file)
 
-    mode = bench.Mode(quick)
+    mode = timing.Mode(quick)
     result = []
     for size, r, sigma in cases:
-        (t,), (exc,) = bench.measure_row(mode, [(ce_blur, (tuple(size), r, sigma))])
+        (t,), (exc,) = timing.measure_row(mode, [(ce_blur, (tuple(size), r, sigma))])
         if exc is not None:
             raise exc
         result.append([size, r, sigma, t])
