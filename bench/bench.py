@@ -31,7 +31,7 @@ one's.
 Then the kernel tables (kernels.py): every module call of the table on the
 baseline kernels against the processor's own, timed in turns in the same run.
 Then the draw module's soft shadows against their floor, Skia and pygame-ce
-(shadow.py).
+(shadow.py), and its drawing into a screen against pygame.draw.rect (draw_into.py).
 
 After those comes the size sweep (sweep.py; by default only without
 --quick): every operation against its floor from 64x32 to 7680x4320, printed
@@ -55,6 +55,7 @@ sys.path.insert(0, str(Path(__file__).resolve().parent))
 import instructions  # noqa: E402
 import kernels  # noqa: E402
 import peers  # noqa: E402
+import draw_into  # noqa: E402
 import shadow  # noqa: E402
 import sweep  # noqa: E402
 import timing  # noqa: E402
@@ -256,6 +257,9 @@ def main(argv=None):
     print("\nsoft shadows (the draw module; the floor is Surface + fill of the padded surface):", flush=True)
     shadow_rows = shadow.run(measure_row, mode)
     print(shadow.table(shadow_rows))
+    print("\ndrawing into a screen (the draw module against pygame.draw.rect and its peers):", flush=True)
+    draw_rows = draw_into.run(measure_row, mode)
+    print(draw_into.table(draw_rows))
     swept = []
     if opts.sweep or (opts.sweep is None and not opts.quick):
         print("\nsize sweep (each operation against its floor; peers while a call stays under "
@@ -279,7 +283,8 @@ def main(argv=None):
             json.dump({"quick": opts.quick, "python": platform.python_version(), "load": [load_before, load],
                        "pygame": pygame.version.ver, "numpy": np.__version__, "cpus": os.cpu_count(),
                        "rows": rows, "errors": errors, "sweep": swept,
-                       "kernels": {"own": own, "rows": kernel_rows}, "shadows": shadow_rows}, f, indent=1)
+                       "kernels": {"own": own, "rows": kernel_rows}, "shadows": shadow_rows,
+                       "draw": draw_rows}, f, indent=1)
     return 0
 
 

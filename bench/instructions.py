@@ -85,11 +85,27 @@ def _shadows():
     return cases
 
 
+def _drawing(size):
+    """The draw module's calls into a 1280x900 screen without per-pixel alpha, and draw.rect's."""
+    (w, h), r = _SIZES[size]
+    rect = f"(5, 5, {w}, {h})"
+    rect_floor, border_floor = f"floor draw.rect {size}", f"floor draw.rect width 2 {size}"
+    return [
+        (rect_floor, None, "", f"pg.draw.rect(scr, C, {rect}, 0, {r})"),
+        (border_floor, None, "", f"pg.draw.rect(scr, C, {rect}, 2, {r})"),
+        (f"draw fill {size}", rect_floor, "", f"dr.rounded_rect(scr, C, {rect}, 0, {r})"),
+        (f"draw border {size}", border_floor, "", f"dr.rounded_rect(scr, C, {rect}, 2, {r})"),
+        (f"draw fill 50% {size}", rect_floor, "", f"dr.rounded_rect(scr, H, {rect}, 0, {r})"),
+        (f"draw shadow {size}", None, "", f"dr.shadow(scr, H, {rect}, 4, 0, {r})"),
+    ]
+
+
 # (name, floor name or None, setup statements, the call); the setup runs once per case.
 # Floors are the same pygame calls made from Python; only the module's calls are budgeted.
 CASES = [
     ("(empty)", None, "", "pass"),
     *(case for size in _SIZES for case in (*_floors(size), *_operations(size))),
+    *(case for size in _SIZES for case in _drawing(size)),
     ("filled (hit)", None, "", "fs.create_rounded_rect_surface((64, 32), (8, 8, 8, 8), C)"),
     ("outlined (hit)", None, "", "fs.create_outlined_rounded_rect_sdf((64, 32), 8, 2.0, S)"),
     *_shadows(),
@@ -102,7 +118,9 @@ import sys
 from ralo_ui.core.modules import pygame as pg
 from ralo_ui.fast.shapes import draw
 from ralo_ui.fast.shapes import fast_shapes as fs
-C, S, B, K = (40, 120, 220), (235, 235, 235), (30, 30, 30), (0, 0, 0, 160)
+from ralo_ui.fast.shapes import draw as dr
+C, S, B, H, K = (40, 120, 220), (235, 235, 235), (30, 30, 30), (40, 120, 220, 128), (0, 0, 0, 160)
+scr = pg.Surface((1280, 900))
 def content(w, h):
     s = pg.Surface((w, h), pg.SRCALPHA); s.fill((200, 160, 40, 255)); return s
 reps = int(sys.argv[1])

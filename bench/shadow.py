@@ -117,8 +117,10 @@ def _ce_times(cases, quick):
     arg = json.dumps([[list(size), r, sigma] for size, r, sigma in cases])
     out = subprocess.run([python, __file__, "--ce-child", arg, *(["--quick"] if quick else [])],
                          capture_output=True, text=True, env=dict(os.environ, PYTHONPATH=str(SRC)))
-    if out.returncode != 0:
-        raise RuntimeError(f"the pygame-ce child failed: {out.stderr.strip()[-500:]}")
+    if out.returncode != 0:  # the column is left out, the table still made
+        last = out.stderr.strip().splitlines()[-1:] or ["no output"]
+        print(f"(the pygame-ce column is not measured: its child failed: {last[0]})", file=sys.stderr)
+        return {}
     return {(tuple(size), r, sigma): t for size, r, sigma, t in json.loads(out.stdout)}
 
 

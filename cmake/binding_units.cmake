@@ -20,5 +20,7 @@ set(FAST_SHAPES_SOURCES
     binding/rounded_in_place.cpp)
 # ralo_ui.fast.shapes.draw
 set(DRAW_SOURCES
+    binding/draw_into.cpp
     binding/draw_module.cpp
-    binding/shadow.cpp)
+    binding/shadow.cpp
+    binding/surface_target.cpp)

@@ -3,7 +3,7 @@
 # libFuzzer programs with the sanitizers (fuzz/run); under RALO_UI_FUZZ_REPLAY plain programs
 # that run the harness once on each file named (fuzz/replay.cpp, for tools/coverage).  The
 # build tree's fuzz_harnesses.txt lists their names, one a line.
-set(FUZZ_HARNESSES corners outlined outlined_in_place fill_words shadow)
+set(FUZZ_HARNESSES corners outlined outlined_in_place fill_words shadow blend)
 set(FUZZ_DIR ${CMAKE_CURRENT_SOURCE_DIR}/fuzz)
 
 if(RALO_UI_FUZZ)

@@ -7,9 +7,11 @@
 # The AVX2 units come last: a build that links the objects in this order meets every baseline
 # definition first.
 set(RASTER_SOURCES
+    raster/blend.cpp
     raster/corners.cpp
     raster/coverage.cpp
     raster/geometry.cpp
+    raster/into_surface.cpp
     raster/simd/dispatch.cpp
     raster/fill_words.cpp
     raster/outlined.cpp
@@ -22,6 +24,7 @@ set(RASTER_SOURCES
 # Compiled for AVX2 and FMA on x86-64 (and empty elsewhere); the dispatch table calls them only
 # on processors that have both.
 set(RASTER_AVX2_SOURCES
+    raster/simd/blend_avx2.cpp
     raster/simd/corners_avx2.cpp
     raster/simd/fill_words_avx2.cpp
     raster/simd/outlined_avx2.cpp

@@ -83,6 +83,40 @@ def elevated(card, radius, blur, dy, card_color=WHITE, shadow=(0, 0, 0, 110), sp
     return run
 
 
+def screen_scene():
+    """One opaque screen, the way a window is drawn: every shape composited straight into it by
+    draw.rounded_rect and draw.shadow, none through a surface of its own.  A panel, three buttons
+    (normal, hovered, pressed), a text field with its focus ring, a toggle, and a card on its
+    shadow; the buttons sit at fractional places, drawn where they are."""
+    inset = (CELL_W - 6 - SHAPE_W) // 2
+    s = pygame.Surface((COLUMNS * CELL_W - 6 - 2 * inset, SHAPE_H))  # no per-pixel alpha
+    s.fill((226, 229, 235))
+    draw.rounded_rect(s, (250, 250, 252), (6, 6, 600, 72), 0, 12)  # the panel
+    draw.rounded_rect(s, (196, 200, 210), (6, 6, 600, 72), 1, 12)  # its edge
+    faces = [(40, 110, 220), (64, 134, 240), (28, 82, 176)]
+    for i, face in enumerate(faces):
+        x, y = 20.5 + i * 92.25, 24 + (1 if i == 2 else 0)
+        if i < 2:  # the pressed one lies flat
+            draw.shadow(s, (0, 0, 0, 80 if i else 60), (x, y + 1 + i, 80, 28), 2 + 2 * i, 0, 7)
+        draw.rounded_rect(s, face, (x, y, 80, 28), 0, 7)
+        draw.rounded_rect(s, (255, 255, 255, 200), (x + 20, y + 12, 40, 4), 0, 2)  # a label's place
+    draw.rounded_rect(s, WHITE, (306, 24, 150, 28), 0, 6)  # the text field
+    draw.rounded_rect(s, (150, 156, 168), (306, 24, 150, 28), 1, 6)
+    draw.rounded_rect(s, (40, 110, 220, 120), (303, 21, 156, 34), 3, 9)  # its focus ring
+    draw.rounded_rect(s, (40, 40, 48), (316, 31, 1.5, 14))  # the caret
+    draw.rounded_rect(s, (40, 170, 90), (480, 27, 48, 22), 0, 11)  # the toggle, on
+    draw.shadow(s, (0, 0, 0, 90), (505, 30, 18, 18), 2, 0, 9)
+    draw.rounded_rect(s, WHITE, (505, 29, 18, 18), 0, 9)
+    draw.rounded_rect(s, (200, 204, 212), (540, 27, 48, 22), 0, 11)  # and one off
+    draw.rounded_rect(s, WHITE, (543, 29, 18, 18), 0, 9)
+    draw.shadow(s, (0, 0, 0, 100), (650, 18, 170, 56), 14, -2, 12)  # the card on its shadow
+    draw.rounded_rect(s, WHITE, (650, 12, 170, 56), 0, 12)
+    draw.rounded_rect(s, (40, 110, 220), (662, 24, 36, 32), 0, 8)
+    for i, length in enumerate((96, 72, 84)):
+        draw.rounded_rect(s, (200, 204, 212), (708, 25 + 11 * i, length, 6), 0, 3)
+    return s
+
+
 def rows():
     """(heading, [(caption, zero-argument callable returning a surface), ...]) per row."""
     size = (SHAPE_W, SHAPE_H)
@@ -139,6 +173,9 @@ def rows():
             ("pill glow, spread 6", elevated((92, 28), 14, 10, 0, card_color=PURPLE, shadow=(*PURPLE, 200),
                                               spread=6, ground=(30, 30, 40))),
             ("shadow alone, blur 16", lambda: draw.create_shadow_surface((84, 40), [12] * 4, 16, BLACK)),
+        ]),
+        ("draw.rounded_rect and draw.shadow: drawn straight into one opaque screen", [
+            ("panel, buttons (normal, hovered, pressed), focus ring, toggles, card on its shadow", screen_scene),
         ]),
     ]
 

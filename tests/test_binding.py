@@ -94,6 +94,11 @@ VALUES = {
     "background_color": [lambda: None, lambda: (5, 6, 7, 8), lambda: (1,)],
     "blur": [lambda: 2, lambda: 0.5, lambda: "b"],
     "spread": [lambda: 0, lambda: -1.5, lambda: None],
+    "surface": [lambda: pygame.Surface((12, 10)), filled_surface, lambda: None],
+    "rect": [lambda: (1, 2, 8, 6), lambda: pygame.Rect(0, 0, 5, 5), lambda: None],
+    **{name: [lambda: 3, lambda: 2.5, lambda: "r"] for name in (
+        "border_radius", "border_top_left_radius", "border_top_right_radius", "border_bottom_left_radius",
+        "border_bottom_right_radius")},
 }
 ANY_VALUE = [make for makers in VALUES.values() for make in makers]
 # Keyword names other than the parameters' own: unknown ones, a parameter's name as a str

@@ -34,9 +34,11 @@ MARGIN = "shadow_margin"
 SHADOW = "_create_shadow_surface"
 CACHED_SHADOW = "_get_cached_shadow_surface"
 FRONT_SHADOW = "create_shadow_surface"
+INTO = "rounded_rect"
+SHADOW_INTO = "shadow"
 
 TOTALS_ORDER = [FILLED, OUTLINED, ROUND, OUTLINE, CACHED_FILLED, FRONT_FILLED, CACHED_OUTLINED, FRONT_OUTLINED,
-                MARGIN, SHADOW, CACHED_SHADOW, FRONT_SHADOW]
+                MARGIN, SHADOW, CACHED_SHADOW, FRONT_SHADOW, INTO, SHADOW_INTO]
 
 Color = collections.namedtuple("Colour", "r g b")
 SIZE = (12, 10)
@@ -271,6 +273,24 @@ CASES = [
     case("blur-negative", FRONT_SHADOW, (SIZE, [3, 3, 3, 3], -2, RED), error=ValueError),
     case("views-fail", FRONT_SHADOW, (SIZE, [3, 3, 3, 3], 2, (1, 2, 3, 9)), error=MemoryError,
          md="alpha-view-raises"),
+
+    # drawing into a surface
+    case("ok", INTO, ("surf", RED, (1.5, 2, 8, 6), 0, 3)),
+    case("ok-border-translucent", INTO, ("surf", (1, 2, 3, 128), pygame.Rect(1, 2, 8, 6), 2, 3, 0, 1, 2)),
+    # A Color goes through md.pygame.Color as a name does; pygame's own parsing of a name grows
+    # its traced memory once, at a time of its choosing, so a name would make this case flaky.
+    case("ok-color-object", INTO, ("surf", pygame.Color("white"), ((1, 2), (8, 6)))),
+    case("ok-color-int", INTO, ("surf", 0x11223344, [1, 2, 8, 6])),
+    case("ok-missed", INTO, ("surf", RED, (100, 2, 8, 6))),
+    case("color-refused", INTO, ("surf", (1, 2), (1, 2, 8, 6)), error=ValueError),
+    case("rect-refused", INTO, ("surf", RED, (1, 2, "x", 6)), error=TypeError),
+    case("radius-nan", INTO, ("surf", RED, (1, 2, 8, 6), 0, float("nan")), error=ValueError),
+    case("surface-none", INTO, (None, RED, (1, 2, 8, 6)), error=AttributeError),
+    case("surface-16-bit", INTO, (pygame.Surface(SIZE, 0, 16), RED, (1, 2, 8, 6)), error=ValueError),
+    case("ok", SHADOW_INTO, ("surf", (0, 0, 0, 90), (1.5, 2, 8, 6), 3, 1, 2)),
+    case("ok-sharp", SHADOW_INTO, ("surf", RED, (1.5, 2, 8, 6), 0)),
+    case("blur-negative", SHADOW_INTO, ("surf", RED, (1, 2, 8, 6), -1), error=ValueError),
+    case("rect-refused", SHADOW_INTO, ("surf", RED, None, 1), error=TypeError),
 ]
 
 

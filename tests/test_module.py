@@ -70,6 +70,10 @@ DRAW_SIGNATURES = {
     "_create_shadow_surface": "(size, radii_input, blur, color, spread=0)",
     "_get_cached_shadow_surface": "(size, radii, blur, color, spread)",
     "create_shadow_surface": "(size, radii_input, blur, color, spread=0)",
+    "rounded_rect": "(surface, color, rect, width=0, border_radius=0, border_top_left_radius=-1, "
+                    "border_top_right_radius=-1, border_bottom_left_radius=-1, border_bottom_right_radius=-1)",
+    "shadow": "(surface, color, rect, blur, spread=0, border_radius=0, border_top_left_radius=-1, "
+              "border_top_right_radius=-1, border_bottom_left_radius=-1, border_bottom_right_radius=-1)",
 }
 
 

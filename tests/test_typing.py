@@ -20,6 +20,8 @@ STUB_FILE = SHAPES / "fast_shapes.pyi"
 STUB = ast.parse(STUB_FILE.read_text(), STUB_FILE.name)
 STUB_FUNCTIONS = {node.name: node for node in STUB.body if isinstance(node, ast.FunctionDef)}
 CALLS = Path(__file__).with_name("typed_calls.py")
+DRAW_STUB_FILE = SHAPES / "draw.pyi"
+DRAW_MODULE = "ralo_ui.fast.shapes.draw"
 PACKAGE_ROOT = SHAPES.parents[2]  # where ralo_ui lies: src/ in the checkout, or site-packages
 
 
@@ -103,7 +105,8 @@ def test_ordinary_calls_pass_mypy_strict(tmp_path):
     if importlib.util.find_spec("mypy") is None:
         pytest.skip("mypy is not installed here")
     out = run_checker([sys.executable, "-m", "mypy", "--strict", "--follow-imports=silent", "--cache-dir",
-                       str(tmp_path), "-m", CALLS.stem, "-m", fs.__name__], PYTHONPATH=str(PACKAGE_ROOT))
+                       str(tmp_path), "-m", CALLS.stem, "-m", fs.__name__, "-m", DRAW_MODULE],
+                      PYTHONPATH=str(PACKAGE_ROOT))
     assert out.startswith("Success:")
 
 
@@ -126,6 +129,7 @@ def test_ordinary_calls_pass_pyright_strict(tmp_path):
     config.write_text(json.dumps({"typeCheckingMode": "strict", "reportPrivateUsage": False,
                                   "reportUnnecessaryTypeIgnoreComment": "error",
                                   "extraPaths": [str(PACKAGE_ROOT)]}))
-    out = run_checker([*command, "--pythonpath", sys.executable, "-p", str(config), str(CALLS), str(STUB_FILE)],
+    out = run_checker([*command, "--pythonpath", sys.executable, "-p", str(config), str(CALLS), str(STUB_FILE),
+                       str(DRAW_STUB_FILE)],
                       PYRIGHT_PYTHON_IGNORE_WARNINGS="1")  # no look-up of a newer version
     assert "0 errors" in out

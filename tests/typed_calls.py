@@ -6,6 +6,7 @@ from typing import TYPE_CHECKING
 
 import pygame
 
+from ralo_ui.fast.shapes import draw
 from ralo_ui.fast.shapes import fast_shapes as fs
 
 if TYPE_CHECKING:
@@ -36,6 +37,16 @@ def card(size: tuple[int, int]) -> pygame.Surface:
     return fs._create_rounded_rect_surface_optimized(face.get_size(), 6.5, (1, 2, 3, 4))
 
 
+def screen(surf: pygame.Surface, at: pygame.Rect) -> pygame.Rect:
+    drawn = draw.rounded_rect(surf, (40, 40, 48), at, border_radius=12)
+    drawn = draw.rounded_rect(surf, pygame.Color(9, 9, 9, 128), [1.5, 2, 30.25, 12], 2, 6)
+    drawn.union_ip(draw.rounded_rect(surf, "white", ((1, 2), (30, 12)), width=1, border_top_left_radius=4))
+    draw.rounded_rect(surf, [1, 2, 3, 4], (0, 0, 8, 8), border_radius=2.5, border_bottom_right_radius=0)
+    draw.rounded_rect(surf, surf.map_rgb((1, 2, 3)), at.inflate(-4, -4))
+    draw.shadow(surf, (0, 0, 0, 90), at.move(0, 4), 8, spread=2, border_radius=12)
+    return drawn
+
+
 def tables() -> str:
     fs._get_cached_rounded_rect_surface.cache_clear()
     fs._get_cached_outlined_rounded_rect_sdf.cache_clear()
@@ -54,3 +65,6 @@ def refused(surf: pygame.Surface) -> None:
     fs._get_cached_rounded_rect_surface((8, 8), [3, 3, 3, 3], (1, 2, 3))  # type: ignore[arg-type]
     fs._create_outlined_rounded_rect_sdf((8, 8), "3", 1.0, (1, 2, 3))  # type: ignore[arg-type]
     print(fs.transform_into_rounded_rect.cache_clear)  # type: ignore[attr-defined]
+    draw.rounded_rect(surf, None, (0, 0, 8, 8))  # type: ignore[arg-type]
+    draw.rounded_rect(surf, (1, 2, 3))  # type: ignore[call-arg]
+    draw.shadow(surf, (1, 2, 3), (0, 0, 8, 8), "8")  # type: ignore[arg-type]

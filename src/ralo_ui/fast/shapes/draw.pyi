@@ -1,4 +1,5 @@
-# Type stubs of the native module draw: shapes held to their exact geometry (soft shadows).
+# Type stubs of the native module draw: shapes held to their exact geometry (soft shadows, and
+# rounded rects and shadows drawn straight into a surface).
 from collections.abc import Sequence
 from functools import lru_cache as lru_cache
 from typing import SupportsFloat, SupportsIndex, TypeAlias
@@ -37,3 +38,36 @@ def create_shadow_surface(
     size: Size, radii_input: RadiiInput, blur: Number, color: ShadowColor, spread: Number = 0
 ) -> pygame.Surface:
     """Shadow surface from a 256-entry cache: the returned surface is shared."""
+
+# Anything pygame takes as a colour: a Color, a sequence of 3 or 4 ints, an int the surface
+# maps to a colour, or a colour's name.
+ColorValue: TypeAlias = pygame.Color | Sequence[int] | int | str
+# A rect: a Rect, an FRect or any four numbers (x, y, width, height), or ((x, y), (width, height)).
+RectValue: TypeAlias = pygame.Rect | Sequence[float] | tuple[Sequence[float], Sequence[float]]
+
+def rounded_rect(
+    surface: pygame.Surface,
+    color: ColorValue,
+    rect: RectValue,
+    width: Number = 0,
+    border_radius: Number = 0,
+    border_top_left_radius: Number = -1,
+    border_top_right_radius: Number = -1,
+    border_bottom_left_radius: Number = -1,
+    border_bottom_right_radius: Number = -1,
+) -> pygame.Rect:
+    """Anti-aliased pygame.draw.rect: a fill (width 0) or a border drawn straight into surface."""
+
+def shadow(
+    surface: pygame.Surface,
+    color: ColorValue,
+    rect: RectValue,
+    blur: Number,
+    spread: Number = 0,
+    border_radius: Number = 0,
+    border_top_left_radius: Number = -1,
+    border_top_right_radius: Number = -1,
+    border_bottom_left_radius: Number = -1,
+    border_bottom_right_radius: Number = -1,
+) -> pygame.Rect:
+    """The soft shadow of a rounded rect composited straight into surface."""

@@ -9,7 +9,7 @@
 
 namespace fs {
 
-inline constexpr int max_params = 9;
+inline constexpr int max_params = 10;
 
 // What the binder does with a parameter before the body runs.
 enum class param_kind : uint8_t {

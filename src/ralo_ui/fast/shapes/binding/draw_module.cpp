@@ -18,6 +18,8 @@ constexpr binding bindings[] = {
     {nullptr, function_value, &create_shadow_surface_raster},
     {nullptr, cached_value, &get_cached_shadow_surface},
     {nullptr, function_value, &create_shadow_surface},
+    {nullptr, function_value, &rounded_rect},
+    {nullptr, function_value, &shadow},
 };
 static_assert(function_count(bindings) <= traceback_slots, "a function would get no traceback code object");
 

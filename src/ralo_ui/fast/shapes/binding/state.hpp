@@ -35,6 +35,16 @@ struct state {
     PyObject* fill = nullptr;
     PyObject* get_width = nullptr;
     PyObject* get_height = nullptr;
+    // What drawing into a caller's surface asks of it and of pygame.
+    PyObject* get_bytesize = nullptr;
+    PyObject* get_shifts = nullptr;
+    PyObject* get_masks = nullptr;
+    PyObject* get_clip = nullptr;
+    PyObject* get_view = nullptr;
+    PyObject* unmap_rgb = nullptr;
+    PyObject* Color = nullptr;
+    PyObject* Rect = nullptr;
+    PyObject* view_kind = nullptr;  // "2": a view of whole pixels, rows `pitch` apart
     // Interned names of the caching wrappers, which the front ends look up afresh.
     PyObject* cached_filled = nullptr;    // "_get_cached_rounded_rect_surface"
     PyObject* cached_outlined = nullptr;  // "_get_cached_outlined_rounded_rect_sdf"

@@ -24,11 +24,13 @@ double under_arc(double p, double r) noexcept {
 
 // What a corner of radius r cuts from the box [p0, p1] x [q0, q1], given in the corner's own
 // frame: p and q measured from the corner circle's centre toward the corner, so that the
-// corner square is [0, r]^2 and the shape keeps the part of it with p^2 + q^2 <= r^2.
-double corner_cut(double p0, double p1, double q0, double q1, double r) noexcept {
-    p0 = std::max(p0, 0.0);
+// corner square is [0, r]^2 and the shape keeps the part of it with p^2 + q^2 <= r^2.  Only
+// p >= p_min and q >= q_min lie inside the rectangle: 0 unless the radius is larger than the
+// side across (the inner shape of a border whose other corner on that side is square).
+double corner_cut(double p0, double p1, double q0, double q1, double r, double p_min, double q_min) noexcept {
+    p0 = std::max(p0, p_min);
     p1 = std::min(p1, r);
-    q0 = std::max(q0, 0.0);
+    q0 = std::max(q0, q_min);
     q1 = std::min(q1, r);
     if (!(p1 > p0 && q1 > q0)) return 0.0;
     // Most boxes lie wholly inside the circle or wholly outside it.
@@ -44,7 +46,32 @@ double corner_cut(double p0, double p1, double q0, double q1, double r) noexcept
     return std::max(0.0, (p1 - p0) * (q1 - q0) - (full + part));
 }
 
+// Where an arc of radius r lies, inward from its vertical edge, at depth d into its corner
+// square (0 past it).
+double arc_inset(double r, double d) noexcept {
+    const double h = r - std::clamp(d, 0.0, r);
+    return r - std::sqrt(std::max(r * r - h * h, 0.0));
+}
+
 }  // namespace
+
+flat_span reach(const rounded_rect& s, int32_t y, int32_t width) noexcept {
+    const double y0 = y, y1 = y0 + 1.0;
+    const double value = overlap(y0, y1, s.top, s.bottom);
+    if (!(value > 0.0)) return {0, 0, 0.0f};
+    // The row's deepest heights into the top and the bottom corners' squares: each corner cuts
+    // in at least as far as it does there, all along the row.
+    const double top_depth = std::min(y1, s.bottom) - s.top, bottom_depth = s.bottom - std::max(y0, s.top);
+    const double tl = s.radii[0], tr = s.radii[1], br = s.radii[2], bl = s.radii[3];
+    const double left = s.left + std::max(arc_inset(tl, top_depth), arc_inset(bl, bottom_depth));
+    const double right = s.right - std::max(arc_inset(tr, top_depth), arc_inset(br, bottom_depth));
+    constexpr double slack = 1e-6;
+    const double first = std::clamp(std::floor(left - slack), 0.0, static_cast<double>(width));
+    const double last = std::clamp(std::ceil(right + slack), 0.0, static_cast<double>(width));
+    flat_span span{trunc_to_int32(first), trunc_to_int32(last), narrow(value)};
+    if (span.x1 < span.x0) span.x1 = span.x0;
+    return span;
+}
 
 flat_span flat(const rounded_rect& s, int32_t y, int32_t width) noexcept {
     const double y0 = y, y1 = y0 + 1.0;
@@ -79,11 +106,14 @@ void row(const rounded_rect& s, int32_t y, int32_t x0, int32_t x1, float* out) n
     const double cy[4] = {s.top + s.radii[0], s.top + s.radii[1], s.bottom - s.radii[2], s.bottom - s.radii[3]};
     const bool left_side[4] = {true, false, false, true};
     const bool top_side[4] = {true, true, false, false};
-    // The corners whose square this row meets.
+    // The corners whose square this row meets, and where the opposite sides cross their squares.
     bool meets[4];
+    double p_min[4], q_min[4];
     for (int c = 0; c < 4; ++c) {
         const double r = s.radii[c];
         meets[c] = r > 0.0 && (top_side[c] ? y0 < cy[c] : y1 > cy[c]);
+        p_min[c] = std::max(0.0, left_side[c] ? cx[c] - s.right : s.left - cx[c]);
+        q_min[c] = std::max(0.0, top_side[c] ? cy[c] - s.bottom : s.top - cy[c]);
     }
     for (int32_t x = x0; x < x1; ++x) {
         const double px0 = x, px1 = px0 + 1.0;
@@ -93,7 +123,7 @@ void row(const rounded_rect& s, int32_t y, int32_t x0, int32_t x1, float* out) n
             const double r = s.radii[c];
             const double p0 = left_side[c] ? cx[c] - px1 : px0 - cx[c];
             const double q0 = top_side[c] ? cy[c] - y1 : y0 - cy[c];
-            area -= corner_cut(p0, p0 + 1.0, q0, q0 + 1.0, r);
+            area -= corner_cut(p0, p0 + 1.0, q0, q0 + 1.0, r, p_min[c], q_min[c]);
         }
         out[x - x0] = narrow(std::clamp(area, 0.0, 1.0));
     }

@@ -26,6 +26,12 @@ struct flat_span {
 // height of the row, clipped to [0, width).
 flat_span flat(const rounded_rect& shape, int32_t y, int32_t width) noexcept;
 
+// The span of row y (any y) outside which no pixel is covered at all: [x0, x1) between
+// where the edges and arcs lie deepest into the shape within the row, a millionth of a pixel
+// wider on either side, clipped to [0, width); `value` is the flat span's.  (x0 == x1 when
+// the row misses the shape.)
+flat_span reach(const rounded_rect& shape, int32_t y, int32_t width) noexcept;
+
 // The area of pixel (x, y) that the shape covers, for x in [x0, x1), into out[x - x0]: 0 to
 // 1, rounded once from double to single precision.  Pure; any x and y.
 void row(const rounded_rect& shape, int32_t y, int32_t x0, int32_t x1, float* out) noexcept;

@@ -124,6 +124,12 @@ bool field::build_corners(const simd::kernels& k) noexcept {
     return true;
 }
 
+coverage::flat_span field::reach(int32_t y) const noexcept {
+    if (s_.empty) return {0, 0, 0.0f};
+    if (!blurred_) return coverage::reach(exact_, y, s_.width);
+    return {0, s_.width, down_[static_cast<std::size_t>(y)]};
+}
+
 coverage::flat_span field::flat(int32_t y) const noexcept {
     if (s_.empty) return {0, s_.width, 0.0f};
     if (!blurred_) return coverage::flat(exact_, y, s_.width);

@@ -50,12 +50,22 @@ params derive(int32_t width, int32_t height, corner_radii radii, double blur, do
 // row by row; reading makes no allocation and no interpreter call.
 class field {
 public:
+    // Below this sigma the values are the exact coverage's.  Moving a pixel's square by
+    // (dx, dy) changes its covered area by at most |dx| + |dy| (each side gains or loses at
+    // most its own length), so blurring changes it by at most E|dx| + E|dy| = 2 sigma
+    // sqrt(2 / pi) < 1.6e-4: 0.04 of an alpha unit.  The arcs' rule would need ever more
+    // nodes for ever smaller sigma to follow kinks the eye cannot tell from sharp ones.
+    static constexpr double exact_below = 1e-4;
+
     // False when memory ran out.
     bool build(const shape& s, const simd::kernels& k) noexcept;
 
     // The pixels of row y (inside the window) that share one value: the columns where the
     // shape's profile is exactly 1, away from the corners.
     coverage::flat_span flat(int32_t y) const noexcept;
+    // The pixels of row y (inside the window) outside which every value is 0 (the whole row
+    // for a blurred shape), with the flat span's value.
+    coverage::flat_span reach(int32_t y) const noexcept;
     // The values of pixels x0 .. x1 - 1 of row y, all inside the window, into out[0 ..].
     void row(int32_t y, int32_t x0, int32_t x1, float* out) const noexcept;
     // True when row y's values are the column profile times one number, the row's flat
@@ -70,13 +80,6 @@ public:
     bool symmetric() const noexcept;
 
 private:
-    // Below this sigma the values are the exact coverage's.  Moving a pixel's square by
-    // (dx, dy) changes its covered area by at most |dx| + |dy| (each side gains or loses at
-    // most its own length), so blurring changes it by at most E|dx| + E|dy| = 2 sigma
-    // sqrt(2 / pi) < 1.6e-4: 0.04 of an alpha unit.  The arcs' rule would need ever more
-    // nodes for ever smaller sigma to follow kinks the eye cannot tell from sharp ones.
-    static constexpr double exact_below = 1e-4;
-
     // The corners' tables, one per distinct corner; false when memory ran out.
     bool build_corners(const simd::kernels& k) noexcept;
     // Subtracts corner c's cuts from row y's values of columns x0 .. x1 - 1.

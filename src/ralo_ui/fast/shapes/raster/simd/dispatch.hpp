@@ -17,6 +17,9 @@
 namespace fs {
 struct planes;
 class packed_pixels;
+namespace blend {
+struct paint;
+}
 struct corner_geometry;
 namespace outlined {
 struct target;
@@ -40,6 +43,7 @@ namespace fs::simd {
 //     (shadow_tables.cpp).
 //   shadow_cut_row: a row of a corner's cuts from tables that hold every node for every column
 //     (shadow_tables.cpp).
+//   blend_row: composites a paint over n pixels with their coverages (blend.hpp).
 #define FS_SIMD_KERNELS(X)                                                                                             \
     X(corners_scaled, void, (const planes&, const corner_geometry&, float alpha))                                      \
     X(corners_kept, void, (const planes&, const corner_geometry&, float alpha))                                        \
@@ -52,7 +56,8 @@ namespace fs::simd {
     X(shadow_dot, float, (const float* a, const float* b, std::size_t n))                                              \
     X(shadow_cut_row, void,                                                                                            \
       (const float* a, std::size_t nodes, const float* k, std::size_t stride, const float* k_u, float sum, float* out, \
-       std::size_t n))
+       std::size_t n))                                                                                                 \
+    X(blend_row, void, (uint8_t* dst, const float* cov, std::size_t n, const blend::paint& p))
 
 // A member of the table, and a variant's declaration, from a line of the list.
 #define FS_SIMD_MEMBER(kernel, result, parameters) result(*kernel) parameters noexcept;

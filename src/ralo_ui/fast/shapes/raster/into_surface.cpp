@@ -1,0 +1,227 @@
+// Drawing into a surface: each row split where the outer and inner shapes' flat spans begin
+// and end, constant pieces filled or blended at one coverage, the rest pixel by pixel.
+#include "into_surface.hpp"
+
+#include "fill_words.hpp"
+#include "numeric.hpp"
+#include "simd/dispatch.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace fs::into_surface {
+namespace {
+
+int32_t clamp_to(double v, int32_t lo, int32_t hi) noexcept {
+    return trunc_to_int32(std::clamp(v, static_cast<double>(lo), static_cast<double>(hi)));
+}
+
+// A row's pieces as drawn, to be drawn again on a row alike: a constant coverage, or the
+// coverages kept from `at` on.
+struct piece_record {
+    int32_t x0, x1;
+    float c;
+    bool constant;
+    std::size_t at;
+};
+struct row_record {
+    piece_record pieces[7];
+    int count = 0;
+    std::size_t kept = 0;
+};
+
+// Where a field's row is covered, in surface columns: its reach (no pixel outside it is
+// covered) and its flat span (every pixel inside it at `flat.value`).
+struct spans {
+    coverage::flat_span reach, flat;
+
+    bool reaches(int32_t x0, int32_t x1) const noexcept { return reach.x0 < x1 && x0 < reach.x1; }
+    bool flat_over(int32_t x0, int32_t x1) const noexcept { return flat.x0 <= x0 && x1 <= flat.x1; }
+};
+
+// One row's drawing: its pixels and the two fields' spans.
+struct row_pass {
+    const surface& s;
+    const layer& l;
+    const blend::paint& p;
+    const scratch& tmp;
+    const simd::kernels& k;
+    int32_t y, fy;  // the row in the surface and in the layer's window
+    spans outer, inner;
+    bool has_inner;  // the inner shape reaches this row
+
+    uint8_t* at(int32_t x) const noexcept {
+        return s.pixels + static_cast<std::ptrdiff_t>(y) * s.pitch +
+               static_cast<std::ptrdiff_t>(x) * static_cast<std::ptrdiff_t>(p.at.bytes);
+    }
+
+    // Pixels [x0, x1) at coverage c.
+    void constant(int32_t x0, int32_t x1, float c) const noexcept {
+        if (!(c > 0.0f)) return;
+        const auto n = static_cast<std::size_t>(x1 - x0);
+        if (c == 1.0f && p.opaque) {
+            if (p.at.bytes == 4) {
+                k.fill_words(at(x0), n, p.word);
+            } else {
+                blend::fill_triples(at(x0), n, p);
+            }
+            return;
+        }
+        std::fill(tmp.a, tmp.a + n, c);
+        k.blend_row(at(x0), tmp.a, n, p);
+    }
+
+    // The values of one field over [x0, x1), its flat span's columns at the flat value.
+    void values(const shadow::field& f, const spans& sp, int32_t x0, int32_t x1, float* out) const noexcept {
+        if (sp.flat_over(x0, x1)) {
+            std::fill(out, out + (x1 - x0), sp.flat.value);
+        } else {
+            f.row(fy, x0 - l.window.x0, x1 - l.window.x0, out);
+        }
+    }
+
+    // The coverage of [x0, x1) when it is one value throughout, else -1.
+    float uniform(int32_t x0, int32_t x1) const noexcept {
+        const bool hole = has_inner && inner.reaches(x0, x1);
+        if (!outer.flat_over(x0, x1) || (hole && !inner.flat_over(x0, x1))) return -1.0f;
+        return hole ? outer.flat.value - inner.flat.value : outer.flat.value;
+    }
+
+    // Pixels [x0, x1), one piece: wholly inside or wholly outside each span.  Recorded into
+    // `r` when given, its coverages kept.
+    void piece(int32_t x0, int32_t x1, row_record* r) const noexcept {
+        if (!outer.reaches(x0, x1)) return;
+        float c = uniform(x0, x1);
+        const auto n = static_cast<std::size_t>(x1 - x0);
+        float* const cov = r != nullptr ? tmp.kept + r->kept : tmp.a;
+        if (c < 0.0f) {
+            values(*l.outer, outer, x0, x1, cov);
+            if (has_inner && inner.reaches(x0, x1)) {
+                values(*l.inner, inner, x0, x1, tmp.b);
+                for (std::size_t i = 0; i < n; ++i) cov[i] = std::max(cov[i] - tmp.b[i], 0.0f);
+            }
+            // A piece of one coverage throughout (a border's side, a pixel or a few wide) is
+            // written as one.
+            if (std::all_of(cov + 1, cov + n, [&](float v) { return v == cov[0]; })) c = cov[0];
+        }
+        if (c >= 0.0f) {
+            if (r != nullptr) r->pieces[r->count++] = {x0, x1, c, true, 0};
+            constant(x0, x1, c);
+            return;
+        }
+        if (r != nullptr) {
+            r->pieces[r->count++] = {x0, x1, 0.0f, false, r->kept};
+            r->kept += n;
+        }
+        k.blend_row(at(x0), cov, n, p);
+    }
+
+    // The recorded pieces again, on this row.
+    void replay(const row_record& r) const noexcept {
+        for (int i = 0; i < r.count; ++i) {
+            const piece_record& q = r.pieces[i];
+            if (q.constant) {
+                constant(q.x0, q.x1, q.c);
+            } else {
+                k.blend_row(at(q.x0), tmp.kept + q.at, static_cast<std::size_t>(q.x1 - q.x0), p);
+            }
+        }
+    }
+
+    void run(row_record* r) const noexcept {
+        // The cut points, in surface columns, within the clip; an insertion sort of at most ten.
+        const int32_t lo = std::max(l.clip.x0, outer.reach.x0), hi = std::min(l.clip.x1, outer.reach.x1);
+        if (lo >= hi) return;
+        const int32_t given[6] = {outer.flat.x0,  outer.flat.x1, inner.reach.x0,
+                                  inner.reach.x1, inner.flat.x0, inner.flat.x1};
+        int32_t cuts[8] = {lo, hi};
+        int count = 2;
+        for (int i = 0; i < (has_inner ? 6 : 2); ++i) {
+            const int32_t v = std::clamp(given[i], lo, hi);
+            int j = count++;
+            for (; j > 0 && cuts[j - 1] > v; --j) cuts[j] = cuts[j - 1];
+            cuts[j] = v;
+        }
+        for (int i = 0; i + 1 < count; ++i) {
+            if (cuts[i] < cuts[i + 1]) piece(cuts[i], cuts[i + 1], r);
+        }
+    }
+};
+
+// A flat span moved into surface columns is compared with pieces in surface columns.
+coverage::flat_span shifted(coverage::flat_span span, int32_t ox) noexcept {
+    span.x0 += ox;
+    span.x1 += ox;
+    return span;
+}
+
+}  // namespace
+
+box reach(const edges& e, int32_t margin, const box& clip) noexcept {
+    const double m = margin;
+    return {clamp_to(std::floor(e.left - m), clip.x0, clip.x1), clamp_to(std::floor(e.top - m), clip.y0, clip.y1),
+            clamp_to(std::ceil(e.right + m), clip.x0, clip.x1), clamp_to(std::ceil(e.bottom + m), clip.y0, clip.y1)};
+}
+
+shadow::shape shape_in(const edges& e, const box& w, double sigma) noexcept {
+    shadow::shape s{};
+    s.width = w.x1 - w.x0;
+    s.height = w.y1 - w.y0;
+    s.inset[0] = e.left - w.x0;
+    s.inset[1] = e.top - w.y0;
+    s.inset[2] = static_cast<double>(w.x1) - e.right;
+    s.inset[3] = static_cast<double>(w.y1) - e.bottom;
+    for (int c = 0; c < 4; ++c) s.radii[c] = e.radii[c];
+    s.sigma = sigma;
+    s.empty = !(e.right > e.left && e.bottom > e.top) || w.empty();
+    return s;
+}
+
+edges inset(const edges& outer, double width) noexcept {
+    edges e{outer.left + width, outer.top + width, outer.right - width, outer.bottom - width, {}};
+    for (int c = 0; c < 4; ++c) e.radii[c] = std::max(outer.radii[c] - width, 0.0);
+    return e;
+}
+
+rows alike_rows(const edges& outer, const edges* inner) noexcept {
+    double first = -std::numeric_limits<double>::infinity(), last = std::numeric_limits<double>::infinity();
+    const auto within = [&](const edges& e) {
+        first = std::max(first, std::ceil(e.top + std::max(e.radii[0], e.radii[1])) + 1.0);
+        last = std::min(last, std::floor(e.bottom - std::max(e.radii[2], e.radii[3])) - 1.0);
+    };
+    within(outer);
+    if (inner != nullptr) within(*inner);
+    if (!(last > first)) return {0, 0};
+    return {clamp_to(first, INT32_MIN, INT32_MAX), clamp_to(last, INT32_MIN, INT32_MAX)};
+}
+
+void draw(const surface& s, const layer& l, const blend::paint& p, const scratch& tmp,
+          const simd::kernels& k) noexcept {
+    if (l.clip.empty()) return;
+    const int32_t ox = l.window.x0;
+    row_record alike;
+    bool recorded = false;
+    for (int32_t y = l.clip.y0; y < l.clip.y1; ++y) {
+        const bool in_alike = l.alike.first <= y && y < l.alike.last;
+        if (in_alike && recorded) {
+            const row_pass again{s, l, p, tmp, k, y, 0, {}, {}, false};
+            again.replay(alike);
+            continue;
+        }
+        const int32_t fy = y - l.window.y0;
+        const spans outer{shifted(l.outer->reach(fy), ox), shifted(l.outer->flat(fy), ox)};
+        if (outer.reach.x0 == outer.reach.x1 || !(outer.reach.value > 0.0f)) continue;  // the row misses the shape
+        spans inner{};
+        bool has_inner = false;
+        if (l.inner != nullptr) {
+            inner = {shifted(l.inner->reach(fy), ox), shifted(l.inner->flat(fy), ox)};
+            has_inner = inner.reach.x0 < inner.reach.x1;
+        }
+        const row_pass pass{s, l, p, tmp, k, y, fy, outer, inner, has_inner};
+        pass.run(in_alike ? &alike : nullptr);
+        recorded = in_alike;
+    }
+}
+
+}  // namespace fs::into_surface

@@ -1,0 +1,85 @@
+// Drawing a rounded rectangle's coverage, a band between two of them, or a shadow straight into a surface.
+#pragma once
+
+#include "blend.hpp"
+#include "shadow.hpp"
+
+#include <cstddef>
+#include <cstdint>
+
+namespace fs::simd {
+struct kernels;
+}
+
+namespace fs::into_surface {
+
+// A surface's pixels: pixel (x, y) at pixels + y * pitch + x * paint.at.bytes, for x in
+// [0, width) and y in [0, height).
+struct surface {
+    uint8_t* pixels;
+    std::ptrdiff_t pitch;
+    int32_t width, height;
+};
+
+// A pixel rectangle [x0, x1) x [y0, y1) of a surface.
+struct box {
+    int32_t x0, y0, x1, y1;
+    bool empty() const noexcept { return !(x1 > x0 && y1 > y0); }
+};
+
+// A shape in surface coordinates, pixel (x, y) being the unit square [x, x + 1] x [y, y + 1]:
+// its edges (finite) and its radii (top-left, top-right, bottom-right, bottom-left), bounded
+// so that no two corners' squares overlap, never NaN.
+struct edges {
+    double left, top, right, bottom;
+    double radii[4];
+};
+
+// The pixels a shape's edges reach, [floor(left), ceil(right)) x [floor(top), ceil(bottom)),
+// grown by `margin` on every side and cut to `clip` (a box of the surface).
+box reach(const edges& e, int32_t margin, const box& clip) noexcept;
+
+// The field's shape for `e` seen from the window `w` (its origin and size): insets from the
+// window's sides, `sigma` 0 (the exact coverage) unless given.
+shadow::shape shape_in(const edges& e, const box& w, double sigma = 0.0) noexcept;
+
+// The band between `outer` and the rounded rectangle inset `width` from it, whose radii are
+// the outer ones less `width`, never below 0 (no band wider than half the smaller side is
+// needed: the inner shape is then empty).
+edges inset(const edges& outer, double width) noexcept;
+
+// The rows [first, last) of surface in which every row's coverage is the same, whole rows
+// away from every corner of the exact shapes `outer` and `inner` (if any), a row short of
+// their corner squares on either side; empty when there are none.
+struct rows {
+    int32_t first, last;
+};
+rows alike_rows(const edges& outer, const edges* inner) noexcept;
+
+// One layer drawn: the field (window `window`, in surface coordinates) and, for a band, the
+// field of its inner shape over the same window, whose values are taken away.  Only the
+// pixels of `clip` (inside the window) are touched.  The rows `alike` are drawn from the
+// first one's pieces (exact fields only: {0, 0} otherwise).
+struct layer {
+    const shadow::field* outer;
+    const shadow::field* inner;  // nullptr: no hole
+    box window;
+    box clip;
+    rows alike;
+};
+
+// Scratch rows a drawing uses, three of the clip's width; made by the caller (who can report
+// running out of memory) before the pixel loop.
+struct scratch {
+    float* a;
+    float* b;
+    float* kept;  // the coverages of the alike rows' pixel-by-pixel pieces
+};
+
+// Composites the paint over every pixel of the layer's clip by its coverage: the outer value
+// less the inner one.  Pixels of coverage 1 under an opaque colour are written as the colour's
+// pixel (runs of them as words); pixels of coverage 0 are left alone.  No allocation, no
+// interpreter call.
+void draw(const surface& s, const layer& l, const blend::paint& p, const scratch& tmp, const simd::kernels& k) noexcept;
+
+}  // namespace fs::into_surface
