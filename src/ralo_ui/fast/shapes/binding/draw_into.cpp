@@ -158,7 +158,8 @@ bool shadow_numbers(double blur, double spread, const radii_args& r) noexcept {
 // blurred one's radii at most half its smaller side, as its tables take them.
 edges grown(const edges& e, double spread, bool blurred) noexcept {
     edges g = into_surface::inset(e, -spread);
-    const double half = 0.5 * std::min(g.right - g.left, g.bottom - g.top);
+    // An emptied shape (a side at or below 0) keeps radii of 0: nothing of it is drawn.
+    const double half = std::max(0.5 * std::min(g.right - g.left, g.bottom - g.top), 0.0);
     for (double& radius : g.radii) radius = blurred ? std::clamp(radius, 0.0, half) : std::max(radius, 0.0);
     return g;
 }
