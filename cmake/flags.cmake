@@ -41,10 +41,11 @@ if(CMAKE_SYSTEM_PROCESSOR MATCHES "^(x86_64|AMD64|amd64|x64)$")
   set_source_files_properties(${RASTER_AVX2_SOURCES} PROPERTIES COMPILE_OPTIONS "${RASTER_AVX2_FLAGS}")
 endif()
 
-# Checks of the preconditions the comments state (raster/checks.hpp); the sanitizer and fuzz
+# Checks of the preconditions the comments state (raster/checks.hpp), and the C++ library's
+# own (an empty range to std::clamp, an index past a vector's end); the sanitizer and fuzz
 # builds have them.
 if(RALO_UI_DEBUG_CHECKS)
-  target_compile_definitions(fast_shapes_flags INTERFACE FS_DEBUG_CHECKS=1)
+  target_compile_definitions(fast_shapes_flags INTERFACE FS_DEBUG_CHECKS=1 _GLIBCXX_ASSERTIONS=1)
 endif()
 
 # The sanitizers of the sanitizer and fuzz builds.  float-cast-overflow and alignment are part
