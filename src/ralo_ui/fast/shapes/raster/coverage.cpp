@@ -129,4 +129,19 @@ void row(const rounded_rect& s, int32_t y, int32_t x0, int32_t x1, float* out) n
     }
 }
 
+bool mirrored(const rounded_rect& s, int32_t* m) noexcept {
+    if (s.radii[0] != s.radii[1] || s.radii[3] != s.radii[2]) return false;
+    const auto on_grid = [](double v) {
+        constexpr double scale = 1048576.0, bound = 1073741824.0;
+        return std::abs(v) < bound && v * scale == std::floor(v * scale);
+    };
+    for (const double v : {s.left, s.right, s.radii[0], s.radii[2]}) {
+        if (!on_grid(v)) return false;
+    }
+    const double sum = s.left + s.right - 1.0;
+    if (sum != std::floor(sum)) return false;
+    *m = trunc_to_int32(sum);  // within int32 by the grid's bound
+    return true;
+}
+
 }  // namespace fs::coverage

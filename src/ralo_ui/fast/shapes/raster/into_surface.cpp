@@ -28,7 +28,28 @@ struct piece_record {
 struct row_record {
     piece_record pieces[7];
     int count = 0;
-    std::size_t kept = 0;
+};
+
+// The pieces of a row formed so far: their coverages lie one after another in the scratch
+// row `kept`, the first `used` of it; each piece's columns, coverages and how they were formed
+// (`how`), which its mirror image, later in the row, takes instead of forming them again.
+struct formed_piece {
+    int32_t x0, x1;
+    const float* at;
+    int how;
+};
+struct row_memo {
+    std::size_t used = 0;
+    formed_piece pieces[7];
+    int count = 0;
+
+    // The piece holding columns [x0, x1) formed as `how`, or null.
+    const formed_piece* holding(int64_t x0, int64_t x1, int how) const noexcept {
+        for (int i = 0; i < count; ++i) {
+            if (pieces[i].how == how && pieces[i].x0 <= x0 && x1 <= pieces[i].x1) return &pieces[i];
+        }
+        return nullptr;
+    }
 };
 
 // Where a field's row is covered, in surface columns: its reach (no pixel outside it is
@@ -49,7 +70,9 @@ struct row_pass {
     const simd::kernels& k;
     int32_t y, fy;  // the row in the surface and in the layer's window
     spans outer, inner;
-    bool has_inner;  // the inner shape reaches this row
+    bool has_inner;         // the inner shape reaches this row
+    const int64_t* mirror;  // pixel x covered as pixel *mirror - x (both fields), or null
+    row_memo& memo;
 
     uint8_t* at(int32_t x) const noexcept {
         return s.pixels + static_cast<std::ptrdiff_t>(y) * s.pitch +
@@ -88,19 +111,41 @@ struct row_pass {
         return hole ? outer.flat.value - inner.flat.value : outer.flat.value;
     }
 
+    // How a piece's coverages are formed: the outer field's flat value or its row, less
+    // nothing, the inner field's flat value or its row.
+    int how(int32_t x0, int32_t x1) const noexcept {
+        const bool hole = has_inner && inner.reaches(x0, x1);
+        return (outer.flat_over(x0, x1) ? 1 : 0) | (hole ? (inner.flat_over(x0, x1) ? 4 : 2) : 0);
+    }
+
+    // The coverages of [x0, x1) into `cov`: copied from the memo's piece when that piece holds
+    // every mirror image and was formed the same way (the same steps on the same numbers),
+    // else formed.
+    void coverages(int32_t x0, int32_t x1, int form, float* cov) const noexcept {
+        const formed_piece* q = mirror != nullptr ? memo.holding(*mirror - (x1 - 1), *mirror - x0 + 1, form) : nullptr;
+        if (q != nullptr) {
+            for (int32_t x = x0; x < x1; ++x) cov[x - x0] = q->at[*mirror - x - q->x0];
+            return;
+        }
+        values(*l.outer, outer, x0, x1, cov);
+        if ((form & 6) != 0) {
+            values(*l.inner, inner, x0, x1, tmp.b);
+            for (int32_t i = 0; i < x1 - x0; ++i) cov[i] = std::max(cov[i] - tmp.b[i], 0.0f);
+        }
+    }
+
     // Pixels [x0, x1), one piece: wholly inside or wholly outside each span.  Recorded into
     // `r` when given, its coverages kept.
     void piece(int32_t x0, int32_t x1, row_record* r) const noexcept {
         if (!outer.reaches(x0, x1)) return;
         float c = uniform(x0, x1);
         const auto n = static_cast<std::size_t>(x1 - x0);
-        float* const cov = r != nullptr ? tmp.kept + r->kept : tmp.a;
+        float* const cov = tmp.kept + memo.used;
         if (c < 0.0f) {
-            values(*l.outer, outer, x0, x1, cov);
-            if (has_inner && inner.reaches(x0, x1)) {
-                values(*l.inner, inner, x0, x1, tmp.b);
-                for (std::size_t i = 0; i < n; ++i) cov[i] = std::max(cov[i] - tmp.b[i], 0.0f);
-            }
+            const int form = how(x0, x1);
+            coverages(x0, x1, form, cov);
+            memo.pieces[memo.count++] = {x0, x1, cov, form};
+            memo.used += n;
             // A piece of one coverage throughout (a border's side, a pixel or a few wide) is
             // written as one.
             if (std::all_of(cov + 1, cov + n, [&](float v) { return v == cov[0]; })) c = cov[0];
@@ -110,10 +155,7 @@ struct row_pass {
             constant(x0, x1, c);
             return;
         }
-        if (r != nullptr) {
-            r->pieces[r->count++] = {x0, x1, 0.0f, false, r->kept};
-            r->kept += n;
-        }
+        if (r != nullptr) r->pieces[r->count++] = {x0, x1, 0.0f, false, static_cast<std::size_t>(cov - tmp.kept)};
         k.blend_row(at(x0), cov, n, p);
     }
 
@@ -196,16 +238,33 @@ rows alike_rows(const edges& outer, const edges* inner) noexcept {
     return {clamp_to(first, INT32_MIN, INT32_MAX), clamp_to(last, INT32_MIN, INT32_MAX)};
 }
 
+namespace {
+
+// The column sum m (surface columns) such that pixel x of every row is covered as pixel m - x
+// by both of the layer's fields, if there is one.
+bool mirror_of(const layer& l, int64_t* m) noexcept {
+    int32_t outer = 0, inner = 0;
+    if (!l.outer->mirrored(&outer)) return false;
+    if (l.inner != nullptr && !(l.inner->mirrored(&inner) && inner == outer)) return false;
+    *m = static_cast<int64_t>(outer) + 2 * static_cast<int64_t>(l.window.x0);
+    return true;
+}
+
+}  // namespace
+
 void draw(const surface& s, const layer& l, const blend::paint& p, const scratch& tmp,
           const simd::kernels& k) noexcept {
     if (l.clip.empty()) return;
     const int32_t ox = l.window.x0;
+    int64_t sum = 0;
+    const int64_t* mirror = mirror_of(l, &sum) ? &sum : nullptr;
     row_record alike;
     bool recorded = false;
     for (int32_t y = l.clip.y0; y < l.clip.y1; ++y) {
         const bool in_alike = l.alike.first <= y && y < l.alike.last;
+        row_memo memo;
         if (in_alike && recorded) {
-            const row_pass again{s, l, p, tmp, k, y, 0, {}, {}, false};
+            const row_pass again{s, l, p, tmp, k, y, 0, {}, {}, false, nullptr, memo};
             again.replay(alike);
             continue;
         }
@@ -218,7 +277,7 @@ void draw(const surface& s, const layer& l, const blend::paint& p, const scratch
             inner = {shifted(l.inner->reach(fy), ox), shifted(l.inner->flat(fy), ox)};
             has_inner = inner.reach.x0 < inner.reach.x1;
         }
-        const row_pass pass{s, l, p, tmp, k, y, fy, outer, inner, has_inner};
+        const row_pass pass{s, l, p, tmp, k, y, fy, outer, inner, has_inner, mirror, memo};
         pass.run(in_alike ? &alike : nullptr);
         recorded = in_alike;
     }
