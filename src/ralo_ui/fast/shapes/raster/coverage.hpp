@@ -44,4 +44,10 @@ void row(const rounded_rect& shape, int32_t y, int32_t x0, int32_t x1, float* ou
 // are subtracted in the same order.
 bool mirrored(const rounded_rect& shape, int32_t* m) noexcept;
 
+// True, with *m set, when row y is covered as row m - y to the last bit: equal radii down the
+// left and down the right, the top and bottom edges and the radii on that grid with a whole
+// sum, and no pixel meeting two corners' squares (each side at least a pixel longer than its
+// two radii), so that a pixel's one cut is the only number it subtracts.
+bool flipped(const rounded_rect& shape, int32_t* m) noexcept;
+
 }  // namespace fs::coverage

@@ -81,6 +81,9 @@ public:
     // The exact coverage only: true, with *m set, when pixel (x, y) of the window has the
     // value of pixel (m - x, y) to the last bit (coverage::mirrored).
     bool mirrored(int32_t* m) const noexcept;
+    // The exact coverage only: true, with *m set, when row y of the window has the values of
+    // row m - y to the last bit (coverage::flipped).
+    bool flipped(int32_t* m) const noexcept;
 
 private:
     // The corners' tables, one per distinct corner; false when memory ran out.
