@@ -236,6 +236,38 @@ def test_shadow_arguments():
         draw.shadow(surf, (0, 0, 0), (5, 5, 4, 4), 1e12)
 
 
+@pytest.mark.parametrize("kind", SURFACES)
+def test_a_clip_keeps_the_pixels_it_lets_through(kind):
+    """What a clip lets through is drawn as without it: the right or bottom part of a shape on
+    a pixel grid, drawn alone, is what the whole shape draws there (a shape symmetric in the
+    grid takes some of its pixels from their mirror images, across and down, when the whole
+    shape is drawn)."""
+    rng = random.Random(kind)
+    size = (60, 44)
+    for _ in range(60):
+        grid = rng.choice([1, 2, 4, 1024])
+        rect = [rng.randint(-4 * grid, 20 * grid) / grid, rng.randint(-4 * grid, 12 * grid) / grid,
+                rng.randint(0, 44 * grid) / grid, rng.randint(0, 34 * grid) / grid]
+        radius = rng.choice([rng.randint(0, 20), rng.randint(0, 80) / 4])
+        top, bottom = rng.choice([-1, rng.randint(0, 12)]), rng.choice([-1, rng.randint(0, 12)])
+        corners = rng.choice([[top, top, bottom, bottom], [top] * 4])
+        width = rng.choice([0, 0, 1, 2, rng.randint(1, 24) / 4])
+        color = (rng.randrange(256), rng.randrange(256), rng.randrange(256), rng.choice([255, rng.randrange(256)]))
+        whole = noisy(kind, size, rng)
+        part = whole.copy()
+        x, y = rng.randrange(size[0]), rng.randrange(size[1])
+        clip = rng.choice([(x, 0, size[0] - x, size[1]), (0, y, size[0], size[1] - y), (x, y, 7, 5)])
+        part.set_clip(clip)
+        for surf in (whole, part):
+            draw_case(surf, rect, width, radius, corners, color)
+        inside = np.zeros(size, bool)
+        inside[clip[0]:clip[0] + clip[2], clip[1]:clip[1] + clip[3]] = True
+        (a, a_alpha), (b, b_alpha) = planes(whole), planes(part)
+        assert (a[inside] == b[inside]).all(), (rect, width, radius, corners, color, clip)
+        if a_alpha is not None:
+            assert (a_alpha[inside] == b_alpha[inside]).all()
+
+
 CASES = """
 import hashlib, random, pygame
 from ralo_ui.fast.shapes import draw

@@ -129,4 +129,39 @@ void row(const rounded_rect& s, int32_t y, int32_t x0, int32_t x1, float* out) n
     }
 }
 
+namespace {
+
+// Within 2^30 on a grid of 2^-20: sums and differences of a few such are exact in double.
+bool on_grid(double v) noexcept {
+    constexpr double scale = 1048576.0, bound = 1073741824.0;
+    return std::abs(v) < bound && v * scale == std::floor(v * scale);
+}
+
+// m = a + b - 1 when a and b are on the grid and add up to a whole number.
+bool whole_sum(double a, double b, int32_t* m) noexcept {
+    if (!on_grid(a) || !on_grid(b)) return false;
+    const double sum = a + b - 1.0;
+    if (sum != std::floor(sum)) return false;
+    *m = trunc_to_int32(sum);  // within int32 by the grid's bound
+    return true;
+}
+
+}  // namespace
+
+bool mirrored(const rounded_rect& s, int32_t* m) noexcept {
+    if (s.radii[0] != s.radii[1] || s.radii[3] != s.radii[2]) return false;
+    return on_grid(s.radii[0]) && on_grid(s.radii[2]) && whole_sum(s.left, s.right, m);
+}
+
+bool flipped(const rounded_rect& s, int32_t* m) noexcept {
+    const double tl = s.radii[0], tr = s.radii[1], br = s.radii[2], bl = s.radii[3];
+    if (tl != bl || tr != br || !on_grid(tl) || !on_grid(tr)) return false;
+    // A pixel meets two corners' squares only where a side is shorter than its radii and a
+    // pixel; a second pixel of slack covers the rounding of right - left.
+    const double across = s.right - s.left, down = s.bottom - s.top;
+    if (!(tl + tr + 2.0 <= across && bl + br + 2.0 <= across && tl + bl + 2.0 <= down && tr + br + 2.0 <= down))
+        return false;
+    return whole_sum(s.top, s.bottom, m);
+}
+
 }  // namespace fs::coverage

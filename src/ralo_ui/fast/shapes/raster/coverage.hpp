@@ -36,4 +36,18 @@ flat_span reach(const rounded_rect& shape, int32_t y, int32_t width) noexcept;
 // 1, rounded once from double to single precision.  Pure; any x and y.
 void row(const rounded_rect& shape, int32_t y, int32_t x0, int32_t x1, float* out) noexcept;
 
+// True, with *m set, when every row's pixel x is covered as pixel m - x to the last bit: equal
+// radii across the top and across the bottom, and edges and radii on a grid of 2^-20 within
+// 2^30 (every frame coordinate `row` forms is then exact) whose left and right edges add up to
+// a whole number.  Column by column the two pixels then form the same numbers, and each meets
+// at most one corner of either pair (only a pixel its own mirror straddles both), so the cuts
+// are subtracted in the same order.
+bool mirrored(const rounded_rect& shape, int32_t* m) noexcept;
+
+// True, with *m set, when row y is covered as row m - y to the last bit: equal radii down the
+// left and down the right, the top and bottom edges and the radii on that grid with a whole
+// sum, and no pixel meeting two corners' squares (each side at least a pixel longer than its
+// two radii), so that a pixel's one cut is the only number it subtracts.
+bool flipped(const rounded_rect& shape, int32_t* m) noexcept;
+
 }  // namespace fs::coverage

@@ -28,7 +28,28 @@ struct piece_record {
 struct row_record {
     piece_record pieces[7];
     int count = 0;
-    std::size_t kept = 0;
+};
+
+// The pieces of a row formed so far: their coverages lie one after another in the scratch
+// row `kept`, the first `used` of it; each piece's columns, coverages and how they were formed
+// (`how`), which its mirror image, later in the row, takes instead of forming them again.
+struct formed_piece {
+    int32_t x0, x1;
+    const float* at;
+    int how;
+};
+struct row_memo {
+    std::size_t used = 0;
+    formed_piece pieces[7];
+    int count = 0;
+
+    // The piece holding columns [x0, x1) formed as `how`, or null.
+    const formed_piece* holding(int64_t x0, int64_t x1, int how) const noexcept {
+        for (int i = 0; i < count; ++i) {
+            if (pieces[i].how == how && pieces[i].x0 <= x0 && x1 <= pieces[i].x1) return &pieces[i];
+        }
+        return nullptr;
+    }
 };
 
 // Where a field's row is covered, in surface columns: its reach (no pixel outside it is
@@ -49,7 +70,9 @@ struct row_pass {
     const simd::kernels& k;
     int32_t y, fy;  // the row in the surface and in the layer's window
     spans outer, inner;
-    bool has_inner;  // the inner shape reaches this row
+    bool has_inner;         // the inner shape reaches this row
+    const int64_t* mirror;  // pixel x covered as pixel *mirror - x (both fields), or null
+    row_memo& memo;
 
     uint8_t* at(int32_t x) const noexcept {
         return s.pixels + static_cast<std::ptrdiff_t>(y) * s.pitch +
@@ -88,19 +111,41 @@ struct row_pass {
         return hole ? outer.flat.value - inner.flat.value : outer.flat.value;
     }
 
+    // How a piece's coverages are formed: the outer field's flat value or its row, less
+    // nothing, the inner field's flat value or its row.
+    int how(int32_t x0, int32_t x1) const noexcept {
+        const bool hole = has_inner && inner.reaches(x0, x1);
+        return (outer.flat_over(x0, x1) ? 1 : 0) | (hole ? (inner.flat_over(x0, x1) ? 4 : 2) : 0);
+    }
+
+    // The coverages of [x0, x1) into `cov`: copied from the memo's piece when that piece holds
+    // every mirror image and was formed the same way (the same steps on the same numbers),
+    // else formed.
+    void coverages(int32_t x0, int32_t x1, int form, float* cov) const noexcept {
+        const formed_piece* q = mirror != nullptr ? memo.holding(*mirror - (x1 - 1), *mirror - x0 + 1, form) : nullptr;
+        if (q != nullptr) {
+            for (int32_t x = x0; x < x1; ++x) cov[x - x0] = q->at[*mirror - x - q->x0];
+            return;
+        }
+        values(*l.outer, outer, x0, x1, cov);
+        if ((form & 6) != 0) {
+            values(*l.inner, inner, x0, x1, tmp.b);
+            for (int32_t i = 0; i < x1 - x0; ++i) cov[i] = std::max(cov[i] - tmp.b[i], 0.0f);
+        }
+    }
+
     // Pixels [x0, x1), one piece: wholly inside or wholly outside each span.  Recorded into
     // `r` when given, its coverages kept.
     void piece(int32_t x0, int32_t x1, row_record* r) const noexcept {
         if (!outer.reaches(x0, x1)) return;
         float c = uniform(x0, x1);
         const auto n = static_cast<std::size_t>(x1 - x0);
-        float* const cov = r != nullptr ? tmp.kept + r->kept : tmp.a;
+        float* const cov = tmp.kept + memo.used;
         if (c < 0.0f) {
-            values(*l.outer, outer, x0, x1, cov);
-            if (has_inner && inner.reaches(x0, x1)) {
-                values(*l.inner, inner, x0, x1, tmp.b);
-                for (std::size_t i = 0; i < n; ++i) cov[i] = std::max(cov[i] - tmp.b[i], 0.0f);
-            }
+            const int form = how(x0, x1);
+            coverages(x0, x1, form, cov);
+            memo.pieces[memo.count++] = {x0, x1, cov, form};
+            memo.used += n;
             // A piece of one coverage throughout (a border's side, a pixel or a few wide) is
             // written as one.
             if (std::all_of(cov + 1, cov + n, [&](float v) { return v == cov[0]; })) c = cov[0];
@@ -110,10 +155,7 @@ struct row_pass {
             constant(x0, x1, c);
             return;
         }
-        if (r != nullptr) {
-            r->pieces[r->count++] = {x0, x1, 0.0f, false, r->kept};
-            r->kept += n;
-        }
+        if (r != nullptr) r->pieces[r->count++] = {x0, x1, 0.0f, false, static_cast<std::size_t>(cov - tmp.kept)};
         k.blend_row(at(x0), cov, n, p);
     }
 
@@ -196,32 +238,139 @@ rows alike_rows(const edges& outer, const edges* inner) noexcept {
     return {clamp_to(first, INT32_MIN, INT32_MAX), clamp_to(last, INT32_MIN, INT32_MAX)};
 }
 
+namespace {
+
+// The column sum m (surface columns) such that pixel x of every row is covered as pixel m - x
+// by both of the layer's fields, if there is one.
+bool mirror_of(const layer& l, int64_t* m) noexcept {
+    int32_t outer = 0, inner = 0;
+    if (!l.outer->mirrored(&outer)) return false;
+    if (l.inner != nullptr && !(l.inner->mirrored(&inner) && inner == outer)) return false;
+    *m = static_cast<int64_t>(outer) + 2 * static_cast<int64_t>(l.window.x0);
+    return true;
+}
+
+// The row sum m (surface rows) such that row y is covered as row m - y by both fields, if
+// there is one.
+bool flip_of(const layer& l, int64_t* m) noexcept {
+    int32_t outer = 0, inner = 0;
+    if (!l.outer->flipped(&outer)) return false;
+    if (l.inner != nullptr && !(l.inner->flipped(&inner) && inner == outer)) return false;
+    *m = static_cast<int64_t>(outer) + 2 * static_cast<int64_t>(l.window.y0);
+    return true;
+}
+
+// A row's spans in surface columns: the outer field's, and the inner one's where it reaches.
+struct row_spans {
+    spans outer, inner;
+    bool has_inner;
+
+    bool misses() const noexcept { return outer.reach.x0 == outer.reach.x1 || !(outer.reach.value > 0.0f); }
+};
+
+bool same(const coverage::flat_span& a, const coverage::flat_span& b) noexcept {
+    return a.x0 == b.x0 && a.x1 == b.x1 && a.value == b.value;
+}
+
+// Two rows cut into the same pieces, each formed by the same steps.
+bool same(const row_spans& a, const row_spans& b) noexcept {
+    return same(a.outer.reach, b.outer.reach) && same(a.outer.flat, b.outer.flat) && a.has_inner == b.has_inner &&
+           same(a.inner.reach, b.inner.reach) && same(a.inner.flat, b.inner.flat);
+}
+
+row_spans spans_of(const layer& l, int32_t y) noexcept {
+    const int32_t fy = y - l.window.y0, ox = l.window.x0;
+    row_spans r{{shifted(l.outer->reach(fy), ox), shifted(l.outer->flat(fy), ox)}, {}, false};
+    if (l.inner != nullptr) {
+        r.inner = {shifted(l.inner->reach(fy), ox), shifted(l.inner->flat(fy), ox)};
+        r.has_inner = r.inner.reach.x0 < r.inner.reach.x1;
+    }
+    return r;
+}
+
+// The layer's rows in order.  A row near a corner whose mirror image across the shape's
+// horizontal centre lies in the clip, cut the same way, draws that row too, from its own
+// pieces (the same numbers formed the same way: the same bytes), and that row is passed over.
+class row_walk {
+public:
+    row_walk(const surface& s, const layer& l, const blend::paint& p, const scratch& tmp,
+             const simd::kernels& k) noexcept
+        : s_(s), l_(l), p_(p), tmp_(tmp), k_(k) {
+        if (!mirror_of(l, &mirror_)) mirror_ptr_ = nullptr;
+        flips_ = flip_of(l, &flip_);
+    }
+
+    void run() noexcept {
+        for (int32_t y = l_.clip.y0; y < l_.clip.y1; ++y) one(y);
+    }
+
+private:
+    bool alike(int64_t y) const noexcept { return l_.alike.first <= y && y < l_.alike.last; }
+
+    // Row y's partner across the centre, when both are drawn pixel by pixel and differ.
+    bool partner(int32_t y, int32_t* other) const noexcept {
+        if (!flips_ || alike(y)) return false;
+        const int64_t o = flip_ - y;
+        if (o == y || o < l_.clip.y0 || o >= l_.clip.y1 || alike(o)) return false;
+        *other = static_cast<int32_t>(o);
+        return true;
+    }
+
+    // Whether the lower row of a pair was drawn with its upper partner `other`.
+    bool drawn_before(int32_t other) const noexcept {
+        const int64_t i = static_cast<int64_t>(other) - l_.clip.y0;
+        return i < 64 && ((paired_ >> i) & 1u) != 0;
+    }
+
+    // Whether row y, cut as `here`, draws its lower partner `other` too (the first 64 rows of
+    // the clip only: one bit each says so when the partner's turn comes).
+    bool pairs_with(int32_t y, int32_t other, const row_spans& here) noexcept {
+        const int64_t i = static_cast<int64_t>(y) - l_.clip.y0;
+        if (other < y || i >= 64 || !same(here, spans_of(l_, other))) return false;
+        paired_ |= uint64_t{1} << i;
+        return true;
+    }
+
+    void one(int32_t y) noexcept {
+        const bool in_alike = alike(y);
+        row_memo memo;
+        if (in_alike && recorded_) {
+            row_pass{s_, l_, p_, tmp_, k_, y, 0, {}, {}, false, nullptr, memo}.replay(alike_);
+            return;
+        }
+        int32_t other = 0;
+        const bool has_partner = partner(y, &other);
+        if (has_partner && other < y && drawn_before(other)) return;
+        const row_spans here = spans_of(l_, y);
+        const bool paired = has_partner && pairs_with(y, other, here);
+        if (here.misses()) return;
+        row_record pair;
+        const row_pass pass{s_,          l_,  p_, tmp_, k_, y, y - l_.window.y0, here.outer, here.inner, here.has_inner,
+                            mirror_ptr_, memo};
+        pass.run(in_alike ? &alike_ : paired ? &pair : nullptr);
+        recorded_ = in_alike;
+        if (paired) row_pass{s_, l_, p_, tmp_, k_, other, 0, {}, {}, false, nullptr, memo}.replay(pair);
+    }
+
+    const surface& s_;
+    const layer& l_;
+    const blend::paint& p_;
+    const scratch& tmp_;
+    const simd::kernels& k_;
+    int64_t mirror_ = 0, flip_ = 0;
+    const int64_t* mirror_ptr_ = &mirror_;
+    bool flips_ = false;
+    uint64_t paired_ = 0;  // bit i: row clip.y0 + i drew its partner
+    row_record alike_;
+    bool recorded_ = false;
+};
+
+}  // namespace
+
 void draw(const surface& s, const layer& l, const blend::paint& p, const scratch& tmp,
           const simd::kernels& k) noexcept {
     if (l.clip.empty()) return;
-    const int32_t ox = l.window.x0;
-    row_record alike;
-    bool recorded = false;
-    for (int32_t y = l.clip.y0; y < l.clip.y1; ++y) {
-        const bool in_alike = l.alike.first <= y && y < l.alike.last;
-        if (in_alike && recorded) {
-            const row_pass again{s, l, p, tmp, k, y, 0, {}, {}, false};
-            again.replay(alike);
-            continue;
-        }
-        const int32_t fy = y - l.window.y0;
-        const spans outer{shifted(l.outer->reach(fy), ox), shifted(l.outer->flat(fy), ox)};
-        if (outer.reach.x0 == outer.reach.x1 || !(outer.reach.value > 0.0f)) continue;  // the row misses the shape
-        spans inner{};
-        bool has_inner = false;
-        if (l.inner != nullptr) {
-            inner = {shifted(l.inner->reach(fy), ox), shifted(l.inner->flat(fy), ox)};
-            has_inner = inner.reach.x0 < inner.reach.x1;
-        }
-        const row_pass pass{s, l, p, tmp, k, y, fy, outer, inner, has_inner};
-        pass.run(in_alike ? &alike : nullptr);
-        recorded = in_alike;
-    }
+    row_walk(s, l, p, tmp, k).run();
 }
 
 }  // namespace fs::into_surface

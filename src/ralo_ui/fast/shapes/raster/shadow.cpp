@@ -154,6 +154,10 @@ bool field::symmetric() const noexcept {
            s.radii[1] == s.radii[2] && s.radii[2] == s.radii[3];
 }
 
+bool field::mirrored(int32_t* m) const noexcept { return !blurred_ && !s_.empty && coverage::mirrored(exact_, m); }
+
+bool field::flipped(int32_t* m) const noexcept { return !blurred_ && !s_.empty && coverage::flipped(exact_, m); }
+
 bool field::separable(int32_t y) const noexcept {
     if (s_.empty || !blurred_) return false;
     for (int c = 0; c < 4; ++c) {

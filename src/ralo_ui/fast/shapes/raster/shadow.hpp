@@ -78,6 +78,12 @@ public:
     // with a fill drawn by the same routine).  The values agree up to the order in
     // which the corners' cuts are subtracted: a last bit at most.
     bool symmetric() const noexcept;
+    // The exact coverage only: true, with *m set, when pixel (x, y) of the window has the
+    // value of pixel (m - x, y) to the last bit (coverage::mirrored).
+    bool mirrored(int32_t* m) const noexcept;
+    // The exact coverage only: true, with *m set, when row y of the window has the values of
+    // row m - y to the last bit (coverage::flipped).
+    bool flipped(int32_t* m) const noexcept;
 
 private:
     // The corners' tables, one per distinct corner; false when memory ran out.
