@@ -5,6 +5,7 @@
 
 #include "raster/geometry.hpp"
 #include "raster/numeric.hpp"
+#include "ref.hpp"
 
 #include <cstdint>
 
@@ -64,6 +65,16 @@ bool color_alpha_byte(PyObject* color, uint8_t& alpha) noexcept;
 
 // color[0], color[1], color[2] as unsigned 8-bit values, in that order.
 bool color_rgb(PyObject* color, uint8_t rgb[3]) noexcept;
+
+// The radii a front end passes to its cache: `radii` as it is, or a tuple of its items when it
+// is a list (a list could be neither hashed nor accepted as radii), held by `holder`.  False
+// with the error set.
+inline bool hashable_radii(PyObject*& radii, ref& holder) noexcept {
+    if (!PyList_Check(radii)) return true;
+    holder = ref::steal(PyList_AsTuple(radii));
+    radii = holder.get();
+    return radii != nullptr;
+}
 
 // The four corner radii as read from `radii_input`: one number for all four, a
 // length-4 sequence of numbers, anything else with a length for four zeros.  No

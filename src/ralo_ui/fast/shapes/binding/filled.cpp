@@ -112,11 +112,7 @@ PyObject* create_filled_body(const call_args& a) noexcept {
     constexpr const function_spec& S = create_rounded_rect_surface;
     PyObject* radii = obj<S, radii_input>(a);
     ref as_tuple;
-    if (PyList_Check(radii)) {  // a list could be neither hashed nor accepted as radii
-        as_tuple = ref::steal(PyList_AsTuple(radii));
-        if (!as_tuple) return nullptr;
-        radii = as_tuple.get();
-    }
+    if (!hashable_radii(radii, as_tuple)) return nullptr;
     PyObject* args[] = {obj<S, size>(a), radii, obj<S, color>(a)};
     return call_global(st.cached_filled, args, 3);
 }

@@ -194,11 +194,7 @@ PyObject* create_shadow_body(const call_args& a) noexcept {
     constexpr const function_spec& S = create_shadow_surface;
     PyObject* radii = obj<S, radii_input>(a);
     ref as_tuple;
-    if (PyList_Check(radii)) {  // a list could be neither hashed nor accepted as radii
-        as_tuple = ref::steal(PyList_AsTuple(radii));
-        if (!as_tuple) return nullptr;
-        radii = as_tuple.get();
-    }
+    if (!hashable_radii(radii, as_tuple)) return nullptr;
     ref zero;
     PyObject* spread_given = obj<S, spread>(a);
     if (spread_given == nullptr) {  // left out
