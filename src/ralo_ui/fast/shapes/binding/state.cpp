@@ -27,7 +27,6 @@ const interned names[] = {
     {&state::get_width, "get_width"},
     {&state::get_height, "get_height"},
     {&state::get_bytesize, "get_bytesize"},
-    {&state::get_shifts, "get_shifts"},
     {&state::get_masks, "get_masks"},
     {&state::get_clip, "get_clip"},
     {&state::get_view, "get_view"},

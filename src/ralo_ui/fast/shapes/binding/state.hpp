@@ -37,7 +37,6 @@ struct state {
     PyObject* get_height = nullptr;
     // What drawing into a caller's surface asks of it and of pygame.
     PyObject* get_bytesize = nullptr;
-    PyObject* get_shifts = nullptr;
     PyObject* get_masks = nullptr;
     PyObject* get_clip = nullptr;
     PyObject* get_view = nullptr;

@@ -18,10 +18,11 @@ ref call0(PyObject* obj, PyObject* name) noexcept {
     return ref::steal(PyObject_VectorcallMethod(name, args, 1 | PY_VECTORCALL_ARGUMENTS_OFFSET, nullptr));
 }
 
-// Four ints from a 4-sequence (the surface's shifts, masks or clip rect).
+// Four ints from a 4-sequence (the surface's masks or clip rect); a tuple's items are read in place.
 bool four_ints(PyObject* seq, int64_t out[4]) noexcept {
+    const bool tuple = PyTuple_CheckExact(seq) && PyTuple_GET_SIZE(seq) == 4;
     for (Py_ssize_t i = 0; i < 4; ++i) {
-        ref v = ref::steal(PySequence_GetItem(seq, i));
+        ref v = tuple ? ref::borrow(PyTuple_GET_ITEM(seq, i)) : ref::steal(PySequence_GetItem(seq, i));
         if (!v) return false;
         const long long n = PyLong_AsLongLong(v.get());
         if (n == -1 && PyErr_Occurred()) return false;
@@ -30,21 +31,22 @@ bool four_ints(PyObject* seq, int64_t out[4]) noexcept {
     return true;
 }
 
-// The byte of a pixel of `bytes` bytes that holds the sample at bit `shift` under `mask`, or
-// -1 when the sample is not a whole byte.
-int byte_of(int64_t shift, int64_t mask, int bytes) noexcept {
-    if (shift < 0 || shift % 8 != 0 || shift / 8 >= bytes || mask != (int64_t{0xff} << shift)) return -1;
-    const int b = static_cast<int>(shift / 8);
+// The byte of a pixel of `bytes` bytes that holds the sample under `mask` (its shift is where the
+// mask begins, as the surface's own shifts say), or -1 when the sample is not a whole byte.
+int byte_of(int64_t mask, int bytes) noexcept {
+    if (mask <= 0 || mask > 0xffffffff) return -1;
+    const int shift = std::countr_zero(static_cast<uint64_t>(mask));
+    if (shift % 8 != 0 || shift / 8 >= bytes || mask != (int64_t{0xff} << shift)) return -1;
+    const int b = shift / 8;
     return std::endian::native == std::endian::little ? b : bytes - 1 - b;
 }
 
 bool read_layout(PyObject* surf, int bytes, blend::layout& out) noexcept {
-    ref shifts_obj = call0(surf, st.get_shifts);
-    ref masks_obj = shifts_obj ? call0(surf, st.get_masks) : ref();
-    int64_t shifts[4], masks[4];
-    if (!masks_obj || !four_ints(shifts_obj.get(), shifts) || !four_ints(masks_obj.get(), masks)) return false;
+    ref masks_obj = call0(surf, st.get_masks);
+    int64_t masks[4];
+    if (!masks_obj || !four_ints(masks_obj.get(), masks)) return false;
     int off[4];
-    for (int c = 0; c < 4; ++c) off[c] = masks[c] == 0 && c == 3 ? -1 : byte_of(shifts[c], masks[c], bytes);
+    for (int c = 0; c < 4; ++c) off[c] = masks[c] == 0 && c == 3 ? -1 : byte_of(masks[c], bytes);
     const bool whole = off[0] >= 0 && off[1] >= 0 && off[2] >= 0 && (masks[3] == 0 || off[3] >= 0);
     if (!whole) {
         PyErr_SetString(PyExc_ValueError,
@@ -174,7 +176,11 @@ bool read_rect(PyObject* rect, double out[4]) noexcept {
 PyObject* new_rect(int32_t x, int32_t y, int32_t w, int32_t h) noexcept {
     ref type = pygame_attribute(st.Rect);
     if (!type) return nullptr;
-    return PyObject_CallFunction(type.get(), "iiii", x, y, w, h);
+    ref v[4] = {ref::steal(PyLong_FromLong(x)), ref::steal(PyLong_FromLong(y)), ref::steal(PyLong_FromLong(w)),
+                ref::steal(PyLong_FromLong(h))};
+    if (!v[0] || !v[1] || !v[2] || !v[3]) return nullptr;
+    PyObject* args[] = {v[0].get(), v[1].get(), v[2].get(), v[3].get()};
+    return PyObject_Vectorcall(type.get(), args, 4, nullptr);
 }
 
 }  // namespace fs
