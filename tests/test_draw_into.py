@@ -183,7 +183,14 @@ def test_colors_and_rects_pygame_accepts():
     assert surf.get_at((2, 3)) == pygame.Color("white")
     with pytest.raises(ValueError):
         draw.rounded_rect(surf, "no such colour", (1, 2, 3, 4))
-    for rect in [(1, 2, 3), None, (1, 2, "a", 4), (1, 2, float("nan"), 4), ((1, 2), 3)]:
+    class Failing:  # a pair whose items cannot be read
+        def __len__(self):
+            return 2
+
+        def __getitem__(self, i):
+            raise IndexError(i)
+
+    for rect in [(1, 2, 3), None, (1, 2, "a", 4), (1, 2, float("nan"), 4), ((1, 2), 3), Failing()]:
         with pytest.raises(TypeError, match="rect argument is invalid"):
             draw.rounded_rect(surf, "white", rect)
     with pytest.raises(ValueError, match="nan"):
@@ -199,6 +206,9 @@ def test_other_depths_refused_before_a_pixel_is_written():
         with pytest.raises(ValueError, match="24- and 32-bit"):
             draw.shadow(surf, "white", (0, 0, 5, 5), 2)
         assert pygame.image.tobytes(surf, "RGB") == before
+    ten_bits = pygame.Surface((10, 10), 0, 32, (0x3FF00000, 0xFFC00, 0x3FF, 0))
+    with pytest.raises(ValueError, match="not whole bytes"):
+        draw.rounded_rect(ten_bits, "white", (0, 0, 5, 5))
 
 
 def test_subsurfaces_locked_and_display_surfaces():

@@ -66,6 +66,8 @@ EDGE_CASES = [
     ((10, 600), [5, 5, 5, 5], 200.0, (0, 0, 0, 255), 40.0),
     ((40, 30), [100] * 4, 5.0, (0, 0, 0, 255), -7.25),   # radii bounded after shrinking
     ((40, 30), [4] * 4, 2.0, (0, 0, 0, 255), 0.3),        # fractional edges
+    ((600, 600), [300] * 4, 1.0, (0, 0, 0, 255), 0.0),    # corner tables held column by column
+    ((400, 300), [150] * 4, 0.3, (0, 0, 0, 255), 0.0),    # the same, with the pixel edges' nodes
 ]
 CASES = EDGE_CASES + [random_case(random.Random(seed)) for seed in range(48)]
 
