@@ -14,6 +14,10 @@ opaque colour unless the column says otherwise.  Columns:
   blit        fast_shapes' cached surface of the shape (a cache hit) blitted onto the screen
   fill 50%    the fill in a colour of alpha 128: every pixel blended, no target
   border 50%  the border in that colour
+  fill new    the fill of a shape this thread has not kept: each call 1 to 16 pixels narrower
+              than the last, round sixteen widths (a thread keeps its last eight drawings and
+              makes a shape that comes back again from them); no target
+  border new  the border alike
 """
 import json
 import os
@@ -34,7 +38,8 @@ HALF = (40, 120, 220, 128)
 AT = (5, 5)
 CASES = [((64, 32), 8), ((256, 64), 12), ((1024, 768), 24)]
 QUICK_CASES = [((64, 32), 8), ((256, 64), 12)]
-COLUMNS = ("fill", "rect", "border", "rect 2", "aa by hand", "blit", "fill 50%", "border 50%")
+COLUMNS = ("fill", "rect", "border", "rect 2", "aa by hand", "blit", "fill 50%", "border 50%", "fill new",
+           "border new")
 # (ratio name, numerator, denominator, bound, applies to this size)
 TARGETS = [
     ("fill/rect", "fill", "rect", 1.2, lambda size: size[0] >= 256),
@@ -70,6 +75,18 @@ def _blit(size, r):
     screen().blit(fs.create_rounded_rect_surface(size, (r, r, r, r), COLOR), AT)
 
 
+def _new_shapes(size, r, width):
+    """A call drawing a shape not kept: sixteen widths in turn."""
+    s, (x, y, w, h) = screen(), _rect(size)
+    turn = [0]
+
+    def call():
+        turn[0] = (turn[0] + 1) % 16
+        draw.rounded_rect(s, COLOR, (x, y, w - turn[0], h), width, r)
+
+    return call, ()
+
+
 def calls(size, r):
     s, rect = screen(), _rect(size)
     out = {
@@ -81,6 +98,8 @@ def calls(size, r):
         "blit": (_blit, (size, r)),
         "fill 50%": (draw.rounded_rect, (s, HALF, rect, 0, r)),
         "border 50%": (draw.rounded_rect, (s, HALF, rect, 2, r)),
+        "fill new": _new_shapes(size, r, 0),
+        "border new": _new_shapes(size, r, 2),
     }
     return out
 

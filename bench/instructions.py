@@ -97,6 +97,11 @@ def _drawing(size):
         (f"draw border {size}", border_floor, "", f"dr.rounded_rect(scr, C, {rect}, 2, {r})"),
         (f"draw fill 50% {size}", rect_floor, "", f"dr.rounded_rect(scr, H, {rect}, 0, {r})"),
         (f"draw shadow {size}", None, "", f"dr.shadow(scr, H, {rect}, 4, 0, {r})"),
+        # A shape the thread has not kept (sixteen widths in turn; it keeps eight drawings).
+        (f"draw fill new {size}", rect_floor, "i = 0",
+         f"dr.rounded_rect(scr, C, (5, 5, {w} - (i := (i + 1) % 16), {h}), 0, {r})"),
+        (f"draw border new {size}", border_floor, "i = 0",
+         f"dr.rounded_rect(scr, C, (5, 5, {w} - (i := (i + 1) % 16), {h}), 2, {r})"),
     ]
 
 

@@ -10,6 +10,7 @@ set(RASTER_SOURCES
     raster/blend.cpp
     raster/corners.cpp
     raster/coverage.cpp
+    raster/drawn_shapes.cpp
     raster/geometry.cpp
     raster/into_surface.cpp
     raster/simd/dispatch.cpp

@@ -1,6 +1,6 @@
 // Compositing: every table's blend_row writes what the plain loop writes, for any layout, colour,
 // coverages and pixels, and nothing outside the run; and a whole drawing into a surface (fill,
-// band or shadow) gives the same bytes through every table.
+// band or shadow) gives the same bytes through every table, and again when made from its recording.
 #include "blend.hpp"
 #include "into_surface.hpp"
 
@@ -82,18 +82,24 @@ void surface(FuzzedDataProvider& in) {
         blurred ? fs::into_surface::rows{0, 0} : fs::into_surface::alike_rows(e, band ? &inner : nullptr);
     std::vector<uint8_t> start(static_cast<size_t>(w * h * at.bytes));
     for (uint8_t& b : start) b = in.ConsumeIntegral<uint8_t>();
-    const auto run = [&](const fs::simd::kernels& k) {
+    std::vector<float> tmp(3 * static_cast<size_t>(w));
+    const fs::into_surface::scratch rows{tmp.data(), tmp.data() + w, tmp.data() + 2 * w};
+    const auto run = [&](const fs::simd::kernels& k, fs::into_surface::recording* rec) {
         std::vector<uint8_t> bytes = start;
         fs::shadow::field outer_field, inner_field;
         if (!outer_field.build(outer_shape, k) || !inner_field.build(inner_shape, k)) std::abort();
-        std::vector<float> tmp(3 * static_cast<size_t>(w));
         const fs::into_surface::layer l{&outer_field, band ? &inner_field : nullptr, window, reach, alike};
-        fs::into_surface::draw({bytes.data(), static_cast<std::ptrdiff_t>(w) * at.bytes, w, h}, l, p,
-                               {tmp.data(), tmp.data() + w, tmp.data() + 2 * w}, k);
+        fs::into_surface::draw({bytes.data(), static_cast<std::ptrdiff_t>(w) * at.bytes, w, h}, l, p, rows, k, rec);
         return bytes;
     };
-    const std::vector<uint8_t> want = run(fs::simd::baseline_kernels);
-    for (const fs::simd::kernels* k : fuzz::fast_tables()) fuzz::require_same(run(*k), want, k->name);
+    fs::into_surface::recording rec;
+    const std::vector<uint8_t> want = run(fs::simd::baseline_kernels, &rec);
+    for (const fs::simd::kernels* k : fuzz::fast_tables()) fuzz::require_same(run(*k, nullptr), want, k->name);
+    // Made again from its recording: the very same bytes.
+    std::vector<uint8_t> again = start;
+    rec.replay({again.data(), static_cast<std::ptrdiff_t>(w) * at.bytes, w, h}, window.x0, window.y0, p, rows,
+               fs::simd::baseline_kernels);
+    if (rec.whole()) fuzz::require_same(again, want, "replayed");
 }
 
 }  // namespace

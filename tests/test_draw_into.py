@@ -278,6 +278,35 @@ def test_a_clip_keeps_the_pixels_it_lets_through(kind):
             assert (a_alpha[inside] == b_alpha[inside]).all()
 
 
+@pytest.mark.parametrize("kind", SURFACES)
+def test_a_shape_drawn_again_elsewhere_gives_the_bytes_of_a_first_drawing(kind):
+    """A thread keeps its last few drawings and makes one again, moved by whole pixels, when
+    the same shape comes back: the bytes are those of a drawing made afresh, one that finds
+    nothing kept after a dozen other shapes."""
+    rng = random.Random(kind)
+    for _ in range(30):
+        rect = [rng.uniform(0, 10), rng.uniform(0, 8), rng.uniform(0, 30), rng.uniform(0, 25)]
+        width, radius, blur = rng.choice([0, 1, 2.5]), rng.uniform(0, 12), rng.choice([None, 0, 3])
+        color = (rng.randrange(256), rng.randrange(256), rng.randrange(256), rng.choice([255, rng.randrange(256)]))
+
+        def one(surf, dx, dy):
+            moved = (rect[0] + dx, rect[1] + dy, rect[2], rect[3])
+            if blur is None:
+                draw.rounded_rect(surf, color, moved, width, radius)
+            else:
+                draw.shadow(surf, color, moved, blur, 0, radius)
+
+        base = noisy(kind, (80, 60), rng)
+        again, afresh = base.copy(), base.copy()
+        one(base, 0, 0)  # made and kept
+        one(again, 17, 9)  # made from what was kept
+        for i in range(12):
+            draw.rounded_rect(pygame.Surface((8, 8)), "white", (i / 16, 0, 5, 5), 0, 2)
+        one(afresh, 17, 9)
+        (a, a_alpha), (b, b_alpha) = planes(again), planes(afresh)
+        assert (a == b).all() and (a_alpha is None or (a_alpha == b_alpha).all()), (rect, width, radius, blur)
+
+
 CASES = """
 import hashlib, random, pygame
 from ralo_ui.fast.shapes import draw

@@ -1,6 +1,7 @@
 // Drawing straight into a caller's surface: rounded_rect (a fill or a border) and shadow, on one geometry.
 #include "detach.hpp"
 #include "draw_functions.hpp"
+#include "raster/drawn_shapes.hpp"
 #include "raster/into_surface.hpp"
 #include "raster/numeric.hpp"
 #include "raster/portable.hpp"
@@ -69,18 +70,26 @@ PyObject* drawn_rect(const box& b, const double rect[4]) noexcept {
     return new_rect(b.x0, b.y0, b.x1 - b.x0, b.y1 - b.y0);
 }
 
-// The fields of one layer built and drawn, detached; false when memory ran out.
+// One layer drawn, detached: made again from this thread's recording of the same drawing at
+// another place, or its fields built and drawn and the drawing kept.  False when memory ran out.
 bool composite(const surface_target& t, const blend::paint& p, const box& window, const box& clip,
                into_surface::rows alike, const shadow::shape& outer_shape, const shadow::shape* inner_shape) noexcept {
     const auto n = static_cast<std::size_t>(clip.x1 - clip.x0);
     detached nogil;
     try {
         std::vector<float> rows(3 * n);
-        shadow::field outer, inner;
+        const into_surface::scratch tmp{rows.data(), rows.data() + n, rows.data() + 2 * n};
         const simd::kernels& k = simd::chosen;
+        shadow::field outer, inner;
+        into_surface::layer l{&outer, inner_shape != nullptr ? &inner : nullptr, window, clip, alike};
+        auto& drawn = into_surface::drawn_shapes::this_thread();
+        const into_surface::drawing_key key = into_surface::key_of(outer_shape, inner_shape, l, k);
+        if (const into_surface::recording* again = drawn.recalled(key)) {
+            again->replay(t.pixels, window.x0, window.y0, p, tmp, k);
+            return true;
+        }
         if (!outer.build(outer_shape, k) || (inner_shape != nullptr && !inner.build(*inner_shape, k))) return false;
-        const into_surface::layer l{&outer, inner_shape != nullptr ? &inner : nullptr, window, clip, alike};
-        into_surface::draw(t.pixels, l, p, {rows.data(), rows.data() + n, rows.data() + 2 * n}, k);
+        into_surface::draw(t.pixels, l, p, tmp, k, &drawn.to_keep(key));
     } catch (const std::bad_alloc&) {
         return false;
     }

@@ -9,12 +9,28 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <new>
 
 namespace fs::into_surface {
 namespace {
 
 int32_t clamp_to(double v, int32_t lo, int32_t hi) noexcept {
     return trunc_to_int32(std::clamp(v, static_cast<double>(lo), static_cast<double>(hi)));
+}
+
+// n pixels from dst on at coverage c (> 0).
+void write_constant(uint8_t* dst, std::size_t n, float c, const blend::paint& p, const scratch& tmp,
+                    const simd::kernels& k) noexcept {
+    if (c == 1.0f && p.opaque) {
+        if (p.at.bytes == 4) {
+            k.fill_words(dst, n, p.word);
+        } else {
+            blend::fill_triples(dst, n, p);
+        }
+        return;
+    }
+    std::fill(tmp.a, tmp.a + n, c);
+    k.blend_row(dst, tmp.a, n, p);
 }
 
 // A row's pieces as drawn, to be drawn again on a row alike: a constant coverage, or the
@@ -73,6 +89,7 @@ struct row_pass {
     bool has_inner;         // the inner shape reaches this row
     const int64_t* mirror;  // pixel x covered as pixel *mirror - x (both fields), or null
     row_memo& memo;
+    recording* rec;  // every write, when given
 
     uint8_t* at(int32_t x) const noexcept {
         return s.pixels + static_cast<std::ptrdiff_t>(y) * s.pitch +
@@ -82,17 +99,14 @@ struct row_pass {
     // Pixels [x0, x1) at coverage c.
     void constant(int32_t x0, int32_t x1, float c) const noexcept {
         if (!(c > 0.0f)) return;
-        const auto n = static_cast<std::size_t>(x1 - x0);
-        if (c == 1.0f && p.opaque) {
-            if (p.at.bytes == 4) {
-                k.fill_words(at(x0), n, p.word);
-            } else {
-                blend::fill_triples(at(x0), n, p);
-            }
-            return;
-        }
-        std::fill(tmp.a, tmp.a + n, c);
-        k.blend_row(at(x0), tmp.a, n, p);
+        if (rec != nullptr) rec->constant(y - l.window.y0, x0 - l.window.x0, x1 - l.window.x0, c);
+        write_constant(at(x0), static_cast<std::size_t>(x1 - x0), c, p, tmp, k);
+    }
+
+    // Pixels [x0, x1) at coverages cov.
+    void varying(int32_t x0, int32_t x1, const float* cov) const noexcept {
+        if (rec != nullptr) rec->varying(y - l.window.y0, x0 - l.window.x0, x1 - l.window.x0, cov);
+        k.blend_row(at(x0), cov, static_cast<std::size_t>(x1 - x0), p);
     }
 
     // The values of one field over [x0, x1), its flat span's columns at the flat value.
@@ -156,7 +170,7 @@ struct row_pass {
             return;
         }
         if (r != nullptr) r->pieces[r->count++] = {x0, x1, 0.0f, false, static_cast<std::size_t>(cov - tmp.kept)};
-        k.blend_row(at(x0), cov, n, p);
+        varying(x0, x1, cov);
     }
 
     // The recorded pieces again, on this row.
@@ -166,7 +180,7 @@ struct row_pass {
             if (q.constant) {
                 constant(q.x0, q.x1, q.c);
             } else {
-                k.blend_row(at(q.x0), tmp.kept + q.at, static_cast<std::size_t>(q.x1 - q.x0), p);
+                varying(q.x0, q.x1, tmp.kept + q.at);
             }
         }
     }
@@ -293,9 +307,9 @@ row_spans spans_of(const layer& l, int32_t y) noexcept {
 // pieces (the same numbers formed the same way: the same bytes), and that row is passed over.
 class row_walk {
 public:
-    row_walk(const surface& s, const layer& l, const blend::paint& p, const scratch& tmp,
-             const simd::kernels& k) noexcept
-        : s_(s), l_(l), p_(p), tmp_(tmp), k_(k) {
+    row_walk(const surface& s, const layer& l, const blend::paint& p, const scratch& tmp, const simd::kernels& k,
+             recording* rec) noexcept
+        : s_(s), l_(l), p_(p), tmp_(tmp), k_(k), rec_(rec) {
         if (!mirror_of(l, &mirror_)) mirror_ptr_ = nullptr;
         flips_ = flip_of(l, &flip_);
     }
@@ -335,7 +349,7 @@ private:
         const bool in_alike = alike(y);
         row_memo memo;
         if (in_alike && recorded_) {
-            row_pass{s_, l_, p_, tmp_, k_, y, 0, {}, {}, false, nullptr, memo}.replay(alike_);
+            row_pass{s_, l_, p_, tmp_, k_, y, 0, {}, {}, false, nullptr, memo, rec_}.replay(alike_);
             return;
         }
         int32_t other = 0;
@@ -345,11 +359,11 @@ private:
         const bool paired = has_partner && pairs_with(y, other, here);
         if (here.misses()) return;
         row_record pair;
-        const row_pass pass{s_,          l_,  p_, tmp_, k_, y, y - l_.window.y0, here.outer, here.inner, here.has_inner,
-                            mirror_ptr_, memo};
+        const row_pass pass{
+            s_, l_, p_, tmp_, k_, y, y - l_.window.y0, here.outer, here.inner, here.has_inner, mirror_ptr_, memo, rec_};
         pass.run(in_alike ? &alike_ : paired ? &pair : nullptr);
         recorded_ = in_alike;
-        if (paired) row_pass{s_, l_, p_, tmp_, k_, other, 0, {}, {}, false, nullptr, memo}.replay(pair);
+        if (paired) row_pass{s_, l_, p_, tmp_, k_, other, 0, {}, {}, false, nullptr, memo, rec_}.replay(pair);
     }
 
     const surface& s_;
@@ -357,6 +371,7 @@ private:
     const blend::paint& p_;
     const scratch& tmp_;
     const simd::kernels& k_;
+    recording* rec_;
     int64_t mirror_ = 0, flip_ = 0;
     const int64_t* mirror_ptr_ = &mirror_;
     bool flips_ = false;
@@ -367,10 +382,56 @@ private:
 
 }  // namespace
 
-void draw(const surface& s, const layer& l, const blend::paint& p, const scratch& tmp,
-          const simd::kernels& k) noexcept {
+void draw(const surface& s, const layer& l, const blend::paint& p, const scratch& tmp, const simd::kernels& k,
+          recording* rec) noexcept {
     if (l.clip.empty()) return;
-    row_walk(s, l, p, tmp, k).run();
+    row_walk(s, l, p, tmp, k, rec).run();
+}
+
+void recording::clear() noexcept {
+    runs_.clear();
+    values_.clear();
+    whole_ = true;
+}
+
+bool recording::add(const run& r) noexcept {
+    if (!whole_ || runs_.size() >= most_runs) return whole_ = false;
+    try {
+        runs_.push_back(r);
+    } catch (const std::bad_alloc&) {
+        return whole_ = false;
+    }
+    return true;
+}
+
+void recording::constant(int32_t y, int32_t x0, int32_t x1, float c) noexcept { add({y, x0, x1, c, 0}); }
+
+void recording::varying(int32_t y, int32_t x0, int32_t x1, const float* cov) noexcept {
+    const auto n = static_cast<std::size_t>(x1 - x0);
+    if (!whole_ || values_.size() + n > most_values) {
+        whole_ = false;
+        return;
+    }
+    if (!add({y, x0, x1, -1.0f, static_cast<uint32_t>(values_.size())})) return;
+    try {
+        values_.insert(values_.end(), cov, cov + n);
+    } catch (const std::bad_alloc&) {
+        whole_ = false;
+    }
+}
+
+void recording::replay(const surface& s, int32_t ox, int32_t oy, const blend::paint& p, const scratch& tmp,
+                       const simd::kernels& k) const noexcept {
+    const auto step = static_cast<std::ptrdiff_t>(p.at.bytes);
+    for (const run& r : runs_) {
+        uint8_t* const dst = s.pixels + static_cast<std::ptrdiff_t>(oy + r.y) * s.pitch + (ox + r.x0) * step;
+        const auto n = static_cast<std::size_t>(r.x1 - r.x0);
+        if (r.c >= 0.0f) {
+            write_constant(dst, n, r.c, p, tmp, k);
+        } else {
+            k.blend_row(dst, values_.data() + r.at, n, p);
+        }
+    }
 }
 
 }  // namespace fs::into_surface

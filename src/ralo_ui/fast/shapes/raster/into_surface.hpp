@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 namespace fs::simd {
 struct kernels;
@@ -76,10 +77,41 @@ struct scratch {
     float* kept;  // the coverages of the alike rows' pixel-by-pixel pieces
 };
 
+// Every write of a drawing, in window coordinates: a run of pixels at one coverage, or a run
+// whose coverages are kept in `values`.  Each pixel is written once, so the runs' order does
+// not matter.  Replayed at another window of the same size, with any paint, they write the
+// bytes a drawing there would, without forming a coverage again.  Bounded: a drawing that
+// writes more than it holds is not kept whole.
+class recording {
+public:
+    struct run {
+        int32_t y, x0, x1;
+        float c;  // the coverage; below 0: the coverages are values[at ..]
+        uint32_t at;
+    };
+    static constexpr std::size_t most_runs = 4096, most_values = 16384;
+
+    void clear() noexcept;
+    void constant(int32_t y, int32_t x0, int32_t x1, float c) noexcept;
+    void varying(int32_t y, int32_t x0, int32_t x1, const float* cov) noexcept;
+    bool whole() const noexcept { return whole_; }
+    // The runs again, window origin at (ox, oy) of `s`.  tmp.a holds a row of the widest run.
+    void replay(const surface& s, int32_t ox, int32_t oy, const blend::paint& p, const scratch& tmp,
+                const simd::kernels& k) const noexcept;
+
+private:
+    bool add(const run& r) noexcept;
+    std::vector<run> runs_;
+    std::vector<float> values_;
+    bool whole_ = true;
+};
+
 // Composites the paint over every pixel of the layer's clip by its coverage: the outer value
 // less the inner one.  Pixels of coverage 1 under an opaque colour are written as the colour's
-// pixel (runs of them as words); pixels of coverage 0 are left alone.  No allocation, no
+// pixel (runs of them as words); pixels of coverage 0 are left alone.  Each write goes into
+// `rec` too when one is given (window coordinates).  No allocation beyond the recording's, no
 // interpreter call.
-void draw(const surface& s, const layer& l, const blend::paint& p, const scratch& tmp, const simd::kernels& k) noexcept;
+void draw(const surface& s, const layer& l, const blend::paint& p, const scratch& tmp, const simd::kernels& k,
+          recording* rec = nullptr) noexcept;
 
 }  // namespace fs::into_surface
