@@ -394,17 +394,18 @@ void recording::clear() noexcept {
     whole_ = true;
 }
 
+// A run past the room made so far: more room, up to most_runs (so that no run is ever kept
+// beyond it), or the recording no longer whole.
 bool recording::add(const run& r) noexcept {
     if (!whole_ || runs_.size() >= most_runs) return whole_ = false;
     try {
+        runs_.reserve(std::min(most_runs, std::max<std::size_t>(64, 2 * runs_.capacity())));
         runs_.push_back(r);
     } catch (const std::bad_alloc&) {
         return whole_ = false;
     }
     return true;
 }
-
-void recording::constant(int32_t y, int32_t x0, int32_t x1, float c) noexcept { add({y, x0, x1, c, 0}); }
 
 void recording::varying(int32_t y, int32_t x0, int32_t x1, const float* cov) noexcept {
     const auto n = static_cast<std::size_t>(x1 - x0);

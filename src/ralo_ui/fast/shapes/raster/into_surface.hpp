@@ -92,7 +92,13 @@ public:
     static constexpr std::size_t most_runs = 4096, most_values = 16384;
 
     void clear() noexcept;
-    void constant(int32_t y, int32_t x0, int32_t x1, float c) noexcept;
+    void constant(int32_t y, int32_t x0, int32_t x1, float c) noexcept {
+        if (runs_.size() < runs_.capacity()) {  // room made before (add): push_back cannot throw
+            runs_.push_back({y, x0, x1, c, 0});
+        } else {
+            add({y, x0, x1, c, 0});
+        }
+    }
     void varying(int32_t y, int32_t x0, int32_t x1, const float* cov) noexcept;
     bool whole() const noexcept { return whole_; }
     // The runs again, window origin at (ox, oy) of `s`.  tmp.a holds a row of the widest run.
