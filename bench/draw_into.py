@@ -25,6 +25,9 @@ import subprocess
 import sys
 from pathlib import Path
 
+sys.path.insert(0, str(Path(__file__).resolve().parent))
+import timing  # noqa: E402 (next to this file)
+
 CE_CHILD = __name__ == "__main__" and sys.argv[1:2] == ["--ce-child"]
 if CE_CHILD:  # pygame-ce's own interpreter: pygame is pygame-ce, and the module is not built for it
     import pygame
@@ -145,32 +148,16 @@ def run(measure_row, mode):
 
 
 def table(rows):
-    def us(v):
-        return "-" if v is None else f"{v:.3g}" if v < 1000 else f"{v:.0f}"
-
-    def ratio(v):
-        return "-" if v is None else f"{v:.2f}" if v < 10 else f"{v:.1f}"
-
     names = [name for name, *_ in TARGETS]
     head = ["shape", *COLUMNS, *names, "target", "ok"]
-    body = [[f"{row['size']} r{row['radius']}", *(us(row[k]) for k in COLUMNS),
-             *(ratio(row["ratios"][n]) for n in names), row["target"], row["ok"]] for row in rows]
-    widths = [max(len(c) for c in col) for col in zip(head, *body)]
-    left = {0, len(head) - 2, len(head) - 1}
-
-    def line(cells):
-        return "  ".join(c.ljust(w) if i in left else c.rjust(w) for i, (c, w) in enumerate(zip(cells, widths))).rstrip()
-
-    return "\n".join([line(head), line(["-" * w for w in widths]), *map(line, body), "",
-                      "microseconds per call onto a 1280x900 32-bit surface without per-pixel alpha; "
-                      "ratios below 1: the module faster"])
+    body = [[f"{row['size']} r{row['radius']}", *(timing.us(row[k]) for k in COLUMNS),
+             *(timing.ratio(row["ratios"][n]) for n in names), row["target"], row["ok"]] for row in rows]
+    return timing.text_table(head, body, "microseconds per call onto a 1280x900 32-bit surface without per-pixel "
+                             "alpha; ratios below 1: the module faster")
 
 
 def _ce_child(cases, quick):
     """In the pygame-ce environment: the aa-by-hand column, timed as the parent times its cells."""
-    sys.path.insert(0, str(Path(__file__).resolve().parent))
-    import timing  # noqa: E402 (next to this file)
-
     mode = timing.Mode(quick)
     result = []
     for size, r in cases:

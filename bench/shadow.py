@@ -24,9 +24,12 @@ import subprocess
 import sys
 from pathlib import Path
 
-from ralo_ui.core.modules import pygame
-from ralo_ui.fast.shapes import draw
-from ralo_ui.fast.shapes import fast_shapes as fs
+sys.path.insert(0, str(Path(__file__).resolve().parent))
+import timing  # noqa: E402 (next to this file)
+
+from ralo_ui.core.modules import pygame  # noqa: E402
+from ralo_ui.fast.shapes import draw  # noqa: E402
+from ralo_ui.fast.shapes import fast_shapes as fs  # noqa: E402
 
 try:
     import skia
@@ -161,33 +164,18 @@ def run(measure_row, mode):
 
 
 def table(rows):
-    def us(v):
-        return "-" if v is None else f"{v:.3g}" if v < 1000 else f"{v:.0f}"
-
-    def ratio(v):
-        return "-" if v is None else f"{v:.2f}" if v < 10 else f"{v:.1f}" if v < 100 else f"{v:.0f}"
-
+    us, ratio = timing.us, timing.ratio
     head = ["shape", "sigma", "padded", "module", "floor", *PEER_NAMES, "mod/floor",
             *(f"mod/{p}" for p in PEER_NAMES), "target", "ok"]
     body = [[f"{row['size']} r{row['radius']}", str(row["sigma"]), row["padded"], us(row["module"]),
              us(row["floor"]), *(us(row[p]) for p in PEER_NAMES),
              *(ratio(row["ratios"].get(k)) for k in ("floor", *PEER_NAMES)), row["target"], row["ok"]]
             for row in rows]
-    widths = [max(len(c) for c in col) for col in zip(head, *body)]
-    left = {0, len(head) - 2, len(head) - 1}
-
-    def line(cells):
-        return "  ".join(c.ljust(w) if i in left else c.rjust(w) for i, (c, w) in enumerate(zip(cells, widths))).rstrip()
-
-    return "\n".join([line(head), line(["-" * w for w in widths]), *map(line, body), "",
-                      "microseconds per call; ratios are module / column (below 1: module faster)"])
+    return timing.text_table(head, body, "microseconds per call; ratios are module / column (below 1: module faster)")
 
 
 def _ce_child(cases, quick):
     """In the pygame-ce environment: the ce column, timed as the parent times its cells."""
-    sys.path.insert(0, str(Path(__file__).resolve().parent))
-    import timing  # noqa: E402 (next to this file)
-
     mode = timing.Mode(quick)
     result = []
     for size, r, sigma in cases:

@@ -1,5 +1,6 @@
 # How the benchmark times a call: batches sized to a wall time, rounds of batches taken in turns.
-"""Timing of the benchmark's calls (bench.py, kernels.py, sweep.py).
+"""Timing of the benchmark's calls (bench.py, kernels.py, sweep.py), and the cells and layout of
+the draw module's tables (draw_into.py, shadow.py).
 
 A batch calls one function with the same arguments n times in a loop made for
 its number of arguments; calibrate sizes n so that a batch takes about the
@@ -117,3 +118,25 @@ def thread_scaling(mode, fn, make_args):
     one = statistics.median(one_ns) / n / 1000
     both = statistics.median(two_ns) / (2 * n) / 1000
     return one, both
+
+
+def us(v):
+    """Microseconds for a table cell; '-' for none."""
+    return "-" if v is None else f"{v:.3g}" if v < 1000 else f"{v:.0f}"
+
+
+def ratio(v):
+    """A ratio for a table cell; '-' for none."""
+    return "-" if v is None else f"{v:.2f}" if v < 10 else f"{v:.1f}" if v < 100 else f"{v:.0f}"
+
+
+def text_table(head, body, note):
+    """Rows of cells padded to each column's widest: the first and the last two columns (the
+    shape, the targets and their verdict) to the left, the numbers to the right; `note` below."""
+    widths = [max(len(c) for c in col) for col in zip(head, *body)]
+    left = {0, len(head) - 2, len(head) - 1}
+
+    def line(cells):
+        return "  ".join(c.ljust(w) if i in left else c.rjust(w) for i, (c, w) in enumerate(zip(cells, widths))).rstrip()
+
+    return "\n".join([line(head), line(["-" * w for w in widths]), *map(line, body), "", note])
