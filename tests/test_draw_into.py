@@ -206,7 +206,13 @@ def test_other_depths_refused_before_a_pixel_is_written():
         with pytest.raises(ValueError, match="24- and 32-bit"):
             draw.shadow(surf, "white", (0, 0, 5, 5), 2)
         assert pygame.image.tobytes(surf, "RGB") == before
-    ten_bits = pygame.Surface((10, 10), 0, 32, (0x3FF00000, 0xFFC00, 0x3FF, 0))
+
+
+def test_samples_of_other_than_eight_bits_refused():
+    try:
+        ten_bits = pygame.Surface((10, 10), 0, 32, (0x3FF00000, 0xFFC00, 0x3FF, 0))
+    except ValueError:
+        pytest.skip("this pygame makes no surface of 10-bit samples")
     with pytest.raises(ValueError, match="not whole bytes"):
         draw.rounded_rect(ten_bits, "white", (0, 0, 5, 5))
 
