@@ -111,9 +111,18 @@ struct prepared {
     }
 };
 
-bool numbers_given(const double* values, const char* const* names, int n) noexcept {
-    for (int i = 0; i < n; ++i) {
-        if (std::isnan(values[i])) return not_a_number(names[i]);
+// NaN refused in the call's first number (`first`, named `first_name`) and in the radii, in
+// the order of the arguments.
+bool numbers_given(const char* first_name, double first, const radii_args& r) noexcept {
+    const double given[] = {first, r.all, r.top_left, r.top_right, r.bottom_left, r.bottom_right};
+    const char* const names[] = {first_name,
+                                 "border_radius",
+                                 "border_top_left_radius",
+                                 "border_top_right_radius",
+                                 "border_bottom_left_radius",
+                                 "border_bottom_right_radius"};
+    for (int i = 0; i < 6; ++i) {
+        if (std::isnan(given[i])) return not_a_number(names[i]);
     }
     return true;
 }
@@ -122,15 +131,8 @@ bool numbers_given(const double* values, const char* const* names, int n) noexce
 // positive one, nothing for a negative one.
 PyObject* rounded_rect(PyObject* surf, PyObject* color, PyObject* rect_obj, double width,
                        const radii_args& r) noexcept {
-    const double given[] = {width, r.all, r.top_left, r.top_right, r.bottom_left, r.bottom_right};
-    const char* const names[] = {"width",
-                                 "border_radius",
-                                 "border_top_left_radius",
-                                 "border_top_right_radius",
-                                 "border_bottom_left_radius",
-                                 "border_bottom_right_radius"};
     prepared call;
-    if (!call.read(surf, color, rect_obj) || !numbers_given(given, names, 6)) return nullptr;
+    if (!call.read(surf, color, rect_obj) || !numbers_given("width", width, r)) return nullptr;
     edges outer{};
     if (width < 0.0 || !rect_edges(call.rect, r, outer)) return drawn_rect({0, 0, 0, 0}, call.rect);
     const box window = into_surface::reach(outer, 0, call.target.clip);
@@ -153,14 +155,7 @@ bool shadow_numbers(double blur, double spread, const radii_args& r) noexcept {
         PyErr_SetString(PyExc_ValueError, "blur must be a finite number >= 0");
         return false;
     }
-    const double given[] = {spread, r.all, r.top_left, r.top_right, r.bottom_left, r.bottom_right};
-    const char* const names[] = {"spread",
-                                 "border_radius",
-                                 "border_top_left_radius",
-                                 "border_top_right_radius",
-                                 "border_bottom_left_radius",
-                                 "border_bottom_right_radius"};
-    return numbers_given(given, names, 6);
+    return numbers_given("spread", spread, r);
 }
 
 // The shape a shadow blurs: the rect's grown by `spread` (its radii too, never below 0); a

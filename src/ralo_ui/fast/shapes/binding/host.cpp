@@ -99,11 +99,15 @@ bool fill(PyObject* surf, PyObject* color) noexcept {
     return static_cast<bool>(result);
 }
 
+ref call_getter(PyObject* obj, PyObject* name) noexcept {
+    PyObject* args[] = {obj};
+    return ref::steal(PyObject_VectorcallMethod(name, args, 1 | PY_VECTORCALL_ARGUMENTS_OFFSET, nullptr));
+}
+
 namespace {
 
 bool call_size_method(PyObject* surf, PyObject* method, int32_t& out) noexcept {
-    PyObject* args[] = {surf};
-    ref value = ref::steal(PyObject_VectorcallMethod(method, args, 1 | PY_VECTORCALL_ARGUMENTS_OFFSET, nullptr));
+    ref value = call_getter(surf, method);
     return value && to_int32(value.get(), out);
 }
 

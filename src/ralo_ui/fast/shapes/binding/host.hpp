@@ -21,6 +21,9 @@ ref attribute(PyObject* obj, PyObject* name) noexcept;
 // obj.name(arg): a method call, or on a module a call of its attribute.
 ref call_method(PyObject* obj, PyObject* name, PyObject* arg) noexcept;
 
+// obj.name(): a method call with no argument (a surface's getters).
+ref call_getter(PyObject* obj, PyObject* name) noexcept;
+
 // md.pygame, with `md` read from the namespace afresh.
 ref pygame() noexcept;
 

@@ -13,11 +13,6 @@
 namespace fs {
 namespace {
 
-ref call0(PyObject* obj, PyObject* name) noexcept {
-    PyObject* args[] = {obj};
-    return ref::steal(PyObject_VectorcallMethod(name, args, 1 | PY_VECTORCALL_ARGUMENTS_OFFSET, nullptr));
-}
-
 // Four ints from a 4-sequence (the surface's masks or clip rect); a tuple's items are read in place.
 bool four_ints(PyObject* seq, int64_t out[4]) noexcept {
     const bool tuple = PyTuple_CheckExact(seq) && PyTuple_GET_SIZE(seq) == 4;
@@ -42,7 +37,7 @@ int byte_of(int64_t mask, int bytes) noexcept {
 }
 
 bool read_layout(PyObject* surf, int bytes, blend::layout& out) noexcept {
-    ref masks_obj = call0(surf, st.get_masks);
+    ref masks_obj = call_getter(surf, st.get_masks);
     int64_t masks[4];
     if (!masks_obj || !four_ints(masks_obj.get(), masks)) return false;
     int off[4];
@@ -59,7 +54,7 @@ bool read_layout(PyObject* surf, int bytes, blend::layout& out) noexcept {
 }
 
 bool read_clip(PyObject* surf, into_surface::box& clip) noexcept {
-    ref rect = call0(surf, st.get_clip);
+    ref rect = call_getter(surf, st.get_clip);
     int64_t r[4];
     if (!rect || !four_ints(rect.get(), r)) return false;
     const auto within = [](int64_t v, int32_t hi) { return static_cast<int32_t>(std::clamp<int64_t>(v, 0, hi)); };
@@ -91,7 +86,7 @@ bool numbers(PyObject* seq, Py_ssize_t n, double* out) noexcept {
 }  // namespace
 
 bool surface_target::acquire(PyObject* surf) noexcept {
-    ref size = call0(surf, st.get_bytesize);
+    ref size = call_getter(surf, st.get_bytesize);
     if (!size) return false;
     const long bytes = PyLong_AsLong(size.get());
     if (bytes == -1 && PyErr_Occurred()) return false;
@@ -100,8 +95,7 @@ bool surface_target::acquire(PyObject* surf) noexcept {
         return false;
     }
     if (!read_layout(surf, static_cast<int>(bytes), layout)) return false;
-    PyObject* args[] = {surf, st.view_kind};
-    ref view = ref::steal(PyObject_VectorcallMethod(st.get_view, args, 2 | PY_VECTORCALL_ARGUMENTS_OFFSET, nullptr));
+    ref view = call_method(surf, st.get_view, st.view_kind);
     if (!view || PyObject_GetBuffer(view.get(), &buffer_, PyBUF_RECORDS) != 0) return false;
     held_ = true;
     const bool expected = buffer_.ndim == 2 && buffer_.strides[0] == bytes && buffer_.shape[0] <= INT32_MAX &&

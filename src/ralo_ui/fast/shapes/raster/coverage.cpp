@@ -76,20 +76,15 @@ flat_span reach(const rounded_rect& s, int32_t y, int32_t width) noexcept {
 flat_span flat(const rounded_rect& s, int32_t y, int32_t width) noexcept {
     const double y0 = y, y1 = y0 + 1.0;
     const double value = overlap(y0, y1, s.top, s.bottom);
-    // Where an arc of radius r lies, inward from its vertical edge, at depth d into its
-    // corner square; the row's pixels are whole where every arc it meets leaves them, that is
-    // at the row's edge nearer the corner (clipped to the shape).
-    const auto arc = [](double r, double d) {
-        const double h = r - std::clamp(d, 0.0, r);
-        return r - std::sqrt(std::max(r * r - h * h, 0.0));
-    };
+    // The row's pixels are whole where every arc it meets leaves them, that is at the row's
+    // edge nearer the corner (clipped to the shape).
     double left = s.left, right = s.right;
     const double tl = s.radii[0], tr = s.radii[1], br = s.radii[2], bl = s.radii[3];
     const double top_depth = std::max(y0, s.top) - s.top, bottom_depth = s.bottom - std::min(y1, s.bottom);
-    if (y0 < s.top + tl) left = std::max(left, s.left + arc(tl, top_depth));
-    if (y1 > s.bottom - bl) left = std::max(left, s.left + arc(bl, bottom_depth));
-    if (y0 < s.top + tr) right = std::min(right, s.right - arc(tr, top_depth));
-    if (y1 > s.bottom - br) right = std::min(right, s.right - arc(br, bottom_depth));
+    if (y0 < s.top + tl) left = std::max(left, s.left + arc_inset(tl, top_depth));
+    if (y1 > s.bottom - bl) left = std::max(left, s.left + arc_inset(bl, bottom_depth));
+    if (y0 < s.top + tr) right = std::min(right, s.right - arc_inset(tr, top_depth));
+    if (y1 > s.bottom - br) right = std::min(right, s.right - arc_inset(br, bottom_depth));
     // Columns [ceil(left), floor(right)) lie inside; the clamps keep huge edges in int32.
     const double first = std::clamp(std::ceil(left), 0.0, static_cast<double>(width));
     const double last = std::clamp(std::floor(right), 0.0, static_cast<double>(width));

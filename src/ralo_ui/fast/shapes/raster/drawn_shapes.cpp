@@ -29,12 +29,9 @@ struct packer {
 drawing_key key_of(const shadow::shape& outer, const shadow::shape* inner, const layer& l,
                    const simd::kernels& k) noexcept {
     packer p;
-    p.put(outer);  // 11 words
-    if (inner != nullptr) {
-        p.put(*inner);
-    } else {
-        for (int i = 0; i < 11; ++i) p.put(~uint64_t{0});  // no inner shape: no shape's bits
-    }
+    p.put(outer);
+    p.put(uint64_t{inner != nullptr ? 1u : 0u});
+    if (inner != nullptr) p.put(*inner);
     p.put(l.clip.x0 - l.window.x0, l.clip.y0 - l.window.y0);
     p.put(l.clip.x1 - l.window.x0, l.clip.y1 - l.window.y0);
     // Alike rows count only where the clip has them: {0, 0} or rows relative to the window.

@@ -18,6 +18,12 @@ int32_t clamp_to(double v, int32_t lo, int32_t hi) noexcept {
     return trunc_to_int32(std::clamp(v, static_cast<double>(lo), static_cast<double>(hi)));
 }
 
+// Pixel (x, y) of `s`, of `bytes` bytes a pixel.
+uint8_t* pixel(const surface& s, int32_t x, int32_t y, int bytes) noexcept {
+    return s.pixels + static_cast<std::ptrdiff_t>(y) * s.pitch +
+           static_cast<std::ptrdiff_t>(x) * static_cast<std::ptrdiff_t>(bytes);
+}
+
 // n pixels from dst on at coverage c (> 0).
 void write_constant(uint8_t* dst, std::size_t n, float c, const blend::paint& p, const scratch& tmp,
                     const simd::kernels& k) noexcept {
@@ -91,10 +97,7 @@ struct row_pass {
     row_memo& memo;
     recording* rec;  // every write, when given
 
-    uint8_t* at(int32_t x) const noexcept {
-        return s.pixels + static_cast<std::ptrdiff_t>(y) * s.pitch +
-               static_cast<std::ptrdiff_t>(x) * static_cast<std::ptrdiff_t>(p.at.bytes);
-    }
+    uint8_t* at(int32_t x) const noexcept { return pixel(s, x, y, p.at.bytes); }
 
     // Pixels [x0, x1) at coverage c.
     void constant(int32_t x0, int32_t x1, float c) const noexcept {
@@ -423,9 +426,8 @@ void recording::varying(int32_t y, int32_t x0, int32_t x1, const float* cov) noe
 
 void recording::replay(const surface& s, int32_t ox, int32_t oy, const blend::paint& p, const scratch& tmp,
                        const simd::kernels& k) const noexcept {
-    const auto step = static_cast<std::ptrdiff_t>(p.at.bytes);
     for (const run& r : runs_) {
-        uint8_t* const dst = s.pixels + static_cast<std::ptrdiff_t>(oy + r.y) * s.pitch + (ox + r.x0) * step;
+        uint8_t* const dst = pixel(s, ox + r.x0, oy + r.y, p.at.bytes);
         const auto n = static_cast<std::size_t>(r.x1 - r.x0);
         if (r.c >= 0.0f) {
             write_constant(dst, n, r.c, p, tmp, k);
